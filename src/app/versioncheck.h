@@ -1,0 +1,41 @@
+#pragma once
+
+#include "buildstamp.h"
+
+#include <QObject>
+
+#include <functional>
+
+namespace tabel {
+
+class Connection;
+class MessageService;
+
+// Keeps every client on the newest build: a newer copy raises the record in accounts_dep.ver, an older
+// one is told to stop.
+class VersionCheck : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome { Current, Raised, Outdated, Failed };
+
+    VersionCheck(Connection *connection, MessageService *messages, BuildStamp stamp, QObject *parent = nullptr);
+
+    BuildStamp stamp() const { return m_stamp; }
+    // How the program is asked to terminate; tests replace it.
+    void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
+
+    Outcome run();
+
+Q_SIGNALS:
+    // Emitted before the message is shown, so that the 5-second termination timer starts first.
+    void outdated();
+
+private:
+    Connection *m_connection;
+    MessageService *m_messages;
+    BuildStamp m_stamp;
+    std::function<void()> m_terminate;
+};
+
+} // namespace tabel

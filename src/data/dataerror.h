@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace tabel {
+
+// The one error type of the data layer: a rejected statement, a lost connection, a bad field name or
+// filter. Carries the driver's (or our own) message text as the user is to see it.
+class DataError : public std::runtime_error
+{
+public:
+    explicit DataError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+} // namespace tabel

@@ -1,0 +1,99 @@
+#include "datamodule.h"
+
+#include "messageservice.h"
+#include "statements.h"
+
+#include <QDate>
+
+namespace tabel {
+
+DataModule::DataModule(MessageService *messages, QObject *parent)
+    : QObject(parent), m_messages(messages), m_connection(QStringLiteral("ADO_DB"))
+{
+    setObjectName(QStringLiteral("DataModule"));
+    m_workers = query(QStringLiteral("Workers"), statements::workers());
+    m_izdel = query(QStringLiteral("Izdel"), statements::izdel());
+    m_vidOper = query(QStringLiteral("Vid_oper"), statements::vidOper());
+    m_vidOper->setUpdateTable(QStringLiteral("accounts_dep.vid_oper"));
+    m_oper = query(QStringLiteral("Oper"), statements::oper());
+    for (int s = 1; s <= 4; ++s) {
+        Dataset *d = query(QStringLiteral("Smena%1").arg(s), statements::smena(s));
+        d->setParam(QStringLiteral("data"), s == 1 ? QDate(2022, 11, 18) : QDate(1899, 12, 30));
+        d->setParam(QStringLiteral("ok"), s == 1 ? QStringLiteral("ok") : QStringLiteral("ta"));
+        m_smena[s - 1] = d;
+    }
+    for (int s = 1; s <= 3; ++s) {
+        Dataset *d = query(QStringLiteral("H_Tabel_%1").arg(s), statements::hTabel(s));
+        d->setParam(QStringLiteral("mnth"), s == 1 ? 2 : 10);
+        d->setParam(QStringLiteral("yea"), s == 1 ? 2021 : 2007);
+        m_hTabel[s - 1] = d;
+    }
+    m_control = query(QStringLiteral("Control"), {});
+    m_delSmena = command(QStringLiteral("DelSmena"));
+    m_hTabelIns = command(QStringLiteral("H_Tabel_ins"));
+    m_sqlExec = command(QStringLiteral("SQL_exec"));
+    m_operIns = command(QStringLiteral("Oper_ins"));
+    m_operEd = command(QStringLiteral("Oper_ed"));
+    m_operDel = command(QStringLiteral("Oper_del"), statements::operDel());
+    m_operDel->setParam(QStringLiteral("id"), 0);
+}
+
+DataModule::~DataModule()
+{
+    for (Dataset *d : datasets())
+        d->close();
+    m_connection.close();
+}
+
+Dataset *DataModule::query(const QString &name, const QStringList &sql)
+{
+    auto *d = new Dataset(&m_connection, name, this);
+    d->setSql(sql);
+    return d;
+}
+
+Command *DataModule::command(const QString &name, const QString &text)
+{
+    auto *c = new Command(&m_connection, name, this);
+    c->setText(text);
+    return c;
+}
+
+Dataset *DataModule::smena(int shift) const
+{
+    return (shift >= 1 && shift <= 4) ? m_smena[shift - 1] : m_smena[0];
+}
+
+Dataset *DataModule::hTabel(int shift) const
+{
+    return (shift >= 1 && shift <= 3) ? m_hTabel[shift - 1] : m_hTabel[0];
+}
+
+QList<Dataset *> DataModule::datasets() const
+{
+    return {m_workers,  m_izdel,     m_vidOper,   m_oper,      m_smena[0], m_smena[1], m_smena[2],
+            m_smena[3], m_hTabel[0], m_hTabel[1], m_hTabel[2], m_control};
+}
+
+bool DataModule::duplicateFound(const QString &statement, const QString &message)
+{
+    const QStringList previous = m_control->sql();
+    m_control->close();
+    m_control->setSql({statement});
+    try {
+        m_control->open();
+    } catch (...) {
+        m_control->setSql(previous);
+        throw;
+    }
+    const qint64 count = m_control->asInt(QStringLiteral("cnt"));
+    m_control->close();
+    if (count > 0) {
+        if (m_messages)
+            m_messages->error(QStringLiteral("Ошибка"), message);
+        return true;
+    }
+    return false;
+}
+
+} // namespace tabel

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "command.h"
+#include "connection.h"
+#include "dataset.h"
+
+#include <QObject>
+
+namespace tabel {
+
+class MessageService;
+
+// The shared data module: the one connection and the named datasets and commands that several windows
+// use. Created once, before the login; lives for the whole run.
+class DataModule : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DataModule(MessageService *messages, QObject *parent = nullptr);
+    ~DataModule() override;
+
+    Connection &connection() { return m_connection; }
+
+    Dataset *workers() const { return m_workers; }
+    Dataset *izdel() const { return m_izdel; }
+    Dataset *vidOper() const { return m_vidOper; }
+    Dataset *oper() const { return m_oper; }
+    Dataset *smena(int shift) const; // 1..4; any other value gives Smena1
+    Dataset *hTabel(int shift) const; // 1..3
+    Dataset *control() const { return m_control; }
+    Command *delSmena() const { return m_delSmena; }
+    Command *hTabelIns() const { return m_hTabelIns; }
+    Command *sqlExec() const { return m_sqlExec; }
+    Command *operIns() const { return m_operIns; }
+    Command *operEd() const { return m_operEd; }
+    Command *operDel() const { return m_operDel; }
+
+    // Runs a counting statement (field "cnt"); when the count is above 0 shows the message under
+    // "Ошибка" and answers true. A refused statement throws and shows nothing.
+    bool duplicateFound(const QString &statement, const QString &message = QString());
+
+    // Every dataset of the module, for tests and for closing them all.
+    QList<Dataset *> datasets() const;
+
+private:
+    Dataset *query(const QString &name, const QStringList &sql);
+    Command *command(const QString &name, const QString &text = QString());
+
+    MessageService *m_messages;
+    Connection m_connection;
+    Dataset *m_workers, *m_izdel, *m_vidOper, *m_oper;
+    Dataset *m_smena[4];
+    Dataset *m_hTabel[3];
+    Dataset *m_control;
+    Command *m_delSmena, *m_hTabelIns, *m_sqlExec, *m_operIns, *m_operEd, *m_operDel;
+};
+
+} // namespace tabel

@@ -1,0 +1,76 @@
+#include "sqlparams.h"
+
+namespace tabel {
+
+namespace {
+bool isNameStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_');
+}
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+} // namespace
+
+PositionalStatement toPositional(const QString &statement)
+{
+    PositionalStatement result;
+    result.text.reserve(statement.size());
+    const qsizetype n = statement.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = statement.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // Copy a quoted part whole; a doubled quote stays inside it.
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (statement.at(j) == c) {
+                    if (j + 1 < n && statement.at(j + 1) == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            result.text += QStringView(statement).mid(i, qMin(j, n - 1) - i + 1);
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char('-') && i + 1 < n && statement.at(i + 1) == QLatin1Char('-')) {
+            qsizetype j = statement.indexOf(QLatin1Char('\n'), i);
+            if (j < 0)
+                j = n - 1;
+            result.text += QStringView(statement).mid(i, j - i + 1);
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char(':')) {
+            if (i + 1 < n && statement.at(i + 1) == QLatin1Char(':')) {
+                result.text += QLatin1String("::");
+                ++i;
+                continue;
+            }
+            if (i + 1 < n && isNameStart(statement.at(i + 1))) {
+                qsizetype j = i + 1;
+                while (j < n && isNameChar(statement.at(j)))
+                    ++j;
+                result.names << statement.mid(i + 1, j - i - 1).toLower();
+                result.text += QLatin1Char('?');
+                i = j - 1;
+                continue;
+            }
+        }
+        result.text += c;
+    }
+    return result;
+}
+
+QString quoted(const QString &text)
+{
+    QString s = text;
+    s.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + s + QLatin1Char('\'');
+}
+
+} // namespace tabel

@@ -1,0 +1,101 @@
+#include "statements.h"
+
+namespace tabel::statements {
+
+#define S(x) QStringLiteral(x)
+
+QStringList workers()
+{
+    return {S("select * from accounts_dep.person order by fio")};
+}
+
+QStringList izdel()
+{
+    return {S("select marka, id, nom, massa  from accounts_dep.IZDEL order by marka")};
+}
+
+QStringList vidOper()
+{
+    return {S("select * from accounts_dep.VID_OPER order by vid")};
+}
+
+QStringList oper()
+{
+    return {
+        S("select izdel.MARKA, vid_oper.VID, oper.NAIMEN, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn,"),
+        S("count(o_id) norma, min(price)::numeric cena,"),
+        S("oper.id, oper.i_id, oper.VID as oper_vid from accounts_dep.norm,accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where OPER.i_id=IZDEL.id and norm.o_id=oper.id"),
+        S("and oper.vid=vid_oper.id group by izdel.MARKA, vid_oper.VID, oper.NAIMEN, oper.id, oper.i_id, oper.VID order by izdel.marka, vid_oper.vid, oper.naimen"),
+    };
+}
+
+QStringList smena(int shift)
+{
+    switch (shift) {
+    case 2:
+        return {
+            S("select smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, "),
+            S("smena.cena, s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen, smena.kol_vo::numeric, smena.brak, "),
+            S("round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id, color,time,smena.ok,vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use  "),
+            S("from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper "),
+            S("where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and "),
+            S("oper.vid=vid_oper.id and smena.smena=2 and smena.data=:data and ok<>:ok order by fio"),
+        };
+    case 3:
+        return {
+            S("select smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, "),
+            S("smena.cena,s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn,  oper.naimen, smena.kol_vo::numeric, smena.brak, "),
+            S("round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id, color,time,smena.ok,vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use"),
+            S("from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper "),
+            S("where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and "),
+            S("oper.vid=vid_oper.id and smena.smena=3 and smena.data=:data and ok<>:ok order by fio"),
+        };
+    case 4:
+        return {
+            S("select smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, "),
+            S("smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn,  oper.naimen, smena.kol_vo::numeric, smena.brak, "),
+            S("round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id , color,time,smena.ok,vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use "),
+            S("from cmn_contractor.person person, accounts_dep.izdel, accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper "),
+            S("where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and "),
+            S("oper.vid=vid_oper.id and smena.smena=4 and smena.data=:data and ok<>:ok order by fio"),
+        };
+    default:
+        return {
+            S("select smena.id, smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, "),
+            S("smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen,  smena.brak, smena.kol_vo::numeric,"),
+            S("round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, color,time, smena.ok, vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use"),
+            S("from cmn_contractor.person person, accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper "),
+            S("where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and "),
+            S("oper.vid=vid_oper.id and smena.smena=1 and smena.data=:data and ok!=:ok order by "),
+            S("fio, izdel.marka, vid_oper.vid, oper.naimen, color"),
+        };
+    }
+}
+
+QStringList hTabel(int shift)
+{
+    const QString line4 = shift == 2   ? S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=2 and month=:mnth and ")
+                          : shift == 3 ? S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=3 and month=:mnth and ")
+                                       : S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=1 and month=:mnth and ");
+    return {
+        S("select person.s_caption fio, h_tabel.*,(d1+d2+d3+d4+d5+d6+d7+d8+d9+d10+d11"),
+        S("+d12+d13+d14+d15+d16+d17+d18+d19+d20+d21+d22+d23+d24+d25"),
+        S("+d26+d27+d28+d29+d30+d31) as summ from accounts_dep.h_tabel, cmn_contractor.person where "),
+        line4,
+        S("year=:yea order by fio"),
+    };
+}
+
+QString operDel()
+{
+    return S("delete from accounts_dep.oper where id=:id");
+}
+
+QString verTable()
+{
+    return S("accounts_dep.ver");
+}
+
+#undef S
+
+} // namespace tabel::statements

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tabel::statements {
+
+// The shared statements, verbatim, each as the lines that are joined with line breaks.
+QStringList workers();
+QStringList izdel();
+QStringList vidOper();
+QStringList oper();
+QStringList smena(int shift); // 1, 2, 3, 4 (overtime)
+QStringList hTabel(int shift); // 1, 2, 3
+QString operDel();
+QString verTable();
+
+} // namespace tabel::statements

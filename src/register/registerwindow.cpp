@@ -1,0 +1,238 @@
+#include "registerwindow.h"
+
+#include "ui_registerwindow.h"
+
+#include "acceptancedelegate.h"
+#include "datamodule.h"
+#include "guard.h"
+#include "reportperiod.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QTimer>
+
+namespace tabel {
+
+namespace {
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 128, 0);
+
+QVector<GridColumn> registerColumns()
+{
+    const auto left = Qt::AlignLeft | Qt::AlignVCenter;
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    const auto centre = Qt::AlignCenter;
+    return {
+        {QStringLiteral("Фамилия И.О."), QStringLiteral("fio"), left, 190, true},
+        {QStringLiteral("Марка изделия"), QStringLiteral("marka"), left, 150, true},
+        {QStringLiteral("Операция"), QStringLiteral("vid"), left, 170, true},
+        {QStringLiteral("Вид"), QStringLiteral("nmn"), left, 130, true},
+        {QStringLiteral("Цвет"), QStringLiteral("color"), centre, 55, true},
+        {QStringLiteral("Часы"), QStringLiteral("time"), right, 50, true},
+        {QStringLiteral("Кол-во"), QStringLiteral("kol_vo"), right, 65, true},
+        {QStringLiteral("Брак"), QStringLiteral("brak"), right, 50, true},
+        {QStringLiteral("Итого (р.)"), QStringLiteral("summa"), right, 85, true},
+        {QStringLiteral("Премия (%)"), QStringLiteral("prize"), right, 70, false},
+        {QStringLiteral("OK"), QStringLiteral("ok"), centre, 40, true},
+        {QStringLiteral("Заведен"), QStringLiteral("vvod"), centre, 140, true},
+    };
+}
+constexpr int kOkColumn = 10;
+
+bool isWeekend(const QDate &d)
+{
+    return d.dayOfWeek() >= 6;
+}
+} // namespace
+
+RegisterWindow::RegisterWindow(DataModule *data, const WindowServices &services, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::RegisterWindow>()), m_data(data), m_services(services),
+      m_today([] { return QDate::currentDate(); })
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("RegisterWindow"));
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+
+    const QVector<GridColumn> columns = registerColumns();
+    for (int s = 0; s < 4; ++s) {
+        m_sources[s] = new DatasetModel(this);
+        m_sources[s]->setObjectName(QStringLiteral("DataSource%1").arg(s + 1));
+        m_sources[s]->setColumns(columns);
+        m_sources[s]->setDataset(m_data->smena(s + 1));
+    }
+    m_sources[0]->attach(ui->grid);
+    ui->grid->setItemDelegateForColumn(kOkColumn, new AcceptanceDelegate(this));
+    ui->grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    ui->grid->verticalHeader()->setDefaultSectionSize(ui->grid->fontMetrics().height() + 6);
+
+    connect(ui->shift1Button, &QPushButton::clicked, this, [this] { selectShift(1); });
+    connect(ui->shift2Button, &QPushButton::clicked, this, [this] { selectShift(2); });
+    connect(ui->shift3Button, &QPushButton::clicked, this, [this] { selectShift(3); });
+    connect(ui->shift4Button, &QPushButton::clicked, this, [this] { selectShift(4); });
+    connect(ui->dayOffCheck, &QCheckBox::toggled, this, [this] { styleDayOff(); });
+    connect(ui->refreshButton, &QPushButton::clicked, this, [this] { guarded(m_services.messages, [this] { refresh(); }); });
+    connect(ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->exitAction, &QAction::triggered, this, &QDialog::reject);
+    connect(ui->summaryReportsAction, &QAction::triggered, this, [this] { openSummaryReports(); });
+    connect(ui->timesheetAction, &QAction::triggered, this, [this] { openTimesheet(); });
+    // The calendar's closing confirms the date; typing alone does not.
+    connect(ui->datePicker->calendarWidget(), &QCalendarWidget::clicked, this,
+            [this] { QTimer::singleShot(0, this, [this] { guarded(m_services.messages, [this] { applyDate(); }); }); });
+    ui->datePicker->installEventFilter(this);
+
+    ui->datePicker->setDate(m_today());
+    styleDayOff();
+    styleShiftButtons();
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("versionTimer"));
+    m_timer->setInterval(kVersionCheckInterval);
+    connect(m_timer, &QTimer::timeout, this, &RegisterWindow::versionCheckDue);
+    m_timer->start();
+}
+
+RegisterWindow::~RegisterWindow() = default;
+
+bool RegisterWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->datePicker && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui->datePicker->interpretText();
+            guarded(m_services.messages, [this] { applyDate(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void RegisterWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        guarded(m_services.messages, [this] { activate(); });
+}
+
+void RegisterWindow::setShiftView(int view)
+{
+    m_shiftView = (view >= 1 && view <= 4) ? view : 1;
+}
+
+Dataset *RegisterWindow::currentQuery() const
+{
+    return m_data->smena(m_shiftView);
+}
+
+bool RegisterWindow::isDayOff() const
+{
+    return ui->dayOffCheck->isChecked();
+}
+
+QDate RegisterWindow::date() const
+{
+    return ui->datePicker->date();
+}
+
+void RegisterWindow::reopenViews(const QDate &date)
+{
+    for (int s = 1; s <= 4; ++s)
+        m_data->smena(s)->close();
+    for (int s = 1; s <= 4; ++s) {
+        Dataset *d = m_data->smena(s);
+        d->setParam(QStringLiteral("data"), date);
+        d->open();
+    }
+}
+
+void RegisterWindow::activate()
+{
+    const QDate today = m_today();
+    const QSignalBlocker block(ui->datePicker);
+    ui->datePicker->setDate(today);
+    if (isWeekend(today))
+        setDayOff(true);
+    reopenViews(today);
+}
+
+void RegisterWindow::applyDate()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    reopenViews(ui->datePicker->date());
+    setDayOff(isWeekend(ui->datePicker->date()));
+    QApplication::restoreOverrideCursor();
+    ui->grid->setFocus();
+}
+
+void RegisterWindow::refresh()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (int s = 1; s <= 4; ++s)
+        m_data->smena(s)->close();
+    for (int s = 1; s <= 4; ++s)
+        m_data->smena(s)->open();
+    QApplication::restoreOverrideCursor();
+}
+
+void RegisterWindow::setDayOff(bool on)
+{
+    ui->dayOffCheck->setChecked(on);
+    styleDayOff();
+}
+
+void RegisterWindow::styleDayOff()
+{
+    const bool on = ui->dayOffCheck->isChecked();
+    QFont f = ui->dayOffCheck->font();
+    f.setBold(on);
+    ui->dayOffCheck->setFont(f);
+    QPalette p = ui->dayOffCheck->palette();
+    p.setColor(QPalette::Window, on ? kRed : QApplication::palette().color(QPalette::Button));
+    ui->dayOffCheck->setPalette(p);
+}
+
+void RegisterWindow::selectShift(int view)
+{
+    QPushButton *buttons[4] = {ui->shift1Button, ui->shift2Button, ui->shift3Button, ui->shift4Button};
+    if (view < 1 || view > 4)
+        view = 1;
+    buttons[view - 1]->setChecked(true);
+    m_sources[view - 1]->attach(ui->grid);
+    setShiftView(view);
+    styleShiftButtons();
+}
+
+void RegisterWindow::styleShiftButtons()
+{
+    QPushButton *buttons[4] = {ui->shift1Button, ui->shift2Button, ui->shift3Button, ui->shift4Button};
+    for (QPushButton *b : buttons) {
+        const bool on = b->isChecked();
+        QFont f = b->font();
+        f.setBold(on);
+        b->setFont(f);
+        QPalette p = b->palette();
+        p.setColor(QPalette::Button, on ? kGreen : QApplication::palette().color(QPalette::Button));
+        b->setPalette(p);
+    }
+}
+
+int RegisterWindow::runWindow(QDialog *window)
+{
+    const int result = m_services.exec(window);
+    guarded(m_services.messages, [this] { activate(); });
+    return result;
+}
+
+void RegisterWindow::openSummaryReports()
+{
+    const ReportPeriod p = previousMonthPeriod(m_today());
+    Q_EMIT summaryReportsRequested(p.from, p.to);
+}
+
+void RegisterWindow::openTimesheet()
+{
+    Q_EMIT timesheetRequested(ui->datePicker->date());
+}
+
+} // namespace tabel

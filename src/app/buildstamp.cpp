@@ -2,9 +2,6 @@
 
 namespace tabel {
 
-extern const char *const kBuildDateText;
-extern const char *const kBuildTimeText;
-
 namespace {
 QChar at(const QString &s, qsizetype i)
 {
@@ -61,11 +58,6 @@ BuildStamp buildStamp(const QString &dateText, const QString &timeText)
     s.time = digit(at(timeText, 0)) * 36000 + digit(at(timeText, 1)) * 3600 + digit(at(timeText, 3)) * 600 +
              digit(at(timeText, 4)) * 60 + digit(at(timeText, 6)) * 10 + digit(at(timeText, 7));
     return s;
-}
-
-BuildStamp thisBuild()
-{
-    return buildStamp(QString::fromLatin1(kBuildDateText), QString::fromLatin1(kBuildTimeText));
 }
 
 } // namespace tabel

@@ -1,0 +1,188 @@
+#include "datamodule.h"
+#include "loginwindow.h"
+#include "recordingmessages.h"
+#include "registerwindow.h"
+#include "startup.h"
+#include "testdatabase.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using namespace tabel;
+
+Q_DECLARE_METATYPE(tabel::Role)
+
+// The program as started from the command line, driven through its login window.
+class TestLogin : public QObject
+{
+    Q_OBJECT
+    test::TestDatabase *db = nullptr;
+    test::RecordingMessages messages;
+    int quits = 0;
+    QList<QDialog *> shown;
+
+    WindowServices services()
+    {
+        WindowServices s;
+        s.messages = &messages;
+        s.showModal = [this](QDialog *d) {
+            shown << d;
+            d->show();
+            return 0;
+        };
+        s.terminate = [this] { ++quits; };
+        return s;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        db = new test::TestDatabase;
+        db->loadDemo();
+    }
+    void cleanupTestCase() { delete db; }
+    void init()
+    {
+        messages.clear();
+        quits = 0;
+        shown.clear();
+        db->exec(QStringLiteral("delete from accounts_dep.ver"));
+    }
+
+    void login_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<Role>("role");
+        QTest::addColumn<bool>("addEnabled");
+        QTest::addColumn<bool>("gridEnabled");
+        QTest::newRow("reporting") << QStringLiteral("qizfup") << Role::Reporting << false << false;
+        QTest::newRow("entry, blanks around") << QStringLiteral("  lobvedu  ") << Role::Entry << true << true;
+        QTest::newRow("acceptance") << QStringLiteral("tumro") << Role::Acceptance << false << true;
+        QTest::newRow("full") << QStringLiteral("9926") << Role::Full << true << true;
+        QTest::newRow("full, long") << QStringLiteral("61370482") << Role::Full << true << true;
+    }
+
+    void login()
+    {
+        QFETCH(QString, typed);
+        QFETCH(Role, role);
+        QFETCH(bool, addEnabled);
+        QFETCH(bool, gridEnabled);
+        Startup startup(services(), BuildStamp{20221121, 74593});
+        QVERIFY(startup.start(db->arguments()));
+        LoginWindow *login = startup.loginWindow();
+        login->show();
+        QCOMPARE(login->windowTitle(), QStringLiteral("Авторизация (build: 20221121.74593)"));
+        // The version check ran at the first showing: the record now holds this build.
+        QCOMPARE(db->scalar(QStringLiteral("select d || '.' || t from accounts_dep.ver")).toString(),
+                 QStringLiteral("20221121.74593"));
+        auto *edit = login->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
+        QCOMPARE(edit->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return); // "Вход" is the default button
+        QVERIFY(messages.boxes.isEmpty());
+        QCOMPARE(login->role(), role);
+        RegisterWindow *reg = startup.registerWindow();
+        QCOMPARE(shown, QList<QDialog *>{reg});
+        QCOMPARE(reg->userPassword(), typed.trimmed());
+        QCOMPARE(reg->shiftView(), 1);
+        for (int s = 1; s <= 4; ++s)
+            QCOMPARE(startup.data()->smena(s)->param(QStringLiteral("ok")).toString(), QStringLiteral("ta"));
+        QCOMPARE(reg->findChild<QPushButton *>(QStringLiteral("addButton"))->isEnabled(), addEnabled);
+        QCOMPARE(reg->findChild<QTableView *>(QStringLiteral("grid"))->isEnabled(), gridEnabled);
+        QVERIFY(reg->findChild<QPushButton *>(QStringLiteral("exitButton"))->isEnabled());
+        // Today's first shift is on show.
+        QCOMPARE(startup.data()->smena(1)->param(QStringLiteral("data")).toDate(), QDate::currentDate());
+        QVERIFY(startup.data()->smena(1)->isOpen());
+        // When the register window's showing ends the login window closes and the program ends.
+        QVERIFY(!login->isVisible());
+        QCOMPARE(quits, 1);
+    }
+
+    void wrongPasswordKeepsWaiting_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("capitals") << QStringLiteral("LOBVEDU");
+        QTest::newRow("unknown") << QStringLiteral("secret");
+        QTest::newRow("empty") << QString();
+    }
+
+    void wrongPasswordKeepsWaiting()
+    {
+        QFETCH(QString, typed);
+        Startup startup(services(), BuildStamp{20221121, 74593});
+        QVERIFY(startup.start(db->arguments()));
+        LoginWindow *login = startup.loginWindow();
+        login->show();
+        auto *edit = login->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
+        QTest::keyClicks(edit, typed);
+        QTest::mouseClick(login->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes.first().caption, QStringLiteral("Ошибка"));
+        QCOMPARE(messages.boxes.first().text, QStringLiteral("Введены неверные данные."));
+        QCOMPARE(messages.boxes.first().icon, MessageService::Icon::Error);
+        QVERIFY(login->isVisible());
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(startup.registerWindow()->userPassword(), typed);
+        QCOMPARE(quits, 0);
+        // Another try works.
+        edit->setText(QStringLiteral("tumro"));
+        QTest::mouseClick(login->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+        QCOMPARE(login->role(), Role::Acceptance);
+    }
+
+    void escapeEndsTheProgram()
+    {
+        Startup startup(services(), BuildStamp{20221121, 74593});
+        QVERIFY(startup.start(db->arguments()));
+        LoginWindow *login = startup.loginWindow();
+        login->show();
+        QTest::keyClick(login, Qt::Key_Escape);
+        QVERIFY(!login->isVisible());
+        QVERIFY(shown.isEmpty());
+    }
+
+    void outdatedCopyIsStopped()
+    {
+        db->exec(QStringLiteral("insert into accounts_dep.ver (d, t) values (20221121, 80000)"));
+        Startup startup(services(), BuildStamp{20221121, 74593});
+        QVERIFY(startup.start(db->arguments()));
+        LoginWindow *login = startup.loginWindow();
+        login->show();
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes.first().text,
+                 QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+        QCOMPARE(quits, 1);
+        // The termination timer was started before the message, 5 seconds.
+        QVERIFY(login->terminateTimer()->isActive());
+        QCOMPARE(login->terminateTimer()->interval(), 5000);
+        QCOMPARE(db->scalar(QStringLiteral("select t from accounts_dep.ver")).toInt(), 80000);
+    }
+
+    void failedConnection_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("database that does not exist")
+            << QStringList{QStringLiteral("tabel"), QStringLiteral("no_such_database_x"), QStringLiteral("127.0.0.1")};
+        QTest::newRow("server that does not answer")
+            << QStringList{QStringLiteral("tabel"), QStringLiteral("tervo_erp"), QStringLiteral("127.0.0.2")};
+    }
+
+    void failedConnection()
+    {
+        QFETCH(QStringList, arguments);
+        Startup startup(services(), BuildStamp{20221121, 74593});
+        QVERIFY(!startup.start(arguments));
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes.first().caption, QStringLiteral("Ошибка!"));
+        QCOMPARE(messages.boxes.first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+        QCOMPARE(messages.boxes.first().icon, MessageService::Icon::Error);
+        QVERIFY(!startup.loginWindow());
+    }
+};
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

@@ -1,0 +1,127 @@
+#include "datamodule.h"
+#include "recordingmessages.h"
+#include "registerwindow.h"
+#include "roles.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+
+using namespace tabel;
+
+Q_DECLARE_METATYPE(tabel::Role)
+
+namespace {
+// Controls of the register window that a role may take away.
+const QStringList kRegisterControls = {
+    QStringLiteral("addButton"),    QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
+    QStringLiteral("refreshButton"), QStringLiteral("shift1Button"), QStringLiteral("shift2Button"),
+    QStringLiteral("shift3Button"), QStringLiteral("shift4Button"), QStringLiteral("dayOffCheck"),
+    QStringLiteral("grid"),         QStringLiteral("datePicker"),   QStringLiteral("referencesMenu"),
+    QStringLiteral("timesheetAction"), QStringLiteral("reportsMenu"), QStringLiteral("exitAction"),
+    QStringLiteral("exitButton")};
+
+bool enabled(QWidget *window, const QString &name)
+{
+    if (auto *menu = window->findChild<QMenu *>(name))
+        return menu->menuAction()->isEnabled();
+    if (auto *w = window->findChild<QWidget *>(name))
+        return w->isEnabled();
+    if (auto *a = window->findChild<QAction *>(name))
+        return a->isEnabled();
+    qFatal("no control %s", qPrintable(name));
+}
+} // namespace
+
+class TestRoles : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void passwords_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<Role>("role");
+        QTest::newRow("reporting") << QStringLiteral("qizfup") << Role::Reporting;
+        QTest::newRow("entry") << QStringLiteral("lobvedu") << Role::Entry;
+        QTest::newRow("acceptance") << QStringLiteral("tumro") << Role::Acceptance;
+        QTest::newRow("full 1") << QStringLiteral("61370482") << Role::Full;
+        QTest::newRow("full 2") << QStringLiteral("9926") << Role::Full;
+        QTest::newRow("blanks around") << QStringLiteral("  lobvedu  ") << Role::Entry;
+        QTest::newRow("tab and newline") << QStringLiteral("\tlobvedu\r\n") << Role::Entry;
+        QTest::newRow("control characters") << QStringLiteral("\x01tumro\x1f") << Role::Acceptance;
+        QTest::newRow("capitals refused") << QStringLiteral("LOBVEDU") << Role::None;
+        QTest::newRow("inner blank refused") << QStringLiteral("lob vedu") << Role::None;
+        QTest::newRow("prefix refused") << QStringLiteral("992") << Role::None;
+        QTest::newRow("empty") << QString() << Role::None;
+    }
+
+    void passwords()
+    {
+        QFETCH(QString, typed);
+        QFETCH(Role, role);
+        QCOMPARE(roleForPassword(trimPassword(typed)), role);
+    }
+
+    void trimmedTextKept()
+    {
+        QCOMPARE(trimPassword(QStringLiteral("  lobvedu \t")), QStringLiteral("lobvedu"));
+        QCOMPARE(trimPassword(QStringLiteral(" a b ")), QStringLiteral("a b"));
+    }
+
+    void registerControlsLeftEnabled_data()
+    {
+        QTest::addColumn<Role>("role");
+        QTest::addColumn<QStringList>("disabled");
+        QTest::addColumn<bool>("acceptance");
+        QTest::newRow("reporting") << Role::Reporting
+                                   << QStringList{QStringLiteral("addButton"), QStringLiteral("changeButton"),
+                                                  QStringLiteral("deleteButton"), QStringLiteral("refreshButton"),
+                                                  QStringLiteral("shift1Button"), QStringLiteral("shift2Button"),
+                                                  QStringLiteral("shift3Button"), QStringLiteral("shift4Button"),
+                                                  QStringLiteral("dayOffCheck"), QStringLiteral("grid"),
+                                                  QStringLiteral("datePicker"), QStringLiteral("referencesMenu"),
+                                                  QStringLiteral("timesheetAction")}
+                                   << true;
+        QTest::newRow("entry") << Role::Entry
+                               << QStringList{QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
+                                              QStringLiteral("referencesMenu"), QStringLiteral("timesheetAction")}
+                               << false;
+        QTest::newRow("acceptance") << Role::Acceptance
+                                    << QStringList{QStringLiteral("addButton"), QStringLiteral("changeButton"),
+                                                   QStringLiteral("deleteButton"), QStringLiteral("referencesMenu"),
+                                                   QStringLiteral("timesheetAction")}
+                                    << true;
+        QTest::newRow("full") << Role::Full << QStringList{} << true;
+    }
+
+    void registerControlsLeftEnabled()
+    {
+        QFETCH(Role, role);
+        QFETCH(QStringList, disabled);
+        QFETCH(bool, acceptance);
+        test::RecordingMessages messages;
+        DataModule data(&messages);
+        WindowServices services;
+        services.messages = &messages;
+        RegisterWindow window(&data, services);
+        applyRole(role, {&window, nullptr});
+        for (const QString &name : kRegisterControls)
+            QVERIFY2(enabled(&window, name) == !disabled.contains(name), qPrintable(name));
+        QCOMPARE(window.acceptanceAllowed(), acceptance);
+    }
+
+    void everyRestrictedRegisterControlExists()
+    {
+        for (Role role : {Role::Reporting, Role::Entry, Role::Acceptance}) {
+            for (const Restriction &r : restrictions(role)) {
+                if (r.window != QLatin1String("RegisterWindow"))
+                    continue;
+                for (const QString &c : r.controls)
+                    QVERIFY2(kRegisterControls.contains(c) || c == QLatin1String("acceptanceAllowed"), qPrintable(c));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestRoles)
+#include "tst_roles.moc"

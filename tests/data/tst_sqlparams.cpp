@@ -1,0 +1,69 @@
+#include "sqlparams.h"
+
+#include <QTest>
+
+using namespace tabel;
+
+class TestSqlParams : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void positional_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("plain") << QStringLiteral("select 1") << QStringLiteral("select 1") << QStringList{};
+        QTest::newRow("two") << QStringLiteral("where data=:data and ok!=:ok order by fio")
+                             << QStringLiteral("where data=? and ok!=? order by fio")
+                             << QStringList{QStringLiteral("data"), QStringLiteral("ok")};
+        QTest::newRow("casts stay") << QStringLiteral("s_code::t_id=w_id and kol_vo::numeric, :Mnth")
+                                    << QStringLiteral("s_code::t_id=w_id and kol_vo::numeric, ?")
+                                    << QStringList{QStringLiteral("mnth")};
+        QTest::newRow("quoted text stays") << QStringLiteral("select ':x', 'it''s :y', \":z\" from t where a=:a")
+                                           << QStringLiteral("select ':x', 'it''s :y', \":z\" from t where a=?")
+                                           << QStringList{QStringLiteral("a")};
+        QTest::newRow("repeated name") << QStringLiteral("a<:data2 and a>=:data1 or b=:DATA1")
+                                       << QStringLiteral("a<? and a>=? or b=?")
+                                       << QStringList{QStringLiteral("data2"), QStringLiteral("data1"),
+                                                      QStringLiteral("data1")};
+        QTest::newRow("time literal") << QStringLiteral("select '10:30' ,:t") << QStringLiteral("select '10:30' ,?")
+                                      << QStringList{QStringLiteral("t")};
+        QTest::newRow("line breaks") << QStringLiteral("select\n:a\n-- :b comment\n,:c")
+                                     << QStringLiteral("select\n?\n-- :b comment\n,?")
+                                     << QStringList{QStringLiteral("a"), QStringLiteral("c")};
+        QTest::newRow("unclosed quote") << QStringLiteral("select 'abc :x") << QStringLiteral("select 'abc :x")
+                                        << QStringList{};
+    }
+
+    void positional()
+    {
+        QFETCH(QString, statement);
+        QFETCH(QString, text);
+        QFETCH(QStringList, names);
+        const PositionalStatement p = toPositional(statement);
+        QCOMPARE(p.text, text);
+        QCOMPARE(p.names, names);
+    }
+
+    void quoting_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("literal");
+        QTest::newRow("plain") << QStringLiteral("ПН-27") << QStringLiteral("'ПН-27'");
+        QTest::newRow("apostrophe") << QStringLiteral("O'Brien") << QStringLiteral("'O''Brien'");
+        QTest::newRow("injection") << QStringLiteral("x'; drop table accounts_dep.smena; --")
+                                   << QStringLiteral("'x''; drop table accounts_dep.smena; --'");
+        QTest::newRow("empty") << QString() << QStringLiteral("''");
+    }
+
+    void quoting()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, literal);
+        QCOMPARE(quoted(text), literal);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSqlParams)
+#include "tst_sqlparams.moc"

@@ -1,0 +1,119 @@
+#include "testdatabase.h"
+
+#include "connectionstring.h"
+#include "dataerror.h"
+#include "sqlexec.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <stdexcept>
+
+namespace tabel::test {
+
+namespace {
+const QString kTemplate = QStringLiteral("tabel_test_template");
+
+void psql(const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("psql"), QStringList{QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                                                QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-v"),
+                                                QStringLiteral("ON_ERROR_STOP=1")} +
+                                        args);
+    p.waitForFinished(600000);
+    if (p.exitCode() != 0)
+        qFatal("psql failed: %s", p.readAllStandardError().constData());
+}
+
+bool templateExists()
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("psql"),
+            {QStringLiteral("-qXAt"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
+             QStringLiteral("sys"), QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+             QStringLiteral("select 1 from pg_database where datname = '") + kTemplate + QStringLiteral("'")});
+    p.waitForFinished();
+    return p.readAllStandardOutput().trimmed() == "1";
+}
+} // namespace
+
+TestDatabase::TestDatabase() : m_connection(QStringLiteral("test_ADO_DB"))
+{
+    const QString program = QCoreApplication::applicationName().isEmpty()
+                                ? QStringLiteral("tst")
+                                : QCoreApplication::applicationName().toLower();
+    m_name = QStringLiteral("tabel_%1_%2").arg(program).arg(QCoreApplication::applicationPid());
+    if (!templateExists()) {
+        // Normally made by scripts/test; made here when a test runs alone.
+        psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+              QStringLiteral("create database ") + kTemplate});
+        psql({QStringLiteral("-d"), kTemplate, QStringLiteral("-f"),
+              QStringLiteral(TABEL_SOURCE_DIR "/sql/schema.sql")});
+    }
+    psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+          QStringLiteral("drop database if exists ") + m_name, QStringLiteral("-c"),
+          QStringLiteral("create database %1 template %2").arg(m_name, kTemplate)});
+    m_connection.setDriver(driver());
+    m_connection.setConnectionString(connectionString(m_name, QStringLiteral("127.0.0.1")));
+    m_connection.open();
+}
+
+TestDatabase::~TestDatabase()
+{
+    m_connection.close();
+    QSqlDatabase::removeDatabase(m_connection.name());
+    psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+          QStringLiteral("drop database if exists %1 with (force)").arg(m_name)});
+}
+
+Connection::Driver TestDatabase::driver() const
+{
+    return qEnvironmentVariable("TABEL_TEST_DRIVER") == QLatin1String("native") ? Connection::Driver::Native
+                                                                                  : Connection::Driver::Odbc;
+}
+
+QStringList TestDatabase::arguments() const
+{
+    QStringList args{QStringLiteral("tabel"), m_name, QStringLiteral("127.0.0.1")};
+    if (driver() == Connection::Driver::Native)
+        args << QStringLiteral("--native");
+    return args;
+}
+
+void TestDatabase::exec(const QString &sql)
+{
+    execBound(&m_connection, sql, {});
+}
+
+QVariant TestDatabase::scalar(const QString &sql)
+{
+    QSqlQuery q = execBound(&m_connection, sql, {});
+    return q.next() ? q.value(0) : QVariant();
+}
+
+void TestDatabase::loadDemo()
+{
+    psql({QStringLiteral("-d"), m_name, QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-f"),
+          QStringLiteral(TABEL_SOURCE_DIR "/sql/demo.sql")});
+}
+
+void TestDatabase::clear()
+{
+    exec(QStringLiteral(
+        "truncate accounts_dep.smena, accounts_dep.h_tabel, accounts_dep.norm, accounts_dep.oper, "
+        "accounts_dep.vid_oper, accounts_dep.person, accounts_dep.ver, accounts_dep.workers, accounts_dep.nomenkl, "
+        "cmn_contractor.person, cmn_gds_and_srv.gds_and_srv restart identity"));
+}
+
+} // namespace tabel::test

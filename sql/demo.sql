@@ -107,7 +107,7 @@ select e.day, e.shift, e.w_id, op.i_id, op.id, e.qty, e.brak,
             when e.r2 < 0.08 then 'no'
             when e.r2 < 0.30 then 'да'
             else 'ok' end,
-       e.day + ((e.r3 * 3)::int) * interval '1 day',
+       least(e.day + ((e.r3 * 3)::int), current_date)::timestamp,
        0, 0, 0, 0, 0, 0
   from (select d.day, w.id as w_id, j.j,
                case when random() < 0.05 then 4 else 1 + w.id % 3 end as shift,

@@ -38,6 +38,7 @@ create table cmn_gds_and_srv.gds_and_srv (
   -- the shop's product name; the enterprise leaves it empty, the shop then reads the mark
   nom           varchar(255)
 );
+alter sequence cmn_gds_and_srv.gds_and_srv_id_seq owned by cmn_gds_and_srv.gds_and_srv.id;
 
 create table hrms_staffpos.staffpos (
   id            numeric(15) primary key,

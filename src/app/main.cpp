@@ -4,6 +4,7 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QScreen>
 
 int main(int argc, char *argv[])
@@ -11,6 +12,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Табель"));
+    // The shop works in Russian: day-first dates, decimal comma, no digit grouping in the grids.
+    QLocale russian(QLocale::Russian, QLocale::Russia);
+    russian.setNumberOptions(QLocale::OmitGroupSeparator);
+    QLocale::setDefault(russian);
 
     tabel::BoxMessageService messages;
     tabel::WindowServices services;

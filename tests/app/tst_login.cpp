@@ -97,6 +97,9 @@ private Q_SLOTS:
         // Today's first shift is on show.
         QCOMPARE(startup.data()->smena(1)->param(QStringLiteral("data")).toDate(), QDate::currentDate());
         QVERIFY(startup.data()->smena(1)->isOpen());
+        QVERIFY(startup.data()->smena(1)->recordCount() > 0);
+        QCOMPARE(reg->findChild<QTableView *>(QStringLiteral("grid"))->model()->rowCount(),
+                 startup.data()->smena(1)->recordCount());
         // When the register window's showing ends the login window closes and the program ends.
         QVERIFY(!login->isVisible());
         QCOMPARE(quits, 1);

@@ -9,7 +9,7 @@ end $$;
 set datestyle = 'ISO, DMY';
 
 -- Domains of the enterprise database, used unqualified in casts (s_code::t_id).
-create domain public.t_id as numeric(15);
+create domain public.t_id as bigint;
 create domain public.t_integer as integer;
 create domain public.t_float as double precision;
 

@@ -20,6 +20,7 @@ Connection::~Connection()
 void Connection::open()
 {
     close();
+    ++m_generation;
     if (QSqlDatabase::contains(m_name))
         QSqlDatabase::removeDatabase(m_name);
     QSqlDatabase db;

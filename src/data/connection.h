@@ -29,11 +29,14 @@ public:
 
     QSqlDatabase database() const;
     QString name() const { return m_name; }
+    // Changes at every opening: statements prepared before it are void.
+    int generation() const { return m_generation; }
 
 private:
     QString m_name;
     QString m_connectionString;
     Driver m_driver = Driver::Odbc;
+    int m_generation = 0;
 };
 
 } // namespace tabel

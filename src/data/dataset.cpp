@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dataerror.h"
 #include "sqlexec.h"
+#include "sqlparams.h"
 
 #include <QDateTime>
 #include <QSqlRecord>
@@ -55,7 +56,12 @@ void Dataset::open()
     const QString text = m_updateTable.isEmpty() || !m_sql.isEmpty()
                              ? statement()
                              : QStringLiteral("select * from ") + m_updateTable;
-    QSqlQuery q = execStatement(m_connection, text, m_params);
+    // Statements with parameters are reopened again and again with new values (the register's views
+    // on every date change): keep them prepared.
+    std::optional<QSqlQuery> plain;
+    if (!text.contains(QLatin1Char(':')) || toPositional(text).names.isEmpty())
+        plain.emplace(execStatement(m_connection, text, m_params));
+    QSqlQuery &q = plain ? *plain : m_prepared.exec(m_connection, text, m_params);
     const QSqlRecord rec = q.record();
     m_fields.clear();
     m_fieldIndex.clear();
@@ -76,6 +82,7 @@ void Dataset::open()
             r[i] = q.value(i);
         m_rows.push_back(std::move(r));
     }
+    q.finish();
     m_state = State::Browse;
     if (m_filtered && !m_filterText.isEmpty())
         m_filterExpr = FilterExpression::parse(m_filterText, m_fields);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filterexpression.h"
+#include "sqlexec.h"
 
 #include <QDate>
 #include <QHash>
@@ -109,6 +110,7 @@ private:
     void loadKeyFields();
 
     Connection *m_connection;
+    PreparedStatement m_prepared;
     QStringList m_sql;
     QHash<QString, QVariant> m_params;
     QString m_updateTable;

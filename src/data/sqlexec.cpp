@@ -57,6 +57,43 @@ QSqlQuery execBound(Connection *connection, const QString &statement, const QVar
     return q;
 }
 
+QSqlQuery &PreparedStatement::exec(Connection *connection, const QString &statement,
+                                   const QHash<QString, QVariant> &params)
+{
+    if (!m_query || m_text != statement || m_connection != connection ||
+        m_generation != connection->generation()) {
+        release();
+        const PositionalStatement p = toPositional(statement);
+        m_query.emplace(newQuery(connection, true));
+        if (!m_query->prepare(p.text)) {
+            const QString message = errorText(*m_query);
+            release();
+            throw DataError(message);
+        }
+        m_text = statement;
+        m_names = p.names;
+        m_connection = connection;
+        m_generation = connection->generation();
+    }
+    for (int i = 0; i < m_names.size(); ++i)
+        m_query->bindValue(i, boundValue(params.value(m_names.at(i))));
+    if (!m_query->exec()) {
+        const QString message = errorText(*m_query);
+        release();
+        throw DataError(message);
+    }
+    return *m_query;
+}
+
+void PreparedStatement::release()
+{
+    m_query.reset();
+    m_text.clear();
+    m_names.clear();
+    m_connection = nullptr;
+    m_generation = -1;
+}
+
 QSqlQuery execStatement(Connection *connection, const QString &statement,
                         const QHash<QString, QVariant> &params, bool forwardOnly)
 {

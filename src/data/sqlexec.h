@@ -3,7 +3,10 @@
 #include <QHash>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+
+#include <optional>
 
 namespace tabel {
 
@@ -13,6 +16,22 @@ class Connection;
 // set is bound as null. Throws DataError with the driver's message when the database refuses.
 QSqlQuery execStatement(Connection *connection, const QString &statement,
                         const QHash<QString, QVariant> &params, bool forwardOnly = true);
+
+// A statement prepared once and run again with new values, as long as its text and the connection
+// stay the same: the server keeps its plan, and the client skips the parse.
+class PreparedStatement
+{
+public:
+    QSqlQuery &exec(Connection *connection, const QString &statement, const QHash<QString, QVariant> &params);
+    void release();
+
+private:
+    std::optional<QSqlQuery> m_query;
+    QString m_text;
+    QStringList m_names;
+    const Connection *m_connection = nullptr;
+    int m_generation = -1;
+};
 
 // Runs a statement whose values are all bound positionally.
 QSqlQuery execBound(Connection *connection, const QString &statement, const QVariantList &values,

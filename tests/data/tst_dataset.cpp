@@ -98,6 +98,32 @@ private Q_SLOTS:
         QCOMPARE(d.asString(QStringLiteral("data")), QStringLiteral("15.03.2023"));
     }
 
+    void reopenedWithNewValuesAndAfterReconnecting()
+    {
+        db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id) values "
+                                "('01.03.2023', 1, 1), ('02.03.2023', 1, 2), ('02.03.2023', 1, 3)"));
+        Dataset d(&db->connection(), QStringLiteral("q"));
+        d.setSql({QStringLiteral("select w_id from accounts_dep.smena where data=:data order by w_id")});
+        for (int round = 0; round < 8; ++round) { // past the server's switch to a generic plan
+            d.setParam(QStringLiteral("data"), QDate(2023, 3, 1 + round % 2));
+            d.close();
+            d.open();
+            QCOMPARE(d.recordCount(), 1 + round % 2);
+        }
+        db->connection().close();
+        db->connection().open();
+        d.close();
+        d.setParam(QStringLiteral("data"), QDate(2023, 3, 2));
+        d.open();
+        QCOMPARE(d.recordCount(), 2);
+        // A changed statement is prepared anew.
+        d.close();
+        d.setSql({QStringLiteral("select w_id from accounts_dep.smena where data>:data")});
+        d.setParam(QStringLiteral("data"), QDate(2023, 3, 1));
+        d.open();
+        QCOMPARE(d.recordCount(), 2);
+    }
+
     void nullsReadAsEmptyOrZero()
     {
         db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena) values ('01.02.2024', 2)"));

@@ -63,7 +63,8 @@ TestDatabase::TestDatabase() : m_connection(QStringLiteral("test_ADO_DB"))
     }
     psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
           QStringLiteral("drop database if exists ") + m_name, QStringLiteral("-c"),
-          QStringLiteral("create database %1 template %2").arg(m_name, kTemplate)});
+          QStringLiteral("create database %1 template %2").arg(m_name, kTemplate), QStringLiteral("-c"),
+          QStringLiteral("alter database %1 set datestyle = 'ISO, DMY'").arg(m_name)});
     m_connection.setDriver(driver());
     m_connection.setConnectionString(connectionString(m_name, QStringLiteral("127.0.0.1")));
     m_connection.open();

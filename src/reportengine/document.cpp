@@ -1,0 +1,156 @@
+#include "document.h"
+
+#include "fonts.h"
+#include "formula.h"
+
+#include <QFile>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+
+#include <algorithm>
+
+namespace tabel::report {
+
+int Document::fontIndex(const FontSpec &spec)
+{
+    for (size_t i = 0; i < fonts.size(); ++i) {
+        const FontSpec &f = fonts[i];
+        if (f.family == spec.family && f.size == spec.size && f.bold == spec.bold && f.italic == spec.italic)
+            return int(i);
+    }
+    fonts.push_back(spec);
+    return int(fonts.size() - 1);
+}
+
+void Document::paint(QPainter &painter, int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return;
+    const double sx = painter.device()->logicalDpiX() / 25.4;
+    const double sy = painter.device()->logicalDpiY() / 25.4;
+    auto toDevice = [&](const DrawOp &op) { return QRectF(op.x * sx, op.y * sy, op.w * sx, op.h * sy); };
+    std::vector<QFont> qfonts;
+    qfonts.reserve(fonts.size());
+    for (const FontSpec &f : fonts)
+        qfonts.push_back(makeFont(f));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    for (const DrawOp &op : pages[size_t(pageIndex)].ops) {
+        switch (op.kind) {
+        case DrawOp::Kind::Fill:
+            painter.fillRect(toDevice(op), QColor::fromRgba(op.colour));
+            break;
+        case DrawOp::Kind::Line: {
+            QPen pen(QColor::fromRgba(op.colour));
+            pen.setStyle(op.style);
+            pen.setWidthF(std::max(1.0, op.penWidth * sx));
+            pen.setCapStyle(Qt::FlatCap);
+            painter.setPen(pen);
+            painter.drawLine(QPointF(op.x * sx, op.y * sy), QPointF((op.x + op.w) * sx, (op.y + op.h) * sy));
+            break;
+        }
+        case DrawOp::Kind::Text:
+            if (op.font >= 0 && size_t(op.font) < qfonts.size())
+                painter.setFont(qfonts[size_t(op.font)]);
+            painter.setPen(QColor::fromRgba(op.colour));
+            painter.drawText(toDevice(op), int(op.align) | Qt::AlignVCenter | Qt::TextSingleLine, op.text);
+            break;
+        }
+    }
+    painter.restore();
+}
+
+QImage Document::render(int pageIndex, double dpi) const
+{
+    const QSize size(qRound(page.width / 25.4 * dpi), qRound(page.height / 25.4 * dpi));
+    QImage image(size, QImage::Format_RGB32);
+    image.setDotsPerMeterX(qRound(dpi / 0.0254));
+    image.setDotsPerMeterY(qRound(dpi / 0.0254));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paint(painter, pageIndex);
+    return image;
+}
+
+namespace {
+QPageLayout pageLayout(const PageSetup &page)
+{
+    return QPageLayout(QPageSize(QPageSize::A4), page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+} // namespace
+
+void Document::writePdf(const QString &path, const QString &title) const
+{
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::WriteOnly))
+            throw ReportError(QStringLiteral("Файл «%1» не записывается: %2").arg(path, probe.errorString()));
+    }
+    QPdfWriter writer(path);
+    writer.setPageLayout(pageLayout(page));
+    writer.setResolution(600);
+    writer.setCreator(QStringLiteral("Табель"));
+    writer.setTitle(title);
+    QPainter painter;
+    if (!painter.begin(&writer))
+        throw ReportError(QStringLiteral("Файл «%1» не записывается").arg(path));
+    for (int i = 0; i < pageCount(); ++i) {
+        if (i > 0)
+            writer.newPage();
+        paint(painter, i);
+    }
+    painter.end();
+}
+
+void Document::print(QPrinter *printer) const
+{
+    printer->setFullPage(true);
+    printer->setPageLayout(pageLayout(page));
+    QPainter painter;
+    if (!painter.begin(printer))
+        throw ReportError(QStringLiteral("Принтер недоступен"));
+    const int from = printer->fromPage() > 0 ? printer->fromPage() - 1 : 0;
+    const int to = printer->toPage() > 0 ? std::min(printer->toPage(), pageCount()) - 1 : pageCount() - 1;
+    for (int i = from; i <= to; ++i) {
+        if (i > from)
+            printer->newPage();
+        paint(painter, i);
+    }
+    painter.end();
+}
+
+QStringList Document::texts(int pageIndex) const
+{
+    QStringList out;
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return out;
+    std::vector<const DrawOp *> ops;
+    for (const DrawOp &op : pages[size_t(pageIndex)].ops)
+        if (op.kind == DrawOp::Kind::Text)
+            ops.push_back(&op);
+    std::stable_sort(ops.begin(), ops.end(), [](const DrawOp *a, const DrawOp *b) {
+        if (std::abs(a->y - b->y) > 0.01f)
+            return a->y < b->y;
+        return a->x < b->x;
+    });
+    for (const DrawOp *op : ops)
+        out << op->text;
+    return out;
+}
+
+std::vector<const DrawOp *> Document::opsOf(int pageIndex, const QString &itemName) const
+{
+    std::vector<const DrawOp *> out;
+    if (pageIndex < 0 || pageIndex >= pageCount())
+        return out;
+    for (const DrawOp &op : pages[size_t(pageIndex)].ops)
+        if (op.itemName == itemName)
+            out.push_back(&op);
+    return out;
+}
+
+} // namespace tabel::report

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "layout.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+class QPrinter;
+
+namespace tabel::report {
+
+// One drawing operation of a finished page, in millimetres from the page's top-left corner.
+struct DrawOp
+{
+    enum class Kind : quint8 { Text, Fill, Line };
+    Kind kind = Kind::Text;
+    quint8 align = 0;        // Qt::Alignment, horizontal part
+    Qt::PenStyle style = Qt::SolidLine;
+    qint16 font = -1;        // index into the document's fonts
+    float x = 0, y = 0, w = 0, h = 0; // a line runs from (x, y) to (x + w, y + h)
+    float penWidth = 0.2f;
+    QRgb colour = 0xff000000;
+    QString text;
+    QString itemName;        // the layout item that made it, for tests and tools
+    QRectF rect() const { return QRectF(x, y, w, h); }
+};
+
+struct Page
+{
+    std::vector<DrawOp> ops;
+};
+
+// A prepared report: finished pages that paint the same way on the preview, the printer and a PDF.
+class Document
+{
+public:
+    PageSetup page;
+    std::vector<FontSpec> fonts;
+    std::vector<Page> pages;
+
+    int pageCount() const { return int(pages.size()); }
+    int fontIndex(const FontSpec &spec);
+
+    // Paints a page with the painter's device resolution.
+    void paint(QPainter &painter, int pageIndex) const;
+    QImage render(int pageIndex, double dpi) const;
+    // Throws ReportError when the file cannot be written.
+    void writePdf(const QString &path, const QString &title = QString()) const;
+    void print(QPrinter *printer) const;
+
+    // The texts of a page in reading order, for tests.
+    QStringList texts(int pageIndex) const;
+    std::vector<const DrawOp *> opsOf(int pageIndex, const QString &itemName) const;
+};
+
+} // namespace tabel::report

@@ -24,6 +24,15 @@ int Document::fontIndex(const FontSpec &spec)
     return int(fonts.size() - 1);
 }
 
+int Document::itemIndex(const QString &name)
+{
+    for (size_t i = 0; i < itemNames.size(); ++i)
+        if (itemNames[i] == name)
+            return int(i);
+    itemNames.push_back(name);
+    return int(itemNames.size() - 1);
+}
+
 void Document::paint(QPainter &painter, int pageIndex) const
 {
     if (pageIndex < 0 || pageIndex >= pageCount())
@@ -147,8 +156,12 @@ std::vector<const DrawOp *> Document::opsOf(int pageIndex, const QString &itemNa
     std::vector<const DrawOp *> out;
     if (pageIndex < 0 || pageIndex >= pageCount())
         return out;
+    const auto it = std::find(itemNames.begin(), itemNames.end(), itemName);
+    if (it == itemNames.end())
+        return out;
+    const qint16 index = qint16(it - itemNames.begin());
     for (const DrawOp &op : pages[size_t(pageIndex)].ops)
-        if (op.itemName == itemName)
+        if (op.item == index)
             out.push_back(&op);
     return out;
 }

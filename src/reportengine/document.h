@@ -21,11 +21,11 @@ struct DrawOp
     quint8 align = 0;        // Qt::Alignment, horizontal part
     Qt::PenStyle style = Qt::SolidLine;
     qint16 font = -1;        // index into the document's fonts
+    qint16 item = -1;        // index into the document's item names: the layout item that made it
     float x = 0, y = 0, w = 0, h = 0; // a line runs from (x, y) to (x + w, y + h)
     float penWidth = 0.2f;
     QRgb colour = 0xff000000;
     QString text;
-    QString itemName;        // the layout item that made it, for tests and tools
     QRectF rect() const { return QRectF(x, y, w, h); }
 };
 
@@ -40,10 +40,12 @@ class Document
 public:
     PageSetup page;
     std::vector<FontSpec> fonts;
+    std::vector<QString> itemNames;
     std::vector<Page> pages;
 
     int pageCount() const { return int(pages.size()); }
     int fontIndex(const FontSpec &spec);
+    int itemIndex(const QString &name);
 
     // Paints a page with the painter's device resolution.
     void paint(QPainter &painter, int pageIndex) const;

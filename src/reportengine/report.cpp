@@ -27,6 +27,7 @@ struct CompiledItem
     int field = -1;             // field items
     std::shared_ptr<Formula> formula; // expressions and page numbers
     int font = -1;
+    int name = -1;
 };
 
 struct CompiledBand
@@ -168,6 +169,7 @@ private:
                 CompiledItem ci;
                 ci.item = &item;
                 ci.font = m_doc.fontIndex(item.font);
+                ci.name = m_doc.itemIndex(item.name);
                 const QString where = QStringLiteral("Полоса «%1», элемент «%2»").arg(band.name, item.name);
                 if (item.kind == Item::Kind::Field) {
                     QString name = item.field;
@@ -272,6 +274,8 @@ private:
             draw(f, y, *m_current);
             y += m_bands[size_t(f)].band->height;
         }
+        // A finished page keeps only what it draws.
+        m_doc.pages.back().ops.shrink_to_fit();
     }
 
     void newPage()
@@ -405,7 +409,7 @@ private:
             op.font = qint16(ci.font);
             op.align = quint8(item.alignment & Qt::AlignHorizontal_Mask);
             op.colour = item.colour.rgba();
-            op.itemName = item.name;
+            op.item = qint16(ci.name);
             op.text = std::move(text);
             page().ops.push_back(std::move(op));
             if (ci.formula && ci.formula->usesTotalPages()) {

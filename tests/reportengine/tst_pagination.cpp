@@ -234,6 +234,53 @@ private Q_SLOTS:
                 QCOMPARE(texts.value(i + 1), QStringLiteral("~"));
     }
 
+    void monthlyTimesheetLayout()
+    {
+        Report report(Layout::fromJson(layoutJson(QStringLiteral("timesheet.json")), QStringLiteral("timesheet.json")));
+        report.setLabel(QStringLiteral("HeadingLabel"), QStringLiteral("Ноябрь 2024 г."));
+        QStringList fields{QStringLiteral("fio")};
+        for (int d = 1; d <= 31; ++d)
+            fields << QStringLiteral("sd%1").arg(d);
+        TableData data(QStringLiteral("H_Tabel"), fields);
+        for (int w = 0; w < 70; ++w) {
+            QVariantList r{QStringLiteral("Рабочий %1").arg(w, 2, 10, QLatin1Char('0'))};
+            for (int d = 1; d <= 31; ++d)
+                r << (d == 31 ? QVariant(0) : QVariant(d % 7 == 0 ? 0 : 8 + w % 3)); // a 30-day month
+            data.append(r);
+        }
+        const Document doc = report.prepare(data);
+        QVERIFY(doc.pageCount() >= 3);
+        QCOMPARE(doc.page.width, 297.0);
+        int lines = 0;
+        for (int p = 0; p < doc.pageCount(); ++p) {
+            const QStringList texts = doc.texts(p);
+            QCOMPARE(texts.first(), QStringLiteral("Ноябрь 2024 г."));
+            QCOMPARE(texts.at(31), QStringLiteral("31"));
+            QCOMPARE(texts.at(32), QStringLiteral("Итого"));
+            QCOMPARE(texts.last(), QString::number(p + 1));
+            const auto totals = doc.opsOf(p, QStringLiteral("total"));
+            for (size_t i = 0; i < totals.size(); ++i) {
+                const DrawOp *op = totals[i];
+                const int w = int(i) + lines;
+                int expected = 0;
+                for (int d = 1; d <= 30; ++d)
+                    expected += d % 7 == 0 ? 0 : 8 + w % 3;
+                QCOMPARE(op->text, QString::number(expected));
+            }
+            for (const DrawOp *op : doc.opsOf(p, QStringLiteral("day31")))
+                QCOMPARE(op->text, QStringLiteral("0"));
+            lines += int(totals.size());
+            // The page number ends at the right margin.
+            const auto number = doc.opsOf(p, QStringLiteral("page"));
+            QCOMPARE(number.front()->x + number.front()->w, 287.0f);
+        }
+        QCOMPARE(lines, 70);
+        const auto first = doc.opsOf(0, QStringLiteral("dayLabel1"));
+        const auto last = doc.opsOf(0, QStringLiteral("dayLabel31"));
+        QCOMPARE(first.front()->x, 91.2f);
+        QVERIFY(std::abs(last.front()->x - 264.3f) < 0.11f);
+    }
+
     void missingFieldIsRejectedWhenPrepared()
     {
         Report report(workersLayout());

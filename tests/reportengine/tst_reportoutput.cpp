@@ -79,6 +79,35 @@ private Q_SLOTS:
         QVERIFY(!png.isNull());
     }
 
+    void landscapeTimesheetPdf()
+    {
+        QFile f(QStringLiteral(LAYOUTS "/timesheet.json"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        Report report(Layout::fromJson(f.readAll(), QStringLiteral("timesheet.json")));
+        report.setLabel(QStringLiteral("HeadingLabel"), QStringLiteral("Март 2024 г."));
+        QStringList fields{QStringLiteral("fio")};
+        for (int d = 1; d <= 31; ++d)
+            fields << QStringLiteral("sd%1").arg(d);
+        TableData data(QStringLiteral("H_Tabel"), fields);
+        for (int w = 0; w < 40; ++w) {
+            QVariantList r{QStringLiteral("Васильева Наталья Тимофеевна %1").arg(w)};
+            for (int d = 1; d <= 31; ++d)
+                r << (d % 7 == 2 || d % 7 == 3 ? 0 : 8 + (w + d) % 5);
+            data.append(r);
+        }
+        const Document doc = report.prepare(data);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("timesheet.pdf"));
+        doc.writePdf(path);
+        if (!qEnvironmentVariableIsEmpty("TABEL_KEEP_PDF"))
+            QFile::copy(path, qEnvironmentVariable("TABEL_KEEP_PDF") + QStringLiteral(".timesheet.pdf"));
+        const QString info = run(QStringLiteral("pdfinfo"), {path});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+842 x 595"))), qPrintable(info));
+        const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QCOMPARE(text.count(QStringLiteral("Март 2024 г.")), doc.pageCount());
+        QVERIFY(text.contains(QStringLiteral("Васильева Наталья Тимофеевна 39")));
+    }
+
     void samePaintingOnImage()
     {
         const Document doc = workersDocument(2);

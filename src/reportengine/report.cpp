@@ -315,16 +315,22 @@ private:
             emitBand(c, row);
     }
 
-    void line(float x, float y, float w, float h, const Rules &r)
+    static DrawOp placed(DrawOp::Kind kind, double x, double y, double w, double h, const QColor &colour)
     {
         DrawOp op;
-        op.kind = DrawOp::Kind::Line;
-        op.x = x;
-        op.y = y;
-        op.w = w;
-        op.h = h;
+        op.kind = kind;
+        op.x = float(x);
+        op.y = float(y);
+        op.w = float(w);
+        op.h = float(h);
+        op.colour = colour.rgba();
+        return op;
+    }
+
+    void line(float x, float y, float w, float h, const Rules &r)
+    {
+        DrawOp op = placed(DrawOp::Kind::Line, x, y, w, h, r.colour);
         op.style = r.style;
-        op.colour = r.colour.rgba();
         op.penWidth = float(r.width);
         page().ops.push_back(std::move(op));
     }
@@ -371,16 +377,8 @@ private:
             return;
         const double x0 = m_layout.page.marginLeft;
         const double width = m_layout.page.printableWidth();
-        if (band.background.isValid()) {
-            DrawOp op;
-            op.kind = DrawOp::Kind::Fill;
-            op.x = float(x0);
-            op.y = float(y);
-            op.w = float(width);
-            op.h = float(band.height);
-            op.colour = band.background.rgba();
-            page().ops.push_back(std::move(op));
-        }
+        if (band.background.isValid())
+            page().ops.push_back(placed(DrawOp::Kind::Fill, x0, y, width, band.height, band.background));
         for (const CompiledItem &ci : cb.items) {
             const Item &item = *ci.item;
             Value raw;
@@ -390,25 +388,11 @@ private:
             const double top = item.top >= 0 ? item.top : 0;
             const double h = item.height > 0 ? item.height : band.height - top;
             const double x = x0 + item.left;
-            if (item.background.isValid()) {
-                DrawOp op;
-                op.kind = DrawOp::Kind::Fill;
-                op.x = float(x);
-                op.y = float(y + top);
-                op.w = float(w);
-                op.h = float(h);
-                op.colour = item.background.rgba();
-                page().ops.push_back(std::move(op));
-            }
-            DrawOp op;
-            op.kind = DrawOp::Kind::Text;
-            op.x = float(x);
-            op.y = float(y + top);
-            op.w = float(w);
-            op.h = float(h);
+            if (item.background.isValid())
+                page().ops.push_back(placed(DrawOp::Kind::Fill, x, y + top, w, h, item.background));
+            DrawOp op = placed(DrawOp::Kind::Text, x, y + top, w, h, item.colour);
             op.font = qint16(ci.font);
             op.align = quint8(item.alignment & Qt::AlignHorizontal_Mask);
-            op.colour = item.colour.rgba();
             op.item = qint16(ci.name);
             op.text = std::move(text);
             page().ops.push_back(std::move(op));

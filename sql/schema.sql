@@ -202,3 +202,29 @@ begin
 end $$;
 create trigger person_sync after insert or update of id, fio on accounts_dep.person
   for each row execute function accounts_dep.person_sync();
+
+-- Keys are assigned by the database, yet rows may come with their own (the legacy import carries ids
+-- over). After such rows the key sequence moves past them, so that the next assigned key is free.
+create function accounts_dep.keys_follow_inserted() returns trigger language plpgsql as $$
+declare
+  seq text := pg_get_serial_sequence(format('%I.%I', tg_table_schema, tg_table_name), 'id');
+  top numeric;
+begin
+  execute 'select max(id) from inserted' into top;
+  if seq is not null and top is not null then
+    perform setval(seq, greatest(top::bigint, (select last_value from pg_sequences
+                                                 where schemaname || '.' || sequencename = seq)::bigint, 1));
+  end if;
+  return null;
+end $$;
+
+do $$
+declare t text;
+begin
+  foreach t in array array['accounts_dep.smena', 'accounts_dep.h_tabel', 'accounts_dep.vid_oper',
+                           'accounts_dep.oper', 'accounts_dep.norm', 'accounts_dep.person',
+                           'accounts_dep.workers', 'accounts_dep.nomenkl', 'cmn_gds_and_srv.gds_and_srv'] loop
+    execute format('create trigger keys_follow_inserted after insert on %s referencing new table as inserted '
+                   'for each statement execute function accounts_dep.keys_follow_inserted()', t);
+  end loop;
+end $$;

@@ -248,6 +248,26 @@ private Q_SLOTS:
                  QStringLiteral("УГ-1"));
     }
 
+    void assignedKeysSkipCarriedOverOnes_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("entries") << QStringLiteral("accounts_dep.smena") << QStringLiteral("w_id");
+        QTest::newRow("time sheet") << QStringLiteral("accounts_dep.h_tabel") << QStringLiteral("w_id");
+        QTest::newRow("kinds") << QStringLiteral("accounts_dep.vid_oper") << QStringLiteral("vid");
+        QTest::newRow("workers") << QStringLiteral("accounts_dep.person") << QStringLiteral("fio");
+        QTest::newRow("products") << QStringLiteral("accounts_dep.izdel") << QStringLiteral("marka");
+    }
+
+    void assignedKeysSkipCarriedOverOnes()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        db->clear();
+        db->exec(QStringLiteral("insert into %1 (id, %2) values (40, '1'), (41, '2')").arg(table, column));
+        QCOMPARE(db->scalar(QStringLiteral("insert into %1 (%2) values ('3') returning id").arg(table, column)).toInt(), 42);
+    }
+
     void upperCaseNamesReachTheSameTables()
     {
         arrangeShop();

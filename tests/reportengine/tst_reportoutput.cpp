@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,6 +118,23 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(qRound(12 / 25.4 * 96), qRound(10.3 / 25.4 * 96)), QColor(244, 244, 244));
         // Outside the margins nothing is drawn.
         QCOMPARE(image.pixelColor(5, 5), QColor(Qt::white));
+    }
+
+    void printsTheChosenPages()
+    {
+        // The printer path, with a PDF file as the printer.
+        const Document doc = workersDocument(40);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
+        printer.setFromTo(2, 3);
+        doc.print(&printer);
+        const QString info = run(QStringLiteral("pdfinfo"), {dir.filePath(QStringLiteral("printed.pdf"))});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))), qPrintable(info));
+        const QString text = run(QStringLiteral("pdftotext"), {dir.filePath(QStringLiteral("printed.pdf")), QStringLiteral("-")});
+        QVERIFY(!text.contains(QStringLiteral("Отчет по рабочим с"))); // the heading is on page 1 only
+        QVERIFY(text.contains(QStringLiteral("Щербаков Ёжи")));
     }
 
     void unwritablePdfIsAnError()

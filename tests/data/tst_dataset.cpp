@@ -67,6 +67,25 @@ private Q_SLOTS:
         QCOMPARE(d.asInt(QStringLiteral("id")), 5);
     }
 
+    void refreshReadsAgainAndKeepsTheRowNumber()
+    {
+        Dataset d(&db->connection(), QStringLiteral("q"));
+        d.setSql({QStringLiteral("select id, vid from accounts_dep.vid_oper order by id")});
+        d.open();
+        d.setRecNo(3);
+        db->exec(QStringLiteral("update accounts_dep.vid_oper set vid='Резка плазменная' where id=3"));
+        db->exec(QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Шлифовка')"));
+        QCOMPARE(d.recordCount(), 5);
+        d.refresh();
+        QCOMPARE(d.recordCount(), 6);
+        QCOMPARE(d.recNo(), 3);
+        QCOMPARE(d.asString(QStringLiteral("vid")), QStringLiteral("Резка плазменная"));
+        db->exec(QStringLiteral("delete from accounts_dep.vid_oper where id > 1"));
+        d.setRecNo(6);
+        d.refresh();
+        QCOMPARE(d.recNo(), 1); // fewer rows now: the last one
+    }
+
     void emptyResult()
     {
         Dataset d(&db->connection(), QStringLiteral("q"));

@@ -199,6 +199,12 @@ private Q_SLOTS:
         QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
         QCOMPARE(gridModel()->rowCount(), before + 1);
         QCOMPARE(child<QDateEdit>("datePicker")->date(), kMonday);
+        // F5 does the same.
+        addEntry(kMonday, 1, QStringLiteral("ok"));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_F5);
+        QTRY_COMPARE(gridModel()->rowCount(), before + 2); // a button's shortcut clicks it a moment later
     }
 
     void returningFromAnotherWindowResetsToToday()

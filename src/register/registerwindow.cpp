@@ -149,7 +149,6 @@ void RegisterWindow::reopenViews(const QDate &date)
 void RegisterWindow::activate()
 {
     const QDate today = m_today();
-    const QSignalBlocker block(ui->datePicker);
     ui->datePicker->setDate(today);
     if (isWeekend(today))
         setDayOff(true);

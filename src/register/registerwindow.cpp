@@ -187,7 +187,7 @@ void RegisterWindow::styleDayOff()
     f.setBold(on);
     ui->dayOffCheck->setFont(f);
     QPalette p = ui->dayOffCheck->palette();
-    p.setColor(QPalette::Window, on ? kRed : QApplication::palette().color(QPalette::Button));
+    p.setColor(ui->dayOffCheck->backgroundRole(), on ? kRed : QApplication::palette().color(QPalette::Button));
     ui->dayOffCheck->setPalette(p);
 }
 
@@ -210,9 +210,10 @@ void RegisterWindow::styleShiftButtons()
         QFont f = b->font();
         f.setBold(on);
         b->setFont(f);
-        QPalette p = b->palette();
-        p.setColor(QPalette::Button, on ? kGreen : QApplication::palette().color(QPalette::Button));
-        b->setPalette(p);
+        // A flat face, so that the selected shift shows exactly the shop's green.
+        b->setStyleSheet(on ? QStringLiteral("QPushButton { background-color: rgb(0, 128, 0); border: 1px solid rgb(0, 80, 0);"
+                                             " border-radius: 2px; padding: 3px 8px; }")
+                            : QString());
     }
 }
 

@@ -96,7 +96,7 @@ private Q_SLOTS:
         QVERIFY(dayOff->isChecked());
         QVERIFY(window->isDayOff());
         QVERIFY(dayOff->font().bold());
-        QCOMPARE(dayOff->palette().color(QPalette::Window), kRed);
+        QCOMPARE(dayOff->grab().toImage().pixelColor(1, 1), kRed); // what the user sees
         QCOMPARE(dayOff->text(), QStringLiteral("Выходной"));
         // Shift 1 of Saturday, by name; the "ta" entry is not listed.
         QCOMPARE(column(0), (QStringList{QStringLiteral("Антонов А.А."), QStringLiteral("Борисов Б.Б.")}));
@@ -129,6 +129,7 @@ private Q_SLOTS:
         QTest::keyClick(picker, Qt::Key_Return);
         QVERIFY(!window->isDayOff());
         QVERIFY(!child<QCheckBox>("dayOffCheck")->font().bold());
+        QVERIFY(child<QCheckBox>("dayOffCheck")->grab().toImage().pixelColor(1, 1) != kRed);
         QCOMPARE(dm->smena(1)->param(QStringLiteral("data")).toDate(), kMonday);
         QCOMPARE(column(10), (QStringList{QStringLiteral("да"), QStringLiteral("OK")}));
         QVERIFY(window->isVisible()); // Enter in the picker does not close the window
@@ -181,9 +182,10 @@ private Q_SLOTS:
         QCOMPARE(gridModel()->objectName(), QStringLiteral("DataSource4"));
         QCOMPARE(column(0), QStringList{QStringLiteral("Борисов Б.Б.")});
         QVERIFY(b4->font().bold());
-        QCOMPARE(b4->palette().color(QPalette::Button), kGreen);
+        const QImage face = b4->grab().toImage();
+        QCOMPARE(face.pixelColor(face.width() / 2, 3), kGreen);
         QVERIFY(!b1->font().bold());
-        QVERIFY(b1->palette().color(QPalette::Button) != kGreen);
+        QVERIFY(b1->grab().toImage().pixelColor(b1->width() / 2, 3) != kGreen);
         QTest::mouseClick(child<QPushButton>("shift2Button"), Qt::LeftButton);
         QCOMPARE(window->shiftView(), 2);
         QCOMPARE(gridModel()->rowCount(), 0);

@@ -18,10 +18,14 @@ namespace tabel {
 
 void WindowServices::quit() const
 {
-    if (terminate)
+    if (terminate) {
         terminate();
-    else
-        QCoreApplication::quit();
+        return;
+    }
+    // Ends every loop that runs now (a modal window's included), and the main loop too when it has
+    // not started yet (a check made while the first window opens).
+    QCoreApplication::exit(0);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 } // namespace tabel

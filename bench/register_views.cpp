@@ -34,10 +34,10 @@ double psqlSeconds(const QString &database, const QString &script)
     p.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
-    p.start(QStringLiteral("psql"), {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                                     QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-d"), database,
-                                     QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-f"),
-                                     file.fileName()});
+    p.start(QStringLiteral("psql"),
+            {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
+             QStringLiteral("sys"), QStringLiteral("-d"), database, QStringLiteral("-o"),
+             QStringLiteral("/dev/null"), QStringLiteral("-f"), file.fileName()});
     p.waitForFinished(-1);
     if (p.exitCode() != 0) {
         std::fprintf(stderr, "psql: %s\n", p.readAllStandardError().constData());
@@ -81,7 +81,8 @@ int main(int argc, char *argv[])
     QString once;
     for (int s = 1; s <= 4; ++s) {
         QString text = dm.smena(s)->statement();
-        text.replace(QStringLiteral(":data"), QStringLiteral("'") + date.toString(QStringLiteral("dd.MM.yyyy")) +
+        text.replace(QStringLiteral(":data"), QStringLiteral("'") +
+                                                  date.toString(QStringLiteral("dd.MM.yyyy")) +
                                                   QStringLiteral("'::date"));
         text.replace(QStringLiteral(":ok"), quoted(QStringLiteral("ta")));
         once += text + QStringLiteral(";\n");
@@ -112,8 +113,10 @@ int main(int argc, char *argv[])
     std::printf("register views of %s on %s (%s): %d rows in the four views\n",
                 qPrintable(date.toString(QStringLiteral("dd.MM.yyyy"))), qPrintable(database),
                 native ? "libpq" : "ODBC", rows);
-    std::printf("  Табель: %.3f ms per activation (median of %d batches of %d)\n", ours * 1000, batches, perBatch);
-    std::printf("  psql:   %.3f ms per activation (same statements in one session, same batches)\n", theirs * 1000);
+    std::printf("  Табель: %.3f ms per activation (median of %d batches of %d)\n", ours * 1000, batches,
+                perBatch);
+    std::printf("  psql:   %.3f ms per activation (same statements in one session, same batches)\n",
+                theirs * 1000);
     std::printf("  ratio:  %.2f (goal: at most 1.30)\n", ours / theirs);
     return 0;
 }

@@ -42,8 +42,9 @@ public:
     QString name() const override { return QStringLiteral("t_Report"); }
     QStringList fieldNames() const override
     {
-        return {QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa"), QStringLiteral("vid"),
-                QStringLiteral("nom"), QStringLiteral("naimen"), QStringLiteral("color")};
+        return {QStringLiteral("fio"),  QStringLiteral("kolvo"), QStringLiteral("summa"),
+                QStringLiteral("vid"),  QStringLiteral("nom"),   QStringLiteral("naimen"),
+                QStringLiteral("color")};
     }
     void first() override { m_row = 0; }
     void next() override { ++m_row; }
@@ -73,8 +74,8 @@ public:
 private:
     qint64 m_rows;
     qint64 m_row = 0;
-    const QString m_kinds[4] = {QStringLiteral("Резка"), QStringLiteral("Гибка"), QStringLiteral("Краска порошковая"),
-                                QStringLiteral("Упаковка")};
+    const QString m_kinds[4] = {QStringLiteral("Резка"), QStringLiteral("Гибка"),
+                                QStringLiteral("Краска порошковая"), QStringLiteral("Упаковка")};
 };
 } // namespace
 
@@ -85,7 +86,8 @@ int main(int argc, char *argv[])
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     const qint64 rows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 100000;
     QTemporaryDir dir;
-    const QString pdf = argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("bench.pdf"));
+    const QString pdf =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("bench.pdf"));
 
     Report report(Layout::fromFile(QStringLiteral(WORKERS_LAYOUT)));
     report.setLabel(QStringLiteral("TitleLabel"), QStringLiteral("Отчет по рабочим"));
@@ -108,13 +110,15 @@ int main(int argc, char *argv[])
     doc.writePdf(pdf, QStringLiteral("Отчет по рабочим"));
     const double write = t.nsecsElapsed() / 1e9;
 
-    std::printf("report by workers, %lld detail rows, %d pages, %zu drawing operations\n", static_cast<long long>(rows),
-                doc.pageCount(), ops);
-    std::printf("  prepare: %.3f s (%.0f rows/s; goal for 100,000 rows: under 1 s)\n", prepare, rows / prepare);
+    std::printf("report by workers, %lld detail rows, %d pages, %zu drawing operations\n",
+                static_cast<long long>(rows), doc.pageCount(), ops);
+    std::printf("  prepare: %.3f s (%.0f rows/s; goal for 100,000 rows: under 1 s)\n", prepare,
+                rows / prepare);
     std::printf("  PDF:     %.3f s (%.0f pages/s), %lld bytes\n", write, doc.pageCount() / write,
                 static_cast<long long>(QFile(pdf).size()));
-    std::printf("  memory:  %.1f MB kept for the pages (%.1f KB a page, %.0f bytes an operation); peak %.1f MB\n",
-                (after - before) / 1024.0, double(after - before) / std::max(1, doc.pageCount()),
-                (after - before) * 1024.0 / std::max<size_t>(1, ops), peakKb() / 1024.0);
+    std::printf(
+        "  memory:  %.1f MB kept for the pages (%.1f KB a page, %.0f bytes an operation); peak %.1f MB\n",
+        (after - before) / 1024.0, double(after - before) / std::max(1, doc.pageCount()),
+        (after - before) * 1024.0 / std::max<size_t>(1, ops), peakKb() / 1024.0);
     return 0;
 }

@@ -51,7 +51,8 @@ BuildStamp buildStamp(const QString &dateText, const QString &timeText)
     if (at(dateText, 7) != QLatin1Char('?'))
         year = dateText.mid(7, 4).toInt();
 
-    const QString dateDigits = QString::number(year) + QStringLiteral("%1").arg(month, 2, 10, QLatin1Char('0')) +
+    const QString dateDigits = QString::number(year) +
+                               QStringLiteral("%1").arg(month, 2, 10, QLatin1Char('0')) +
                                QStringLiteral("%1").arg(day, 2, 10, QLatin1Char('0'));
     BuildStamp s;
     s.date = dateDigits.toInt();

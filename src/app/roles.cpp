@@ -35,20 +35,23 @@ QVector<Restriction> restrictions(Role role)
 {
     const QString reg = QStringLiteral("RegisterWindow");
     const QString rep = QStringLiteral("ReportDialog");
-    const QStringList reportButtons = {QStringLiteral("productsReportButton"), QStringLiteral("workersReportButton"),
-                                       QStringLiteral("workersDetailReportButton"), QStringLiteral("excelButton")};
+    const QStringList reportButtons = {
+        QStringLiteral("productsReportButton"), QStringLiteral("workersReportButton"),
+        QStringLiteral("workersDetailReportButton"), QStringLiteral("excelButton")};
     switch (role) {
     case Role::Reporting:
-        return {{reg,
-                 {QStringLiteral("addButton"), QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
-                  QStringLiteral("refreshButton"), QStringLiteral("shift1Button"), QStringLiteral("shift2Button"),
-                  QStringLiteral("shift3Button"), QStringLiteral("shift4Button"), QStringLiteral("dayOffCheck"),
-                  QStringLiteral("grid"), QStringLiteral("datePicker"), QStringLiteral("referencesMenu"),
-                  QStringLiteral("timesheetAction")}}};
+        return {
+            {reg,
+             {QStringLiteral("addButton"), QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
+              QStringLiteral("refreshButton"), QStringLiteral("shift1Button"), QStringLiteral("shift2Button"),
+              QStringLiteral("shift3Button"), QStringLiteral("shift4Button"), QStringLiteral("dayOffCheck"),
+              QStringLiteral("grid"), QStringLiteral("datePicker"), QStringLiteral("referencesMenu"),
+              QStringLiteral("timesheetAction")}}};
     case Role::Entry:
         return {{reg,
-                 {QStringLiteral("changeButton"), QStringLiteral("deleteButton"), QStringLiteral("referencesMenu"),
-                  QStringLiteral("timesheetAction"), QStringLiteral("acceptanceAllowed")}},
+                 {QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
+                  QStringLiteral("referencesMenu"), QStringLiteral("timesheetAction"),
+                  QStringLiteral("acceptanceAllowed")}},
                 {rep, reportButtons}};
     case Role::Acceptance:
         return {{reg,

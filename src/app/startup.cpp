@@ -33,7 +33,8 @@ bool Startup::start(const QStringList &arguments)
         c.setConnectionString(commandLine.connectionString());
         c.open();
     } catch (const std::exception &) {
-        m_services.messages->error(QStringLiteral("Ошибка!"), QStringLiteral("Подключение к БД отсутсвует!!!"));
+        m_services.messages->error(QStringLiteral("Ошибка!"),
+                                   QStringLiteral("Подключение к БД отсутсвует!!!"));
         return false;
     }
     m_versionCheck = std::make_unique<VersionCheck>(&m_data->connection(), m_services.messages, m_stamp);

@@ -8,7 +8,8 @@
 
 namespace tabel {
 
-VersionCheck::VersionCheck(Connection *connection, MessageService *messages, BuildStamp stamp, QObject *parent)
+VersionCheck::VersionCheck(Connection *connection, MessageService *messages, BuildStamp stamp,
+                           QObject *parent)
     : QObject(parent), m_connection(connection), m_messages(messages), m_stamp(stamp),
       m_terminate([] { QCoreApplication::quit(); })
 {
@@ -47,8 +48,9 @@ VersionCheck::Outcome VersionCheck::run()
     if (stop) {
         Q_EMIT outdated();
         if (m_messages)
-            m_messages->error(QStringLiteral("Ошибка"),
-                              QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+            m_messages->error(
+                QStringLiteral("Ошибка"),
+                QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
         if (m_terminate)
             m_terminate();
     }

@@ -19,7 +19,8 @@ class VersionCheck : public QObject
 public:
     enum class Outcome { Current, Raised, Outdated, Failed };
 
-    VersionCheck(Connection *connection, MessageService *messages, BuildStamp stamp, QObject *parent = nullptr);
+    VersionCheck(Connection *connection, MessageService *messages, BuildStamp stamp,
+                 QObject *parent = nullptr);
 
     BuildStamp stamp() const { return m_stamp; }
     // How the program is asked to terminate; tests replace it.

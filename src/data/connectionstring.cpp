@@ -19,7 +19,8 @@ QString builtInServer()
 QString connectionString(const QString &database, const QString &server)
 {
     return QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=") + database + QStringLiteral(";SERVER=") +
-           server + QStringLiteral(";PORT=5432;UID=sys;PWD=") + kPassword + QStringLiteral(";SSLmode=allow;") +
+           server + QStringLiteral(";PORT=5432;UID=sys;PWD=") + kPassword +
+           QStringLiteral(";SSLmode=allow;") +
            QStringLiteral("ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;"
                           "ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;"
                           "MaxLongVarcharSize=8190;") +

@@ -10,8 +10,7 @@ namespace tabel {
 class DataError : public std::runtime_error
 {
 public:
-    explicit DataError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    explicit DataError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message)
     {
     }
     QString message() const { return m_message; }

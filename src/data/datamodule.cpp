@@ -71,8 +71,8 @@ Dataset *DataModule::hTabel(int shift) const
 
 QList<Dataset *> DataModule::datasets() const
 {
-    return {m_workers,  m_izdel,     m_vidOper,   m_oper,      m_smena[0], m_smena[1], m_smena[2],
-            m_smena[3], m_hTabel[0], m_hTabel[1], m_hTabel[2], m_control};
+    return {m_workers,  m_izdel,    m_vidOper,   m_oper,      m_smena[0],  m_smena[1],
+            m_smena[2], m_smena[3], m_hTabel[0], m_hTabel[1], m_hTabel[2], m_control};
 }
 
 bool DataModule::duplicateFound(const QString &statement, const QString &message)

@@ -25,7 +25,7 @@ public:
     Dataset *izdel() const { return m_izdel; }
     Dataset *vidOper() const { return m_vidOper; }
     Dataset *oper() const { return m_oper; }
-    Dataset *smena(int shift) const; // 1..4; any other value gives Smena1
+    Dataset *smena(int shift) const;  // 1..4; any other value gives Smena1
     Dataset *hTabel(int shift) const; // 1..3
     Dataset *control() const { return m_control; }
     Command *delSmena() const { return m_delSmena; }

@@ -453,8 +453,9 @@ void Dataset::post()
     QStringList columns;
     QVariantList values;
     for (int i = 0; i < m_fields.size(); ++i) {
-        if (inserting ? m_buffer.at(i).isValid()
-                      : (m_buffer.at(i) != original.at(i) || m_buffer.at(i).isNull() != original.at(i).isNull())) {
+        if (inserting
+                ? m_buffer.at(i).isValid()
+                : (m_buffer.at(i) != original.at(i) || m_buffer.at(i).isNull() != original.at(i).isNull())) {
             columns << m_fields.at(i);
             values << m_buffer.at(i);
         }
@@ -464,10 +465,11 @@ void Dataset::post()
         QStringList marks;
         for (int i = 0; i < columns.size(); ++i)
             marks << QStringLiteral("?");
-        text = columns.isEmpty() ? QStringLiteral("insert into %1 default values returning *").arg(m_updateTable)
-                                 : QStringLiteral("insert into %1 (%2) values (%3) returning *")
-                                       .arg(m_updateTable, columns.join(QLatin1String(", ")),
-                                            marks.join(QLatin1String(", ")));
+        text =
+            columns.isEmpty()
+                ? QStringLiteral("insert into %1 default values returning *").arg(m_updateTable)
+                : QStringLiteral("insert into %1 (%2) values (%3) returning *")
+                      .arg(m_updateTable, columns.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
     } else {
         if (columns.isEmpty()) {
             m_state = State::Browse;
@@ -559,9 +561,10 @@ void Dataset::remove()
             values << v;
         }
     }
-    execBound(m_connection,
-              QStringLiteral("delete from %1 where %2").arg(m_updateTable, where.join(QLatin1String(" and "))),
-              values);
+    execBound(
+        m_connection,
+        QStringLiteral("delete from %1 where %2").arg(m_updateTable, where.join(QLatin1String(" and "))),
+        values);
     m_view.removeAt(m_current);
     m_rows.removeAt(physical);
     for (int &v : m_view)

@@ -67,7 +67,7 @@ public:
     int fieldCount() const { return int(m_fields.size()); }
     int fieldIndex(const QString &name) const; // -1 when absent
     bool hasField(const QString &name) const { return fieldIndex(name) >= 0; }
-    QVariant value(const QString &name) const; // DataError when absent; a null stays null
+    QVariant value(const QString &name) const;   // DataError when absent; a null stays null
     QString asString(const QString &name) const; // null: empty text
     qint64 asInt(const QString &name) const;     // null: 0
     double asDouble(const QString &name) const;  // null: 0
@@ -97,9 +97,9 @@ public:
     bool controlsDisabled() const { return m_disableCount > 0; }
 
 Q_SIGNALS:
-    void reset();                       // opened, closed, filtered, sorted: every row may differ
-    void currentChanged(int recNo);     // the current row moved
-    void rowChanged(int row);           // 0-based view row changed in place
+    void reset();                   // opened, closed, filtered, sorted: every row may differ
+    void currentChanged(int recNo); // the current row moved
+    void rowChanged(int row);       // 0-based view row changed in place
 
 private:
     using Row = QVector<QVariant>;

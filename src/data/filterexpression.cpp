@@ -330,7 +330,8 @@ bool likeFrom(QStringView t, QStringView p)
 {
     qsizetype i = 0, j = 0, star = -1, mark = 0;
     while (i < t.size()) {
-        if (j < p.size() && p.at(j) != QLatin1Char('%') && (p.at(j) == QLatin1Char('_') || p.at(j) == t.at(i))) {
+        if (j < p.size() && p.at(j) != QLatin1Char('%') &&
+            (p.at(j) == QLatin1Char('_') || p.at(j) == t.at(i))) {
             ++i;
             ++j;
         } else if (j < p.size() && p.at(j) == QLatin1Char('%')) {

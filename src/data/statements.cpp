@@ -74,9 +74,10 @@ QStringList smena(int shift)
 
 QStringList hTabel(int shift)
 {
-    const QString line4 = shift == 2   ? S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=2 and month=:mnth and ")
-                          : shift == 3 ? S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=3 and month=:mnth and ")
-                                       : S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=1 and month=:mnth and ");
+    const QString line4 =
+        shift == 2   ? S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=2 and month=:mnth and ")
+        : shift == 3 ? S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=3 and month=:mnth and ")
+                     : S("h_tabel.w_id=person.s_code::integer and h_tabel.smena=1 and month=:mnth and ");
     return {
         S("select person.s_caption fio, h_tabel.*,(d1+d2+d3+d4+d5+d6+d7+d8+d9+d10+d11"),
         S("+d12+d13+d14+d15+d16+d17+d18+d19+d20+d21+d22+d23+d24+d25"),

@@ -10,7 +10,7 @@ QStringList workers();
 QStringList izdel();
 QStringList vidOper();
 QStringList oper();
-QStringList smena(int shift); // 1, 2, 3, 4 (overtime)
+QStringList smena(int shift);  // 1, 2, 3, 4 (overtime)
 QStringList hTabel(int shift); // 1, 2, 3
 QString operDel();
 QString verTable();

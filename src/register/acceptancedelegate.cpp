@@ -13,8 +13,8 @@ void AcceptanceDelegate::initStyleOption(QStyleOptionViewItem *option, const QMo
 {
     QStyledItemDelegate::initStyleOption(option, index);
     option->font.setBold(true);
-    const QColor colour = isAcceptedMark(index.data(Qt::DisplayRole).toString()) ? QColor(0, 128, 0)
-                                                                                  : QColor(255, 0, 0);
+    const QColor colour =
+        isAcceptedMark(index.data(Qt::DisplayRole).toString()) ? QColor(0, 128, 0) : QColor(255, 0, 0);
     option->palette.setColor(QPalette::Text, colour);
     option->palette.setColor(QPalette::HighlightedText, colour);
 }

@@ -72,14 +72,16 @@ RegisterWindow::RegisterWindow(DataModule *data, const WindowServices &services,
     connect(ui->shift3Button, &QPushButton::clicked, this, [this] { selectShift(3); });
     connect(ui->shift4Button, &QPushButton::clicked, this, [this] { selectShift(4); });
     connect(ui->dayOffCheck, &QCheckBox::toggled, this, [this] { styleDayOff(); });
-    connect(ui->refreshButton, &QPushButton::clicked, this, [this] { guarded(m_services.messages, [this] { refresh(); }); });
+    connect(ui->refreshButton, &QPushButton::clicked, this,
+            [this] { guarded(m_services.messages, [this] { refresh(); }); });
     connect(ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->exitAction, &QAction::triggered, this, &QDialog::reject);
     connect(ui->summaryReportsAction, &QAction::triggered, this, [this] { openSummaryReports(); });
     connect(ui->timesheetAction, &QAction::triggered, this, [this] { openTimesheet(); });
     // The calendar's closing confirms the date; typing alone does not.
-    connect(ui->datePicker->calendarWidget(), &QCalendarWidget::clicked, this,
-            [this] { QTimer::singleShot(0, this, [this] { guarded(m_services.messages, [this] { applyDate(); }); }); });
+    connect(ui->datePicker->calendarWidget(), &QCalendarWidget::clicked, this, [this] {
+        QTimer::singleShot(0, this, [this] { guarded(m_services.messages, [this] { applyDate(); }); });
+    });
     ui->datePicker->installEventFilter(this);
 
     ui->datePicker->setDate(m_today());
@@ -187,7 +189,8 @@ void RegisterWindow::styleDayOff()
     f.setBold(on);
     ui->dayOffCheck->setFont(f);
     QPalette p = ui->dayOffCheck->palette();
-    p.setColor(ui->dayOffCheck->backgroundRole(), on ? kRed : QApplication::palette().color(QPalette::Button));
+    p.setColor(ui->dayOffCheck->backgroundRole(),
+               on ? kRed : QApplication::palette().color(QPalette::Button));
     ui->dayOffCheck->setPalette(p);
 }
 
@@ -211,9 +214,11 @@ void RegisterWindow::styleShiftButtons()
         f.setBold(on);
         b->setFont(f);
         // A flat face, so that the selected shift shows exactly the shop's green.
-        b->setStyleSheet(on ? QStringLiteral("QPushButton { background-color: rgb(0, 128, 0); border: 1px solid rgb(0, 80, 0);"
-                                             " border-radius: 2px; padding: 3px 8px; }")
-                            : QString());
+        b->setStyleSheet(
+            on ? QStringLiteral(
+                     "QPushButton { background-color: rgb(0, 128, 0); border: 1px solid rgb(0, 80, 0);"
+                     " border-radius: 2px; padding: 3px 8px; }")
+               : QString());
     }
 }
 

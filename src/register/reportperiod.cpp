@@ -12,8 +12,10 @@ ReportPeriod previousMonthPeriod(const QDate &today)
     const QString from = month == 1 ? QStringLiteral("01.12.") + QString::number(year - 1)
                                     : QStringLiteral("01.") + QString::number(month - 1) + QLatin1Char('.') +
                                           QString::number(year);
-    const QString to = QStringLiteral("01.") + QString::number(month) + QLatin1Char('.') + QString::number(year);
-    return {QDate::fromString(from, QStringLiteral("dd.M.yyyy")), QDate::fromString(to, QStringLiteral("dd.M.yyyy"))};
+    const QString to =
+        QStringLiteral("01.") + QString::number(month) + QLatin1Char('.') + QString::number(year);
+    return {QDate::fromString(from, QStringLiteral("dd.M.yyyy")),
+            QDate::fromString(to, QStringLiteral("dd.M.yyyy"))};
 }
 
 } // namespace tabel

@@ -87,8 +87,9 @@ QImage Document::render(int pageIndex, double dpi) const
 namespace {
 QPageLayout pageLayout(const PageSetup &page)
 {
-    return QPageLayout(QPageSize(QPageSize::A4), page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                       QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    return QPageLayout(QPageSize(QPageSize::A4),
+                       page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                       QPageLayout::Millimeter);
 }
 } // namespace
 

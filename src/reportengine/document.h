@@ -18,10 +18,10 @@ struct DrawOp
 {
     enum class Kind : quint8 { Text, Fill, Line };
     Kind kind = Kind::Text;
-    quint8 align = 0;        // Qt::Alignment, horizontal part
+    quint8 align = 0; // Qt::Alignment, horizontal part
     Qt::PenStyle style = Qt::SolidLine;
-    qint16 font = -1;        // index into the document's fonts
-    qint16 item = -1;        // index into the document's item names: the layout item that made it
+    qint16 font = -1;                 // index into the document's fonts
+    qint16 item = -1;                 // index into the document's item names: the layout item that made it
     float x = 0, y = 0, w = 0, h = 0; // a line runs from (x, y) to (x + w, y + h)
     float penWidth = 0.2f;
     QRgb colour = 0xff000000;

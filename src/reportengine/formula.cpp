@@ -93,7 +93,19 @@ bool Value::isTrue() const
 
 struct Formula::Node
 {
-    enum Kind { Number, Text, Field, Add, Equal, Greater, If, Str, Sum, PageNumber, TotalPages } kind = Number;
+    enum Kind {
+        Number,
+        Text,
+        Field,
+        Add,
+        Equal,
+        Greater,
+        If,
+        Str,
+        Sum,
+        PageNumber,
+        TotalPages
+    } kind = Number;
     double number = 0;
     QString text;
     int index = -1; // field index, or aggregate id
@@ -139,7 +151,8 @@ private:
     [[noreturn]] void fail(const QString &reason) const { failAt(m_tok.pos, reason); }
     [[noreturn]] void failAt(qsizetype pos, const QString &reason) const
     {
-        throw ReportError(QStringLiteral("Формула «%1», позиция %2: %3").arg(m_text).arg(pos + 1).arg(reason));
+        throw ReportError(
+            QStringLiteral("Формула «%1», позиция %2: %3").arg(m_text).arg(pos + 1).arg(reason));
     }
 
     void advance()
@@ -230,7 +243,12 @@ private:
         advance();
     }
 
-    static std::unique_ptr<Node> make(Node::Kind kind) { auto n = std::make_unique<Node>(); n->kind = kind; return n; }
+    static std::unique_ptr<Node> make(Node::Kind kind)
+    {
+        auto n = std::make_unique<Node>();
+        n->kind = kind;
+        return n;
+    }
 
     std::unique_ptr<Node> parseComparison()
     {
@@ -413,13 +431,14 @@ Formula::~Formula() = default;
 Formula::Formula(Formula &&) noexcept = default;
 Formula &Formula::operator=(Formula &&) noexcept = default;
 
-Formula Formula::parse(const QString &text, const QString &queryName, const QStringList &fields, int *nextAggregate)
+Formula Formula::parse(const QString &text, const QString &queryName, const QStringList &fields,
+                       int *nextAggregate)
 {
     Formula f;
     f.m_text = text;
     int localNext = 0;
-    Parser parser(text, queryName, fields, nextAggregate ? nextAggregate : &localNext, &f, &f.m_sums, &f.m_fields,
-                  &f.m_usesTotalPages, &f.m_usesPageNumber);
+    Parser parser(text, queryName, fields, nextAggregate ? nextAggregate : &localNext, &f, &f.m_sums,
+                  &f.m_fields, &f.m_usesTotalPages, &f.m_usesPageNumber);
     f.m_root = parser.parseAll();
     return f;
 }

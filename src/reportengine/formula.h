@@ -16,7 +16,10 @@ namespace tabel::report {
 class ReportError : public std::runtime_error
 {
 public:
-    explicit ReportError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ReportError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
     QString message() const { return m_message; }
 
 private:

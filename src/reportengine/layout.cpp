@@ -12,7 +12,8 @@ namespace {
 
 [[noreturn]] void fail(const QString &source, const QString &where, const QString &reason)
 {
-    throw ReportError(QStringLiteral("Макет «%1»%2: %3").arg(source, where.isEmpty() ? QString() : QStringLiteral(", ") + where, reason));
+    throw ReportError(QStringLiteral("Макет «%1»%2: %3")
+                          .arg(source, where.isEmpty() ? QString() : QStringLiteral(", ") + where, reason));
 }
 
 QColor colourOf(const QJsonValue &v, const QString &source, const QString &where)
@@ -91,7 +92,9 @@ Item itemOf(const QJsonObject &o, const FontSpec &bandFont, const QString &sourc
     else if (kind == QLatin1String("pageNumber"))
         it.kind = Item::Kind::PageNumber;
     else
-        fail(source, where, QStringLiteral("неизвестный вид элемента «%1» (label, field, expression, pageNumber)").arg(kind));
+        fail(
+            source, where,
+            QStringLiteral("неизвестный вид элемента «%1» (label, field, expression, pageNumber)").arg(kind));
     it.name = o.value(QLatin1String("name")).toString();
     it.left = o.value(QLatin1String("left")).toDouble();
     it.top = o.value(QLatin1String("top")).toDouble(-1);
@@ -169,7 +172,8 @@ Layout Layout::fromJson(const QByteArray &json, const QString &source)
         l.page.landscape = true;
         std::swap(l.page.width, l.page.height);
     } else if (orientation != QLatin1String("portrait")) {
-        fail(source, QStringLiteral("страница"), QStringLiteral("неизвестная ориентация «%1» (portrait, landscape)").arg(orientation));
+        fail(source, QStringLiteral("страница"),
+             QStringLiteral("неизвестная ориентация «%1» (portrait, landscape)").arg(orientation));
     }
     const QJsonObject margins = page.value(QLatin1String("margins")).toObject();
     l.page.marginLeft = margins.value(QLatin1String("left")).toDouble(10);
@@ -188,9 +192,12 @@ Layout Layout::fromJson(const QByteArray &json, const QString &source)
         const QString where = QStringLiteral("полоса %1 «%2»").arg(n).arg(b.name);
         const QString kind = o.value(QLatin1String("kind")).toString();
         static const QList<QPair<QString, Band::Kind>> kinds = {
-            {QStringLiteral("title"), Band::Kind::Title},           {QStringLiteral("groupHeader"), Band::Kind::GroupHeader},
-            {QStringLiteral("child"), Band::Kind::Child},           {QStringLiteral("detail"), Band::Kind::Detail},
-            {QStringLiteral("groupFooter"), Band::Kind::GroupFooter}, {QStringLiteral("pageFooter"), Band::Kind::PageFooter}};
+            {QStringLiteral("title"), Band::Kind::Title},
+            {QStringLiteral("groupHeader"), Band::Kind::GroupHeader},
+            {QStringLiteral("child"), Band::Kind::Child},
+            {QStringLiteral("detail"), Band::Kind::Detail},
+            {QStringLiteral("groupFooter"), Band::Kind::GroupFooter},
+            {QStringLiteral("pageFooter"), Band::Kind::PageFooter}};
         bool known = false;
         for (const auto &k : kinds) {
             if (k.first == kind) {
@@ -199,8 +206,11 @@ Layout Layout::fromJson(const QByteArray &json, const QString &source)
             }
         }
         if (!known)
-            fail(source, where,
-                 QStringLiteral("неизвестный вид полосы «%1» (title, groupHeader, child, detail, groupFooter, pageFooter)").arg(kind));
+            fail(
+                source, where,
+                QStringLiteral(
+                    "неизвестный вид полосы «%1» (title, groupHeader, child, detail, groupFooter, pageFooter)")
+                    .arg(kind));
         b.height = o.value(QLatin1String("height")).toDouble();
         b.background = colourOf(o.value(QLatin1String("background")), source, where);
         b.frame = rulesOf(o.value(QLatin1String("frame")), source, where);
@@ -251,17 +261,25 @@ void Layout::validate(const QString &source) const
                 fail(source, where, QStringLiteral("имя полосы повторяется"));
         if (b.height < 0)
             fail(source, where, QStringLiteral("отрицательная высота"));
-        const double room = b.kind == Band::Kind::PageFooter ? page.printableHeight() : page.printableHeight() - footerHeight;
+        const double room =
+            b.kind == Band::Kind::PageFooter ? page.printableHeight() : page.printableHeight() - footerHeight;
         if (b.height > room + 1e-6)
             fail(source, where,
                  QStringLiteral("высота %1 мм больше страницы (доступно %2 мм)").arg(b.height).arg(room));
         for (int m = 0; m < b.items.size(); ++m) {
             const Item &it = b.items.at(m);
-            const QString iw = where + QStringLiteral(", элемент %1%2").arg(m + 1).arg(it.name.isEmpty() ? QString() : QStringLiteral(" «%1»").arg(it.name));
+            const QString iw =
+                where + QStringLiteral(", элемент %1%2")
+                            .arg(m + 1)
+                            .arg(it.name.isEmpty() ? QString() : QStringLiteral(" «%1»").arg(it.name));
             if (it.left < 0 || it.left >= width)
                 fail(source, iw, QStringLiteral("начинается за шириной печати (%1 мм)").arg(width));
             if (it.left + it.width > width + 0.05)
-                fail(source, iw, QStringLiteral("выходит за ширину печати: %1 + %2 мм при ширине %3 мм").arg(it.left).arg(it.width).arg(width));
+                fail(source, iw,
+                     QStringLiteral("выходит за ширину печати: %1 + %2 мм при ширине %3 мм")
+                         .arg(it.left)
+                         .arg(it.width)
+                         .arg(width));
         }
         switch (b.kind) {
         case Band::Kind::Child:

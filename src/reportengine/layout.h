@@ -43,10 +43,10 @@ struct Item
     FontSpec font;
     Qt::Alignment alignment = Qt::AlignLeft;
     QColor colour = Qt::black;
-    QColor background;   // invalid: transparent
+    QColor background; // invalid: transparent
     QString mask;
     Rules rules;
-    bool reset = false;  // its totals go back to 0 after the band has printed
+    bool reset = false; // its totals go back to 0 after the band has printed
 };
 
 struct Band
@@ -58,7 +58,7 @@ struct Band
     QColor background;
     Rules frame;
     QVector<Item> items;
-    QString expression; // group header: breaks when its value changes; empty: once for the whole report
+    QString expression;  // group header: breaks when its value changes; empty: once for the whole report
     bool repeat = false; // group header: printed again at the top of every new page
     QString linkedTo;    // prints only where the page has room for this band and the linked one
     QString parent;      // child band: the band it follows

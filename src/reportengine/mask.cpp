@@ -11,7 +11,8 @@ int maskDecimals(const QString &mask)
     if (dot < 0)
         return 0;
     int n = 0;
-    for (qsizetype i = dot + 1; i < mask.size() && (mask.at(i) == QLatin1Char('0') || mask.at(i) == QLatin1Char('#')); ++i)
+    for (qsizetype i = dot + 1;
+         i < mask.size() && (mask.at(i) == QLatin1Char('0') || mask.at(i) == QLatin1Char('#')); ++i)
         ++n;
     return n;
 }
@@ -23,7 +24,9 @@ QString formatNumber(double value, const QString &mask, const QLocale &locale)
     const int decimals = maskDecimals(mask);
     // Round on the decimal digits a person reads (15 significant), not on the binary value, so that
     // 2.675 becomes 2.68 and 0.125 becomes 0.13.
-    const QString digits = QString::number(std::fabs(value), 'f', std::max(0, 14 - int(std::floor(std::log10(std::max(std::fabs(value), 1.0))))));
+    const QString digits =
+        QString::number(std::fabs(value), 'f',
+                        std::max(0, 14 - int(std::floor(std::log10(std::max(std::fabs(value), 1.0))))));
     qsizetype dot = digits.indexOf(QLatin1Char('.'));
     QString whole = dot < 0 ? digits : digits.left(dot);
     QString frac = dot < 0 ? QString() : digits.mid(dot + 1);

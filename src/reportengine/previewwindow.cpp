@@ -43,21 +43,32 @@ PreviewWindow::PreviewWindow(Document document, Zoom zoom, const QString &title,
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
 
     auto *bar = new QHBoxLayout;
-    auto *first = toolButton(this, QStringLiteral("firstButton"), QStringLiteral("|<"), QStringLiteral("Первая страница (Home)"));
-    auto *prev = toolButton(this, QStringLiteral("previousButton"), QStringLiteral("<"), QStringLiteral("Предыдущая страница (PgUp)"));
+    auto *first = toolButton(this, QStringLiteral("firstButton"), QStringLiteral("|<"),
+                             QStringLiteral("Первая страница (Home)"));
+    auto *prev = toolButton(this, QStringLiteral("previousButton"), QStringLiteral("<"),
+                            QStringLiteral("Предыдущая страница (PgUp)"));
     m_pageLabel = new QLabel(this);
     m_pageLabel->setObjectName(QStringLiteral("pageLabel"));
-    auto *next = toolButton(this, QStringLiteral("nextButton"), QStringLiteral(">"), QStringLiteral("Следующая страница (PgDown)"));
-    auto *last = toolButton(this, QStringLiteral("lastButton"), QStringLiteral(">|"), QStringLiteral("Последняя страница (End)"));
-    auto *whole = toolButton(this, QStringLiteral("wholePageButton"), QStringLiteral("Страница целиком"), QStringLiteral("Показать страницу целиком"));
-    auto *width = toolButton(this, QStringLiteral("pageWidthButton"), QStringLiteral("По ширине"), QStringLiteral("По ширине страницы"));
-    auto *in = toolButton(this, QStringLiteral("zoomInButton"), QStringLiteral("+"), QStringLiteral("Крупнее (Ctrl++)"));
-    auto *out = toolButton(this, QStringLiteral("zoomOutButton"), QStringLiteral("−"), QStringLiteral("Мельче (Ctrl+-)"));
-    auto *printButton = toolButton(this, QStringLiteral("printButton"), QStringLiteral("Печать"), QStringLiteral("Печать (Ctrl+P)"));
-    auto *saveButton = toolButton(this, QStringLiteral("saveButton"), QStringLiteral("Сохранить"), QStringLiteral("Сохранить в PDF (Ctrl+S)"),
-                                  QStyle::SP_DialogSaveButton);
-    auto *closeButton = toolButton(this, QStringLiteral("closeButton"), QStringLiteral("Закрыть"), QStringLiteral("Закрыть (Esc)"));
-    for (QWidget *w : std::initializer_list<QWidget *>{first, prev, m_pageLabel, next, last, whole, width, in, out})
+    auto *next = toolButton(this, QStringLiteral("nextButton"), QStringLiteral(">"),
+                            QStringLiteral("Следующая страница (PgDown)"));
+    auto *last = toolButton(this, QStringLiteral("lastButton"), QStringLiteral(">|"),
+                            QStringLiteral("Последняя страница (End)"));
+    auto *whole = toolButton(this, QStringLiteral("wholePageButton"), QStringLiteral("Страница целиком"),
+                             QStringLiteral("Показать страницу целиком"));
+    auto *width = toolButton(this, QStringLiteral("pageWidthButton"), QStringLiteral("По ширине"),
+                             QStringLiteral("По ширине страницы"));
+    auto *in = toolButton(this, QStringLiteral("zoomInButton"), QStringLiteral("+"),
+                          QStringLiteral("Крупнее (Ctrl++)"));
+    auto *out = toolButton(this, QStringLiteral("zoomOutButton"), QStringLiteral("−"),
+                           QStringLiteral("Мельче (Ctrl+-)"));
+    auto *printButton = toolButton(this, QStringLiteral("printButton"), QStringLiteral("Печать"),
+                                   QStringLiteral("Печать (Ctrl+P)"));
+    auto *saveButton = toolButton(this, QStringLiteral("saveButton"), QStringLiteral("Сохранить"),
+                                  QStringLiteral("Сохранить в PDF (Ctrl+S)"), QStyle::SP_DialogSaveButton);
+    auto *closeButton = toolButton(this, QStringLiteral("closeButton"), QStringLiteral("Закрыть"),
+                                   QStringLiteral("Закрыть (Esc)"));
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{first, prev, m_pageLabel, next, last, whole, width, in, out})
         bar->addWidget(w);
     bar->addStretch();
     bar->addWidget(printButton);
@@ -94,7 +105,9 @@ PreviewWindow::PreviewWindow(Document document, Zoom zoom, const QString &title,
 
 QString PreviewWindow::pageText() const
 {
-    return QStringLiteral("Страница %1 из %2").arg(m_document.pageCount() ? m_page + 1 : 0).arg(m_document.pageCount());
+    return QStringLiteral("Страница %1 из %2")
+        .arg(m_document.pageCount() ? m_page + 1 : 0)
+        .arg(m_document.pageCount());
 }
 
 double PreviewWindow::fitScale(Zoom zoom) const
@@ -169,7 +182,8 @@ bool PreviewWindow::savePdf(const QString &path)
 void PreviewWindow::save()
 {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить отчет"),
-                                                (m_title.isEmpty() ? QStringLiteral("Отчет") : m_title) + QStringLiteral(".pdf"),
+                                                (m_title.isEmpty() ? QStringLiteral("Отчет") : m_title) +
+                                                    QStringLiteral(".pdf"),
                                                 QStringLiteral("Документ PDF (*.pdf)"));
     if (path.isEmpty())
         return;
@@ -207,7 +221,8 @@ void PreviewWindow::keyPressEvent(QKeyEvent *event)
         print();
     } else if (event->matches(QKeySequence::Save)) {
         save();
-    } else if (event->matches(QKeySequence::ZoomIn) || (event->modifiers() & Qt::ControlModifier && event->key() == Qt::Key_Equal)) {
+    } else if (event->matches(QKeySequence::ZoomIn) ||
+               (event->modifiers() & Qt::ControlModifier && event->key() == Qt::Key_Equal)) {
         zoomIn();
     } else if (event->matches(QKeySequence::ZoomOut)) {
         zoomOut();

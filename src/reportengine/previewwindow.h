@@ -22,7 +22,7 @@ public:
 
     const Document &document() const { return m_document; }
     int currentPage() const { return m_page; } // from 0
-    double scale() const { return m_scale; }    // 1.0: actual size
+    double scale() const { return m_scale; }   // 1.0: actual size
     Zoom zoomMode() const { return m_zoom; }
     QString pageText() const;
 

@@ -24,7 +24,7 @@ namespace {
 struct CompiledItem
 {
     const Item *item = nullptr;
-    int field = -1;             // field items
+    int field = -1;                   // field items
     std::shared_ptr<Formula> formula; // expressions and page numbers
     int font = -1;
     int name = -1;
@@ -34,9 +34,9 @@ struct CompiledBand
 {
     const Band *band = nullptr;
     std::vector<CompiledItem> items;
-    std::vector<int> children;  // indexes of child bands, in order
+    std::vector<int> children; // indexes of child bands, in order
     int linked = -1;
-    std::vector<int> resetIds;  // aggregates to zero after this band has printed
+    std::vector<int> resetIds; // aggregates to zero after this band has printed
 };
 
 struct Group
@@ -180,7 +180,8 @@ private:
                         if (m_fields.at(f).compare(name, Qt::CaseInsensitive) == 0)
                             ci.field = f;
                     if (ci.field < 0)
-                        throw ReportError(QStringLiteral("%1: в запросе «%2» нет поля «%3»").arg(where, m_data.name(), item.field));
+                        throw ReportError(QStringLiteral("%1: в запросе «%2» нет поля «%3»")
+                                              .arg(where, m_data.name(), item.field));
                 } else if (item.kind == Item::Kind::Expression || item.kind == Item::Kind::PageNumber) {
                     ci.formula = std::make_shared<Formula>(
                         Formula::parse(item.formula, m_data.name(), m_fields, &m_aggregateCount));
@@ -423,8 +424,9 @@ private:
             m_pageNumber = d.pageNumber;
             const Value v = d.formula->evaluate(*this);
             std::swap(m_aggregates, d.aggregates);
-            m_doc.pages[d.page].ops[d.op].text =
-                !d.mask.isEmpty() && v.type != Value::Type::Text ? formatNumber(v.toNumber(), d.mask) : v.toText();
+            m_doc.pages[d.page].ops[d.op].text = !d.mask.isEmpty() && v.type != Value::Type::Text
+                                                     ? formatNumber(v.toNumber(), d.mask)
+                                                     : v.toText();
         }
         m_deferred.clear();
     }

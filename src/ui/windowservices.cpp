@@ -25,7 +25,8 @@ void WindowServices::quit() const
     // Ends every loop that runs now (a modal window's included), and the main loop too when it has
     // not started yet (a check made while the first window opens).
     QCoreApplication::exit(0);
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 } // namespace tabel

@@ -168,8 +168,8 @@ private Q_SLOTS:
     void failedConnection_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("database that does not exist")
-            << QStringList{QStringLiteral("tabel"), QStringLiteral("no_such_database_x"), QStringLiteral("127.0.0.1")};
+        QTest::newRow("database that does not exist") << QStringList{
+            QStringLiteral("tabel"), QStringLiteral("no_such_database_x"), QStringLiteral("127.0.0.1")};
         QTest::newRow("server that does not answer")
             << QStringList{QStringLiteral("tabel"), QStringLiteral("tervo_erp"), QStringLiteral("127.0.0.2")};
     }

@@ -13,13 +13,14 @@ Q_DECLARE_METATYPE(tabel::Role)
 
 namespace {
 // Controls of the register window that a role may take away.
-const QStringList kRegisterControls = {
-    QStringLiteral("addButton"),    QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
-    QStringLiteral("refreshButton"), QStringLiteral("shift1Button"), QStringLiteral("shift2Button"),
-    QStringLiteral("shift3Button"), QStringLiteral("shift4Button"), QStringLiteral("dayOffCheck"),
-    QStringLiteral("grid"),         QStringLiteral("datePicker"),   QStringLiteral("referencesMenu"),
-    QStringLiteral("timesheetAction"), QStringLiteral("reportsMenu"), QStringLiteral("exitAction"),
-    QStringLiteral("exitButton")};
+const QStringList kRegisterControls = {QStringLiteral("addButton"),       QStringLiteral("changeButton"),
+                                       QStringLiteral("deleteButton"),    QStringLiteral("refreshButton"),
+                                       QStringLiteral("shift1Button"),    QStringLiteral("shift2Button"),
+                                       QStringLiteral("shift3Button"),    QStringLiteral("shift4Button"),
+                                       QStringLiteral("dayOffCheck"),     QStringLiteral("grid"),
+                                       QStringLiteral("datePicker"),      QStringLiteral("referencesMenu"),
+                                       QStringLiteral("timesheetAction"), QStringLiteral("reportsMenu"),
+                                       QStringLiteral("exitAction"),      QStringLiteral("exitButton")};
 
 bool enabled(QWidget *window, const QString &name)
 {
@@ -73,22 +74,26 @@ private Q_SLOTS:
         QTest::addColumn<Role>("role");
         QTest::addColumn<QStringList>("disabled");
         QTest::addColumn<bool>("acceptance");
-        QTest::newRow("reporting") << Role::Reporting
-                                   << QStringList{QStringLiteral("addButton"), QStringLiteral("changeButton"),
-                                                  QStringLiteral("deleteButton"), QStringLiteral("refreshButton"),
-                                                  QStringLiteral("shift1Button"), QStringLiteral("shift2Button"),
-                                                  QStringLiteral("shift3Button"), QStringLiteral("shift4Button"),
-                                                  QStringLiteral("dayOffCheck"), QStringLiteral("grid"),
-                                                  QStringLiteral("datePicker"), QStringLiteral("referencesMenu"),
-                                                  QStringLiteral("timesheetAction")}
-                                   << true;
+        QTest::newRow("reporting")
+            << Role::Reporting
+            << QStringList{QStringLiteral("addButton"),      QStringLiteral("changeButton"),
+                           QStringLiteral("deleteButton"),   QStringLiteral("refreshButton"),
+                           QStringLiteral("shift1Button"),   QStringLiteral("shift2Button"),
+                           QStringLiteral("shift3Button"),   QStringLiteral("shift4Button"),
+                           QStringLiteral("dayOffCheck"),    QStringLiteral("grid"),
+                           QStringLiteral("datePicker"),     QStringLiteral("referencesMenu"),
+                           QStringLiteral("timesheetAction")}
+            << true;
         QTest::newRow("entry") << Role::Entry
                                << QStringList{QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
-                                              QStringLiteral("referencesMenu"), QStringLiteral("timesheetAction")}
+                                              QStringLiteral("referencesMenu"),
+                                              QStringLiteral("timesheetAction")}
                                << false;
         QTest::newRow("acceptance") << Role::Acceptance
-                                    << QStringList{QStringLiteral("addButton"), QStringLiteral("changeButton"),
-                                                   QStringLiteral("deleteButton"), QStringLiteral("referencesMenu"),
+                                    << QStringList{QStringLiteral("addButton"),
+                                                   QStringLiteral("changeButton"),
+                                                   QStringLiteral("deleteButton"),
+                                                   QStringLiteral("referencesMenu"),
                                                    QStringLiteral("timesheetAction")}
                                     << true;
         QTest::newRow("full") << Role::Full << QStringList{} << true;
@@ -117,7 +122,8 @@ private Q_SLOTS:
                 if (r.window != QLatin1String("RegisterWindow"))
                     continue;
                 for (const QString &c : r.controls)
-                    QVERIFY2(kRegisterControls.contains(c) || c == QLatin1String("acceptanceAllowed"), qPrintable(c));
+                    QVERIFY2(kRegisterControls.contains(c) || c == QLatin1String("acceptanceAllowed"),
+                             qPrintable(c));
             }
         }
     }

@@ -27,13 +27,17 @@ private Q_SLOTS:
                                << QStringLiteral("20221121,74593");
         QTest::newRow("earlier date") << QStringLiteral("20221120,80000") << VersionCheck::Outcome::Raised
                                       << QStringLiteral("20221121,74593");
-        QTest::newRow("same date, earlier time") << QStringLiteral("20221121,74592") << VersionCheck::Outcome::Raised
-                                                 << QStringLiteral("20221121,74593");
-        QTest::newRow("same date, later time") << QStringLiteral("20221121,74594") << VersionCheck::Outcome::Outdated
-                                               << QStringLiteral("20221121,74594");
-        QTest::newRow("later date, earlier time") << QStringLiteral("20221122,10") << VersionCheck::Outcome::Outdated
-                                                  << QStringLiteral("20221122,10");
-        QTest::newRow("empty table") << QString() << VersionCheck::Outcome::Raised << QStringLiteral("20221121,74593");
+        QTest::newRow("same date, earlier time")
+            << QStringLiteral("20221121,74592") << VersionCheck::Outcome::Raised
+            << QStringLiteral("20221121,74593");
+        QTest::newRow("same date, later time")
+            << QStringLiteral("20221121,74594") << VersionCheck::Outcome::Outdated
+            << QStringLiteral("20221121,74594");
+        QTest::newRow("later date, earlier time")
+            << QStringLiteral("20221122,10") << VersionCheck::Outcome::Outdated
+            << QStringLiteral("20221122,10");
+        QTest::newRow("empty table") << QString() << VersionCheck::Outcome::Raised
+                                     << QStringLiteral("20221121,74593");
     }
 
     void check()
@@ -43,7 +47,8 @@ private Q_SLOTS:
         QFETCH(QString, after);
         db->exec(QStringLiteral("delete from accounts_dep.ver"));
         if (!record.isEmpty())
-            db->exec(QStringLiteral("insert into accounts_dep.ver (d, t, delim) values (%1, 'x')").arg(record));
+            db->exec(
+                QStringLiteral("insert into accounts_dep.ver (d, t, delim) values (%1, 'x')").arg(record));
         test::RecordingMessages messages;
         VersionCheck check(&db->connection(), &messages, BuildStamp{20221121, 74593});
         int terminations = 0;

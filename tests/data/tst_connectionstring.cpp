@@ -11,15 +11,16 @@ private Q_SLOTS:
     void builtInString()
     {
         // Every piece in order, nothing between them.
-        const QString expected = QStringLiteral(
-            "DRIVER={PostgreSQL UNICODE};DATABASE=tervo_erp;SERVER=") + builtInServer() +
-            QStringLiteral(";PORT=5432;UID=sys;PWD=wpvmzkd;SSLmode=allow;"
-            "ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;ShowSystemTables=0;Fetch=100;"
-            "UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;"
-            "Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;UnknownsAsLongVarchar=0;BoolsAsChar=1;Parse=0;"
-            "ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;"
-            "TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;LowerCaseIdentifier=0;D6=-101;"
-            "OptionalErrors=0;XaOpt=1");
+        const QString expected =
+            QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=tervo_erp;SERVER=") + builtInServer() +
+            QStringLiteral(
+                ";PORT=5432;UID=sys;PWD=wpvmzkd;SSLmode=allow;"
+                "ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;ShowSystemTables=0;Fetch=100;"
+                "UnknownSizes=0;MaxVarcharSize=255;MaxLongVarcharSize=8190;"
+                "Debug=0;CommLog=0;UseDeclareFetch=0;TextAsLongVarchar=1;UnknownsAsLongVarchar=0;BoolsAsChar=1;Parse=0;"
+                "ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;"
+                "TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;LowerCaseIdentifier=0;D6=-101;"
+                "OptionalErrors=0;XaOpt=1");
         QCOMPARE(builtInConnectionString(), expected);
     }
 
@@ -31,19 +32,21 @@ private Q_SLOTS:
         QTest::addColumn<bool>("native");
         const QString builtIn = QStringLiteral("tervo_erp");
         QTest::newRow("none") << QStringList{} << builtIn << builtInServer() << false;
-        QTest::newRow("only database: ignored") << QStringList{QStringLiteral("shop")} << builtIn << builtInServer() << false;
-        QTest::newRow("database and server") << QStringList{QStringLiteral("shop"), QStringLiteral("10.1.2.3")}
-                                             << QStringLiteral("shop") << QStringLiteral("10.1.2.3") << false;
+        QTest::newRow("only database: ignored")
+            << QStringList{QStringLiteral("shop")} << builtIn << builtInServer() << false;
+        QTest::newRow("database and server")
+            << QStringList{QStringLiteral("shop"), QStringLiteral("10.1.2.3")} << QStringLiteral("shop")
+            << QStringLiteral("10.1.2.3") << false;
         QTest::newRow("empty database") << QStringList{QString(), QStringLiteral("10.1.2.3")} << QString()
                                         << QStringLiteral("10.1.2.3") << false;
-        QTest::newRow("empty server: built-in") << QStringList{QStringLiteral("shop"), QString()} << builtIn
-                                                << builtInServer() << false;
+        QTest::newRow("empty server: built-in")
+            << QStringList{QStringLiteral("shop"), QString()} << builtIn << builtInServer() << false;
         QTest::newRow("native option not a position")
             << QStringList{QStringLiteral("--native"), QStringLiteral("shop"), QStringLiteral("db.local")}
             << QStringLiteral("shop") << QStringLiteral("db.local") << true;
         QTest::newRow("extra positions ignored")
-            << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")} << QStringLiteral("a")
-            << QStringLiteral("b") << false;
+            << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}
+            << QStringLiteral("a") << QStringLiteral("b") << false;
     }
 
     void commandLine()
@@ -73,7 +76,8 @@ private Q_SLOTS:
 
     void pairsForTheNativeDriver()
     {
-        const auto pairs = connectionStringPairs(connectionString(QStringLiteral("shop"), QStringLiteral("10.0.0.5")));
+        const auto pairs =
+            connectionStringPairs(connectionString(QStringLiteral("shop"), QStringLiteral("10.0.0.5")));
         QCOMPARE(pairs.value(QStringLiteral("DATABASE")), QStringLiteral("shop"));
         QCOMPARE(pairs.value(QStringLiteral("SERVER")), QStringLiteral("10.0.0.5"));
         QCOMPARE(pairs.value(QStringLiteral("PORT")), QStringLiteral("5432"));

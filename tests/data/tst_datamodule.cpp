@@ -27,22 +27,28 @@ class TestDataModule : public QObject
     void arrangeShop()
     {
         db->clear();
-        db->exec(QStringLiteral("insert into accounts_dep.person (id, fio) values (1, 'Антонов А.А.'), (2, 'Борисов Б.Б.')"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.person (id, fio) values (1, 'Антонов А.А.'), (2, 'Борисов Б.Б.')"));
         db->exec(QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa, nom) values "
                                 "(10, 'ПН-27', 0.5, 'Профиль ПН 27'), (11, 'КР-40', 1, null)"));
-        db->exec(QStringLiteral("insert into accounts_dep.vid_oper (id, vid) values (1, 'Резка'), (2, 'Краска порошковая')"));
-        db->exec(QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (100, 1, 0, 10), (101, 2, 1, 11), (102, 1, 1, 11)"));
-        db->exec(QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (100, 100, 2.5, 0), (100, 200, 1.75, 0), (101, 50, 4, 5)"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.vid_oper (id, vid) values (1, 'Резка'), (2, 'Краска порошковая')"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.oper (id, vid, naimen, i_id) values (100, 1, 0, 10), (101, 2, 1, 11), (102, 1, 1, 11)"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.norm (o_id, norma, price, prize) values (100, 100, 2.5, 0), (100, 200, 1.75, 0), (101, 50, 4, 5)"));
     }
 
     void entry(int worker, int shift, const QString &ok, const QString &date = QStringLiteral("15.03.2023"))
     {
-        db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, brak, cena, color, time, ok, vvod) "
-                                "values ('%1', %2, %3, 10, 100, 10, 1, 2.5, 0, 4, %4, '%1')")
-                     .arg(date)
-                     .arg(shift)
-                     .arg(worker)
-                     .arg(ok.isNull() ? QStringLiteral("null") : QLatin1Char('\'') + ok + QLatin1Char('\'')));
+        db->exec(
+            QStringLiteral(
+                "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, brak, cena, color, time, ok, vvod) "
+                "values ('%1', %2, %3, 10, 100, 10, 1, 2.5, 0, 4, %4, '%1')")
+                .arg(date)
+                .arg(shift)
+                .arg(worker)
+                .arg(ok.isNull() ? QStringLiteral("null") : QLatin1Char('\'') + ok + QLatin1Char('\'')));
     }
 
 private Q_SLOTS:
@@ -89,13 +95,15 @@ private Q_SLOTS:
         // Register fields the window shows.
         Dataset *s1 = dm->smena(1);
         s1->open();
-        for (const char *f : {"id", "fio", "marka", "vid", "nmn", "color", "time", "kol_vo", "brak", "summa", "prize", "ok", "vvod"})
+        for (const char *f : {"id", "fio", "marka", "vid", "nmn", "color", "time", "kol_vo", "brak", "summa",
+                              "prize", "ok", "vvod"})
             QVERIFY2(s1->hasField(QLatin1String(f)), f);
         s1->close();
         // Commands with their own text.
         dm->operDel()->setParam(QStringLiteral("ID"), 250);
         dm->operDel()->execute();
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.oper where id=250")).toInt(), 0);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.oper where id=250")).toInt(),
+                 0);
         for (Command *c : {dm->delSmena(), dm->hTabelIns(), dm->sqlExec(), dm->operIns(), dm->operEd()}) {
             c->setText(QStringLiteral("update accounts_dep.ver set delim = delim"));
             c->execute();
@@ -118,7 +126,8 @@ private Q_SLOTS:
         for (int i = 0; i < rows; ++i)
             db->exec(QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Резка')"));
         const bool result = dm->duplicateFound(
-            QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=upper('резка')"),
+            QStringLiteral(
+                "select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=upper('резка')"),
             QStringLiteral("Такая операция уже есть!"));
         QCOMPARE(result, found);
         QCOMPARE(messages.boxes.size(), found ? 1 : 0);
@@ -132,8 +141,9 @@ private Q_SLOTS:
 
     void duplicateFoundRejectedStatementShowsNothing()
     {
-        QVERIFY_THROWS_EXCEPTION(DataError, dm->duplicateFound(QStringLiteral("select count(*) as cnt from nowhere"),
-                                                               QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(
+            DataError,
+            dm->duplicateFound(QStringLiteral("select count(*) as cnt from nowhere"), QStringLiteral("x")));
         QVERIFY(messages.boxes.isEmpty());
     }
 
@@ -182,7 +192,8 @@ private Q_SLOTS:
     {
         arrangeShop();
         entry(2, 1, QStringLiteral("no"));
-        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (smena, w_id, month, year, d15) values (1, 2, 3, 2023, 4)"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.h_tabel (smena, w_id, month, year, d15) values (1, 2, 3, 2023, 4)"));
         Dataset *d = dm->smena(1);
         d->close();
         d->setParam(QStringLiteral("data"), QDate(2023, 3, 15));
@@ -202,7 +213,8 @@ private Q_SLOTS:
         h->close();
         // A renamed worker is renamed in the enterprise too.
         db->exec(QStringLiteral("update accounts_dep.person set fio='Борисова Б.Б.' where id=2"));
-        QCOMPARE(db->scalar(QStringLiteral("select s_caption from cmn_contractor.person where s_code='2'")).toString(),
+        QCOMPARE(db->scalar(QStringLiteral("select s_caption from cmn_contractor.person where s_code='2'"))
+                     .toString(),
                  QStringLiteral("Борисова Б.Б."));
     }
 
@@ -237,14 +249,18 @@ private Q_SLOTS:
         QCOMPARE(d->asDouble(QStringLiteral("massa")), 1.0);
         d->close();
         // Written the way the product editor writes goods; the key comes from the database.
-        db->exec(QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (s_caption, s_description, id_msm_bs, massa) "
-                                "values ('ХМ-12', '', 6, 0.25)"));
-        QCOMPARE(db->scalar(QStringLiteral("select nom from accounts_dep.izdel where marka='ХМ-12'")).toString(),
-                 QStringLiteral("ХМ-12"));
+        db->exec(QStringLiteral(
+            "insert into cmn_gds_and_srv.gds_and_srv (s_caption, s_description, id_msm_bs, massa) "
+            "values ('ХМ-12', '', 6, 0.25)"));
+        QCOMPARE(
+            db->scalar(QStringLiteral("select nom from accounts_dep.izdel where marka='ХМ-12'")).toString(),
+            QStringLiteral("ХМ-12"));
         // The legacy import empties and fills it, ids carried over.
         db->exec(QStringLiteral("delete from accounts_dep.izdel"));
-        db->exec(QStringLiteral("insert into accounts_dep.izdel (id, marka, nom, massa) values (77, 'УГ-1', 'Уголок', 2)"));
-        QCOMPARE(db->scalar(QStringLiteral("select s_caption from cmn_gds_and_srv.gds_and_srv where id=77")).toString(),
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.izdel (id, marka, nom, massa) values (77, 'УГ-1', 'Уголок', 2)"));
+        QCOMPARE(db->scalar(QStringLiteral("select s_caption from cmn_gds_and_srv.gds_and_srv where id=77"))
+                     .toString(),
                  QStringLiteral("УГ-1"));
     }
 
@@ -265,7 +281,10 @@ private Q_SLOTS:
         QFETCH(QString, column);
         db->clear();
         db->exec(QStringLiteral("insert into %1 (id, %2) values (40, '1'), (41, '2')").arg(table, column));
-        QCOMPARE(db->scalar(QStringLiteral("insert into %1 (%2) values ('3') returning id").arg(table, column)).toInt(), 42);
+        QCOMPARE(
+            db->scalar(QStringLiteral("insert into %1 (%2) values ('3') returning id").arg(table, column))
+                .toInt(),
+            42);
     }
 
     void upperCaseNamesReachTheSameTables()
@@ -282,8 +301,10 @@ private Q_SLOTS:
     void nonDigitPersonnelCodeFailsTheCasts()
     {
         arrangeShop();
-        db->exec(QStringLiteral("insert into cmn_contractor.person (id, s_code, s_caption) values (50, 'A-17', 'Код Буквами')"));
-        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (smena, w_id, month, year, d1) values (2, 1, 10, 2007, 8)"));
+        db->exec(QStringLiteral(
+            "insert into cmn_contractor.person (id, s_code, s_caption) values (50, 'A-17', 'Код Буквами')"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.h_tabel (smena, w_id, month, year, d1) values (2, 1, 10, 2007, 8)"));
         Dataset *h = dm->hTabel(2);
         h->close();
         h->setParam(QStringLiteral("mnth"), 10);

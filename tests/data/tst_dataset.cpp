@@ -100,8 +100,9 @@ private Q_SLOTS:
 
     void parametersByAnyCaseAndType()
     {
-        db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, kol_vo, brak, cena, ok) values "
-                                "('15.03.2023', 1, 7, 10, 1, 2.5, 'no'), ('16.03.2023', 1, 7, 20, 0, 1.25, null)"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.smena (data, smena, w_id, kol_vo, brak, cena, ok) values "
+            "('15.03.2023', 1, 7, 10, 1, 2.5, 'no'), ('16.03.2023', 1, 7, 20, 0, 1.25, null)"));
         Dataset d(&db->connection(), QStringLiteral("q"));
         d.setSql({QStringLiteral("select w_id, kol_vo, cena, ok, data from accounts_dep.smena"),
                   QStringLiteral("where data=:data and smena=:SMENA and ok<>:ok and cena>:cena")});
@@ -225,20 +226,26 @@ private Q_SLOTS:
         d.post();
         const qint64 id = d.asInt(QStringLiteral("id"));
         QVERIFY(id > 5); // assigned by the database and read back
-        QCOMPARE(db->scalar(QStringLiteral("select vid from accounts_dep.vid_oper where id=%1").arg(id)).toString(),
+        QCOMPARE(db->scalar(QStringLiteral("select vid from accounts_dep.vid_oper where id=%1").arg(id))
+                     .toString(),
                  QStringLiteral("Грунт-краска O'Neil"));
 
         QVERIFY(d.locate(QStringLiteral("vid"), QStringLiteral("Резка")));
         d.edit();
         d.setValue(QStringLiteral("vid"), QStringLiteral("Резка ленточная"));
         d.post();
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.vid_oper where vid='Резка ленточная'")).toInt(), 1);
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select count(*) from accounts_dep.vid_oper where vid='Резка ленточная'"))
+                     .toInt(),
+                 1);
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.vid_oper")).toInt(), 6);
 
         QVERIFY(d.locate(QStringLiteral("vid"), QStringLiteral("Сварка")));
         d.remove();
         QCOMPARE(d.recordCount(), 5);
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.vid_oper where vid='Сварка'")).toInt(), 0);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.vid_oper where vid='Сварка'"))
+                     .toInt(),
+                 0);
 
         // Cancelled insert leaves nothing behind.
         d.insert();
@@ -250,7 +257,8 @@ private Q_SLOTS:
 
     void tableWithoutKeyChangesOnlyItsRow()
     {
-        db->exec(QStringLiteral("insert into accounts_dep.ver (d, t, delim) values (20220101, 5, null), (20230101, 6, 'x')"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.ver (d, t, delim) values (20220101, 5, null), (20230101, 6, 'x')"));
         Dataset ver(&db->connection(), QStringLiteral("ver"));
         ver.setUpdateTable(QStringLiteral("accounts_dep.ver"));
         ver.open();
@@ -259,8 +267,12 @@ private Q_SLOTS:
         ver.edit();
         ver.setValue(QStringLiteral("d"), 20240101);
         ver.post();
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.ver where d=20240101 and t=5")).toInt(), 1);
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.ver where d=20230101 and t=6")).toInt(), 1);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.ver where d=20240101 and t=5"))
+                     .toInt(),
+                 1);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.ver where d=20230101 and t=6"))
+                     .toInt(),
+                 1);
     }
 
     void gridFollowsCurrentRowBothWays()
@@ -268,7 +280,8 @@ private Q_SLOTS:
         Dataset d(&db->connection(), QStringLiteral("q"));
         d.setSql({QStringLiteral("select id, vid from accounts_dep.vid_oper order by id")});
         DatasetModel model;
-        model.setColumns({{QStringLiteral("Вид"), QStringLiteral("vid")}, {QStringLiteral("Нет"), QStringLiteral("absent")}});
+        model.setColumns({{QStringLiteral("Вид"), QStringLiteral("vid")},
+                          {QStringLiteral("Нет"), QStringLiteral("absent")}});
         model.setDataset(&d);
         QTableView view;
         model.attach(&view);

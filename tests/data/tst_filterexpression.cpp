@@ -74,10 +74,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("reason");
         QTest::newRow("unknown field") << QStringLiteral("nom like 'a%'") << QStringLiteral("нет поля «nom»");
-        QTest::newRow("apostrophe typed as is") << QStringLiteral("fio like 'O'Brien%'") << QStringLiteral("лишний текст");
-        QTest::newRow("unclosed quote") << QStringLiteral("fio like 'abc") << QStringLiteral("нет закрывающего апострофа");
+        QTest::newRow("apostrophe typed as is")
+            << QStringLiteral("fio like 'O'Brien%'") << QStringLiteral("лишний текст");
+        QTest::newRow("unclosed quote")
+            << QStringLiteral("fio like 'abc") << QStringLiteral("нет закрывающего апострофа");
         QTest::newRow("missing value") << QStringLiteral("id=") << QStringLiteral("ожидается значение");
-        QTest::newRow("missing operator") << QStringLiteral("id 5") << QStringLiteral("ожидается знак сравнения");
+        QTest::newRow("missing operator")
+            << QStringLiteral("id 5") << QStringLiteral("ожидается знак сравнения");
         QTest::newRow("stray sign") << QStringLiteral("id=5; drop") << QStringLiteral("недопустимый знак");
         QTest::newRow("unbalanced") << QStringLiteral("(id=5") << QStringLiteral("ожидается «)»");
     }

@@ -20,20 +20,21 @@ private Q_SLOTS:
         QTest::newRow("casts stay") << QStringLiteral("s_code::t_id=w_id and kol_vo::numeric, :Mnth")
                                     << QStringLiteral("s_code::t_id=w_id and kol_vo::numeric, ?")
                                     << QStringList{QStringLiteral("mnth")};
-        QTest::newRow("quoted text stays") << QStringLiteral("select ':x', 'it''s :y', \":z\" from t where a=:a")
-                                           << QStringLiteral("select ':x', 'it''s :y', \":z\" from t where a=?")
-                                           << QStringList{QStringLiteral("a")};
-        QTest::newRow("repeated name") << QStringLiteral("a<:data2 and a>=:data1 or b=:DATA1")
-                                       << QStringLiteral("a<? and a>=? or b=?")
-                                       << QStringList{QStringLiteral("data2"), QStringLiteral("data1"),
-                                                      QStringLiteral("data1")};
-        QTest::newRow("time literal") << QStringLiteral("select '10:30' ,:t") << QStringLiteral("select '10:30' ,?")
-                                      << QStringList{QStringLiteral("t")};
+        QTest::newRow("quoted text stays")
+            << QStringLiteral("select ':x', 'it''s :y', \":z\" from t where a=:a")
+            << QStringLiteral("select ':x', 'it''s :y', \":z\" from t where a=?")
+            << QStringList{QStringLiteral("a")};
+        QTest::newRow("repeated name")
+            << QStringLiteral("a<:data2 and a>=:data1 or b=:DATA1") << QStringLiteral("a<? and a>=? or b=?")
+            << QStringList{QStringLiteral("data2"), QStringLiteral("data1"), QStringLiteral("data1")};
+        QTest::newRow("time literal")
+            << QStringLiteral("select '10:30' ,:t") << QStringLiteral("select '10:30' ,?")
+            << QStringList{QStringLiteral("t")};
         QTest::newRow("line breaks") << QStringLiteral("select\n:a\n-- :b comment\n,:c")
                                      << QStringLiteral("select\n?\n-- :b comment\n,?")
                                      << QStringList{QStringLiteral("a"), QStringLiteral("c")};
-        QTest::newRow("unclosed quote") << QStringLiteral("select 'abc :x") << QStringLiteral("select 'abc :x")
-                                        << QStringList{};
+        QTest::newRow("unclosed quote")
+            << QStringLiteral("select 'abc :x") << QStringLiteral("select 'abc :x") << QStringList{};
     }
 
     void positional()

@@ -31,7 +31,7 @@ class TestRegisterWindow : public QObject
     RegisterWindow *window = nullptr;
     QDate today = kSaturday;
 
-    template<typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
     QAbstractItemModel *gridModel() { return child<QTableView>("grid")->model(); }
     QStringList column(int c)
     {
@@ -42,8 +42,9 @@ class TestRegisterWindow : public QObject
     }
     void addEntry(const QDate &date, int shift, const QString &ok, int worker = 1)
     {
-        db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, brak, cena, "
-                                "color, time, ok, vvod) values ('%1', %2, %3, 10, 100, 12, 2, 1.5, 0, 8, '%4', '%1')")
+        db->exec(QStringLiteral(
+                     "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, brak, cena, "
+                     "color, time, ok, vvod) values ('%1', %2, %3, 10, 100, 12, 2, 1.5, 0, 8, '%4', '%1')")
                      .arg(date.toString(QStringLiteral("dd.MM.yyyy")))
                      .arg(shift)
                      .arg(worker)
@@ -54,10 +55,13 @@ private Q_SLOTS:
     void initTestCase()
     {
         db = new test::TestDatabase;
-        db->exec(QStringLiteral("insert into accounts_dep.person (id, fio) values (1, 'Антонов А.А.'), (2, 'Борисов Б.Б.')"));
-        db->exec(QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa) values (10, 'ПН-27', 0.5)"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.person (id, fio) values (1, 'Антонов А.А.'), (2, 'Борисов Б.Б.')"));
+        db->exec(QStringLiteral(
+            "insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa) values (10, 'ПН-27', 0.5)"));
         db->exec(QStringLiteral("insert into accounts_dep.vid_oper (id, vid) values (1, 'Резка')"));
-        db->exec(QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (100, 1, 0, 10)"));
+        db->exec(
+            QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (100, 1, 0, 10)"));
         addEntry(kSaturday, 1, QStringLiteral("no"));
         addEntry(kSaturday, 1, QStringLiteral("ok"), 2);
         addEntry(kSaturday, 1, QStringLiteral("ta"), 2);
@@ -109,10 +113,11 @@ private Q_SLOTS:
     {
         auto *grid = child<QTableView>("grid");
         const QStringList titles = {QStringLiteral("Фамилия И.О."), QStringLiteral("Марка изделия"),
-                                    QStringLiteral("Операция"), QStringLiteral("Вид"), QStringLiteral("Цвет"),
-                                    QStringLiteral("Часы"), QStringLiteral("Кол-во"), QStringLiteral("Брак"),
-                                    QStringLiteral("Итого (р.)"), QStringLiteral("Премия (%)"), QStringLiteral("OK"),
-                                    QStringLiteral("Заведен")};
+                                    QStringLiteral("Операция"),     QStringLiteral("Вид"),
+                                    QStringLiteral("Цвет"),         QStringLiteral("Часы"),
+                                    QStringLiteral("Кол-во"),       QStringLiteral("Брак"),
+                                    QStringLiteral("Итого (р.)"),   QStringLiteral("Премия (%)"),
+                                    QStringLiteral("OK"),           QStringLiteral("Заведен")};
         for (int c = 0; c < titles.size(); ++c)
             QCOMPARE(gridModel()->headerData(c, Qt::Horizontal).toString(), titles.at(c));
         QVERIFY(grid->isColumnHidden(9));
@@ -151,7 +156,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, mark);
         QFETCH(QColor, colour);
-        auto *delegate = qobject_cast<AcceptanceDelegate *>(child<QTableView>("grid")->itemDelegateForColumn(10));
+        auto *delegate =
+            qobject_cast<AcceptanceDelegate *>(child<QTableView>("grid")->itemDelegateForColumn(10));
         QVERIFY(delegate);
         QAbstractItemModel *model = gridModel();
         // Find a row of the grid with this mark, or check the rule directly.

@@ -18,7 +18,8 @@ private Q_SLOTS:
         QTest::newRow("March 2023") << QDate(2023, 3, 31) << QDate(2023, 2, 1) << QDate(2023, 3, 1);
         QTest::newRow("1 January") << QDate(2025, 1, 1) << QDate(2024, 12, 1) << QDate(2025, 1, 1);
         QTest::newRow("31 December") << QDate(2026, 12, 31) << QDate(2026, 11, 1) << QDate(2026, 12, 1);
-        QTest::newRow("October, two-digit months") << QDate(2026, 11, 10) << QDate(2026, 10, 1) << QDate(2026, 11, 1);
+        QTest::newRow("October, two-digit months")
+            << QDate(2026, 11, 10) << QDate(2026, 10, 1) << QDate(2026, 11, 1);
     }
 
     void previousMonth()

@@ -5,8 +5,8 @@
 using namespace tabel::report;
 
 namespace {
-const QStringList kFields = {QStringLiteral("fio"), QStringLiteral("naimen"), QStringLiteral("color"),
-                             QStringLiteral("kolvo"), QStringLiteral("summa"), QStringLiteral("vid")};
+const QStringList kFields = {QStringLiteral("fio"),   QStringLiteral("naimen"), QStringLiteral("color"),
+                             QStringLiteral("kolvo"), QStringLiteral("summa"),  QStringLiteral("vid")};
 
 class Row : public FormulaContext
 {
@@ -51,14 +51,20 @@ private Q_SLOTS:
         QTest::newRow("text") << QStringLiteral("'Итого:'") << r0 << QStringLiteral("Итого:");
         QTest::newRow("text with apostrophe") << QStringLiteral("'it''s'") << r0 << QStringLiteral("it's");
         QTest::newRow("field") << QStringLiteral("fio") << r0 << QStringLiteral("Зайцев А.В.");
-        QTest::newRow("qualified field") << QStringLiteral("t_Report.fio") << r0 << QStringLiteral("Зайцев А.В.");
-        QTest::newRow("field any case") << QStringLiteral("T_REPORT.FIO") << r0 << QStringLiteral("Зайцев А.В.");
+        QTest::newRow("qualified field")
+            << QStringLiteral("t_Report.fio") << r0 << QStringLiteral("Зайцев А.В.");
+        QTest::newRow("field any case")
+            << QStringLiteral("T_REPORT.FIO") << r0 << QStringLiteral("Зайцев А.В.");
         QTest::newRow("numbers add") << QStringLiteral("kolvo+summa+1") << r0 << QStringLiteral("43.5");
-        QTest::newRow("texts join") << QStringLiteral("fio+' / '+vid") << r0 << QStringLiteral("Зайцев А.В. / Резка");
-        QTest::newRow("text and number join") << QStringLiteral("'№'+STR(kolvo)") << r0 << QStringLiteral("№12");
+        QTest::newRow("texts join") << QStringLiteral("fio+' / '+vid") << r0
+                                    << QStringLiteral("Зайцев А.В. / Резка");
+        QTest::newRow("text and number join")
+            << QStringLiteral("'№'+STR(kolvo)") << r0 << QStringLiteral("№12");
         QTest::newRow("equal") << QStringLiteral("IF(naimen=0,'да','нет')") << r0 << QStringLiteral("да");
-        QTest::newRow("greater false") << QStringLiteral("IF(kolvo>12,'да','нет')") << r0 << QStringLiteral("нет");
-        QTest::newRow("greater true") << QStringLiteral("IF(summa>30,'да','нет')") << r0 << QStringLiteral("да");
+        QTest::newRow("greater false")
+            << QStringLiteral("IF(kolvo>12,'да','нет')") << r0 << QStringLiteral("нет");
+        QTest::newRow("greater true")
+            << QStringLiteral("IF(summa>30,'да','нет')") << r0 << QStringLiteral("да");
         QTest::newRow("text equal") << QStringLiteral("if(vid='Резка',1,2)") << r0 << QStringLiteral("1");
         QTest::newRow("product kind 0") << kKind << r0 << QStringLiteral("Готовая продукция");
         QTest::newRow("product kind 1") << kKind << r1 << QStringLiteral("Заготовки");
@@ -66,16 +72,19 @@ private Q_SLOTS:
         QTest::newRow("colour 1") << kColour << r1 << QStringLiteral(" (грунт)");
         QTest::newRow("colour 1013") << kColour << rRal << QStringLiteral(" (RAL: 1013)");
         QTest::newRow("nested IF, inner false")
-            << QStringLiteral("IF(naimen=1,IF(color>5,'краска','грунт'),'нет')") << r1 << QStringLiteral("грунт");
+            << QStringLiteral("IF(naimen=1,IF(color>5,'краска','грунт'),'нет')") << r1
+            << QStringLiteral("грунт");
         QTest::newRow("STR of a fraction") << QStringLiteral("STR(summa)") << r1 << QStringLiteral("3.25");
         QTest::newRow("parentheses") << QStringLiteral("(kolvo+1)") << r0 << QStringLiteral("13");
-        QTest::newRow("null field joins as empty") << QStringLiteral("'['+fio+']'")
-                                                   << QVariantList{QVariant(), 0, 0, 0, 0, QVariant()} << QStringLiteral("[]");
-        QTest::newRow("null field adds as 0") << QStringLiteral("kolvo+1")
-                                              << QVariantList{QVariant(), 0, 0, QVariant(), 0, QVariant()} << QStringLiteral("1");
+        QTest::newRow("null field joins as empty")
+            << QStringLiteral("'['+fio+']'") << QVariantList{QVariant(), 0, 0, 0, 0, QVariant()}
+            << QStringLiteral("[]");
+        QTest::newRow("null field adds as 0")
+            << QStringLiteral("kolvo+1") << QVariantList{QVariant(), 0, 0, QVariant(), 0, QVariant()}
+            << QStringLiteral("1");
         QTest::newRow("page number") << QStringLiteral("PAGENUMBER") << r0 << QStringLiteral("3");
-        QTest::newRow("page X of Y") << QStringLiteral("'Страница '+STR(PAGENUMBER)+' из '+STR(TOTALPAGES)") << r0
-                                     << QStringLiteral("Страница 3 из 7");
+        QTest::newRow("page X of Y") << QStringLiteral("'Страница '+STR(PAGENUMBER)+' из '+STR(TOTALPAGES)")
+                                     << r0 << QStringLiteral("Страница 3 из 7");
     }
 
     void evaluate()
@@ -109,8 +118,10 @@ private Q_SLOTS:
     void sumsGetTheirOwnIds()
     {
         int next = 0;
-        const Formula a = Formula::parse(QStringLiteral("sum(kolvo)"), QStringLiteral("t_Report"), kFields, &next);
-        const Formula b = Formula::parse(QStringLiteral("sum(summa)+sum(kolvo)"), QStringLiteral("t_Report"), kFields, &next);
+        const Formula a =
+            Formula::parse(QStringLiteral("sum(kolvo)"), QStringLiteral("t_Report"), kFields, &next);
+        const Formula b = Formula::parse(QStringLiteral("sum(summa)+sum(kolvo)"), QStringLiteral("t_Report"),
+                                         kFields, &next);
         QCOMPARE(next, 3);
         QCOMPARE(a.aggregateIds(), std::vector<int>{0});
         QCOMPARE(b.aggregateIds(), (std::vector<int>{1, 2}));
@@ -126,16 +137,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("formula");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("unknown field") << QStringLiteral("nom+1") << 1 << QStringLiteral("в запросе нет поля «nom»");
-        QTest::newRow("other query") << QStringLiteral("w_Report.fio") << 1 << QStringLiteral("нет запроса «w_Report»");
-        QTest::newRow("IF short") << QStringLiteral("IF(naimen=0,'a')") << 16 << QStringLiteral("ожидается «,»");
-        QTest::newRow("unclosed text") << QStringLiteral("'abc") << 1 << QStringLiteral("нет закрывающего апострофа");
-        QTest::newRow("dangling plus") << QStringLiteral("kolvo +") << 8 << QStringLiteral("формула оборвана");
+        QTest::newRow("unknown field")
+            << QStringLiteral("nom+1") << 1 << QStringLiteral("в запросе нет поля «nom»");
+        QTest::newRow("other query") << QStringLiteral("w_Report.fio") << 1
+                                     << QStringLiteral("нет запроса «w_Report»");
+        QTest::newRow("IF short") << QStringLiteral("IF(naimen=0,'a')") << 16
+                                  << QStringLiteral("ожидается «,»");
+        QTest::newRow("unclosed text")
+            << QStringLiteral("'abc") << 1 << QStringLiteral("нет закрывающего апострофа");
+        QTest::newRow("dangling plus")
+            << QStringLiteral("kolvo +") << 8 << QStringLiteral("формула оборвана");
         QTest::newRow("unclosed sum") << QStringLiteral("sum(kolvo") << 10 << QStringLiteral("ожидается «)»");
-        QTest::newRow("unknown sign") << QStringLiteral("kolvo * 2") << 7 << QStringLiteral("недопустимый знак «*»");
-        QTest::newRow("two values") << QStringLiteral("kolvo summa") << 7 << QStringLiteral("лишний текст «summa»");
+        QTest::newRow("unknown sign")
+            << QStringLiteral("kolvo * 2") << 7 << QStringLiteral("недопустимый знак «*»");
+        QTest::newRow("two values") << QStringLiteral("kolvo summa") << 7
+                                    << QStringLiteral("лишний текст «summa»");
         QTest::newRow("empty") << QStringLiteral("  ") << 3 << QStringLiteral("пустая формула");
-        QTest::newRow("comma alone") << QStringLiteral("STR(,)") << 5 << QStringLiteral("ожидается значение, а не «,»");
+        QTest::newRow("comma alone") << QStringLiteral("STR(,)") << 5
+                                     << QStringLiteral("ожидается значение, а не «,»");
     }
 
     void rejected()
@@ -148,7 +167,8 @@ private Q_SLOTS:
             Formula::parse(formula, QStringLiteral("t_Report"), kFields, &next);
             QFAIL("accepted");
         } catch (const ReportError &e) {
-            QCOMPARE(e.message(), QStringLiteral("Формула «%1», позиция %2: %3").arg(formula).arg(position).arg(reason));
+            QCOMPARE(e.message(),
+                     QStringLiteral("Формула «%1», позиция %2: %3").arg(formula).arg(position).arg(reason));
         }
     }
 };

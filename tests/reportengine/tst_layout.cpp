@@ -19,13 +19,16 @@ private Q_SLOTS:
     void loadsWhatItSays()
     {
         const Layout l = Layout::fromJson(
-            withBands(QStringLiteral(R"({"kind": "groupHeader", "name": "h", "height": 6.6, "repeat": true, "background": "#f4f4f4",
+            withBands(
+                QStringLiteral(
+                    R"({"kind": "groupHeader", "name": "h", "height": 6.6, "repeat": true, "background": "#f4f4f4",
                                          "frame": {"top": true, "bottom": true, "style": "dot", "colour": "#808080"},
                                          "font": {"size": 9},
                                          "items": [{"kind": "label", "name": "L", "left": 81.2, "width": 5.3, "text": "1",
                                                     "align": "center", "font": {"bold": true}, "rules": {"left": true, "right": true, "style": "dot"}}]},
                                         {"kind": "detail", "name": "d", "height": 6.3, "linkedTo": "h"})"),
-                      QStringLiteral(R"({"orientation": "landscape", "margins": {"left": 10, "top": 10, "right": 10, "bottom": 10},
+                QStringLiteral(
+                    R"({"orientation": "landscape", "margins": {"left": 10, "top": 10, "right": 10, "bottom": 10},
                                          "font": {"family": "Arial", "size": 10}})")),
             QStringLiteral("t"));
         QVERIFY(l.page.landscape);
@@ -38,8 +41,8 @@ private Q_SLOTS:
         QCOMPARE(h.frame.style, Qt::DotLine);
         const Item &i = h.items.at(0);
         QCOMPARE(i.font.family, QStringLiteral("Arial")); // page font
-        QCOMPARE(i.font.size, 9.0);                        // band font
-        QVERIFY(i.font.bold);                              // item font
+        QCOMPARE(i.font.size, 9.0);                       // band font
+        QVERIFY(i.font.bold);                             // item font
         QCOMPARE(i.alignment, Qt::AlignHCenter);
         QVERIFY(i.rules.left && i.rules.right);
         QCOMPARE(l.bands.at(1).linkedTo, QStringLiteral("h"));
@@ -50,20 +53,23 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("reason");
         QTest::newRow("not JSON") << QByteArray("{\"bands\": [") << QStringLiteral("символ");
-        QTest::newRow("unknown band kind")
-            << withBands(QStringLiteral(R"({"kind": "summary", "height": 5})"))
-            << QStringLiteral("неизвестный вид полосы «summary»");
+        QTest::newRow("unknown band kind") << withBands(QStringLiteral(R"({"kind": "summary", "height": 5})"))
+                                           << QStringLiteral("неизвестный вид полосы «summary»");
         QTest::newRow("item beyond the printable width")
-            << withBands(QStringLiteral(R"({"kind": "detail", "height": 5, "items": [{"kind": "label", "left": 180, "width": 20.5, "text": "x"}]})"))
+            << withBands(QStringLiteral(
+                   R"({"kind": "detail", "height": 5, "items": [{"kind": "label", "left": 180, "width": 20.5, "text": "x"}]})"))
             << QStringLiteral("выходит за ширину печати: 180 + 20.5 мм при ширине 190 мм");
         QTest::newRow("item starting beyond the width")
-            << withBands(QStringLiteral(R"({"kind": "detail", "height": 5, "items": [{"kind": "label", "left": 195, "text": "x"}]})"))
+            << withBands(QStringLiteral(
+                   R"({"kind": "detail", "height": 5, "items": [{"kind": "label", "left": 195, "text": "x"}]})"))
             << QStringLiteral("начинается за шириной печати");
         QTest::newRow("band taller than the page")
-            << withBands(QStringLiteral(R"({"kind": "detail", "height": 280}, {"kind": "pageFooter", "height": 4.2})"))
+            << withBands(QStringLiteral(
+                   R"({"kind": "detail", "height": 280}, {"kind": "pageFooter", "height": 4.2})"))
             << QStringLiteral("высота 280 мм больше страницы (доступно 272.8 мм)");
         QTest::newRow("child without parent")
-            << withBands(QStringLiteral(R"({"kind": "child", "name": "c", "parent": "nothing", "height": 1})"))
+            << withBands(
+                   QStringLiteral(R"({"kind": "child", "name": "c", "parent": "nothing", "height": 1})"))
             << QStringLiteral("нет полосы-родителя «nothing»");
         QTest::newRow("footer without header")
             << withBands(QStringLiteral(R"({"kind": "groupFooter", "name": "f", "group": "g", "height": 1})"))
@@ -75,19 +81,22 @@ private Q_SLOTS:
             << withBands(QStringLiteral(R"({"kind": "detail", "height": 5, "items": [{"kind": "image"}]})"))
             << QStringLiteral("неизвестный вид элемента «image»");
         QTest::newRow("field item without field")
-            << withBands(QStringLiteral(R"({"kind": "detail", "height": 5, "items": [{"kind": "field", "left": 1}]})"))
+            << withBands(QStringLiteral(
+                   R"({"kind": "detail", "height": 5, "items": [{"kind": "field", "left": 1}]})"))
             << QStringLiteral("у поля не указано имя поля");
         QTest::newRow("bad mask")
-            << withBands(QStringLiteral(R"({"kind": "detail", "height": 5, "items": [{"kind": "field", "field": "a", "mask": "0.0%"}]})"))
+            << withBands(QStringLiteral(
+                   R"({"kind": "detail", "height": 5, "items": [{"kind": "field", "field": "a", "mask": "0.0%"}]})"))
             << QStringLiteral("неверная маска «0.0%»");
-        QTest::newRow("bad colour")
-            << withBands(QStringLiteral(R"({"kind": "detail", "height": 5, "background": "reddish"})"))
-            << QStringLiteral("неверный цвет «reddish»");
+        QTest::newRow("bad colour") << withBands(QStringLiteral(
+                                           R"({"kind": "detail", "height": 5, "background": "reddish"})"))
+                                    << QStringLiteral("неверный цвет «reddish»");
         QTest::newRow("two details")
-            << withBands(QStringLiteral(R"({"kind": "detail", "name": "a", "height": 5}, {"kind": "detail", "name": "b", "height": 5})"))
+            << withBands(QStringLiteral(
+                   R"({"kind": "detail", "name": "a", "height": 5}, {"kind": "detail", "name": "b", "height": 5})"))
             << QStringLiteral("только одна");
-        QTest::newRow("unknown page size")
-            << withBands(QString(), QStringLiteral(R"({"size": "A3"})")) << QStringLiteral("неизвестный формат «A3»");
+        QTest::newRow("unknown page size") << withBands(QString(), QStringLiteral(R"({"size": "A3"})"))
+                                           << QStringLiteral("неизвестный формат «A3»");
     }
 
     void rejected()

@@ -22,10 +22,12 @@ private Q_SLOTS:
         QTest::newRow("negative") << -12.5 << QStringLiteral("#0.00") << QStringLiteral("-12.50");
         QTest::newRow("negative half") << -2.5 << QStringLiteral("#0") << QStringLiteral("-3");
         QTest::newRow("negative to zero") << -0.4 << QStringLiteral("#0") << QStringLiteral("0");
-        QTest::newRow("decimal rounding, not binary") << 2.675 << QStringLiteral("#0.00") << QStringLiteral("2.68");
+        QTest::newRow("decimal rounding, not binary")
+            << 2.675 << QStringLiteral("#0.00") << QStringLiteral("2.68");
         QTest::newRow("carry") << 9.9996 << QStringLiteral("#0.000") << QStringLiteral("10.000");
         QTest::newRow("large") << 1234567.891 << QStringLiteral("#0.00") << QStringLiteral("1234567.89");
-        QTest::newRow("grouped") << 1234567.891 << QStringLiteral("#,##0.00") << QStringLiteral("1,234,567.89");
+        QTest::newRow("grouped") << 1234567.891 << QStringLiteral("#,##0.00")
+                                 << QStringLiteral("1,234,567.89");
         QTest::newRow("zero") << 0.0 << QStringLiteral("#0.000") << QStringLiteral("0.000");
     }
 

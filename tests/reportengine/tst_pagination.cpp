@@ -10,8 +10,9 @@
 using namespace tabel::report;
 
 namespace {
-const QStringList kFields = {QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa"), QStringLiteral("vid"),
-                             QStringLiteral("nom"), QStringLiteral("naimen"), QStringLiteral("color")};
+const QStringList kFields = {QStringLiteral("fio"),  QStringLiteral("kolvo"), QStringLiteral("summa"),
+                             QStringLiteral("vid"),  QStringLiteral("nom"),   QStringLiteral("naimen"),
+                             QStringLiteral("color")};
 
 QByteArray layoutJson(const QString &name)
 {
@@ -26,8 +27,8 @@ Layout workersLayout()
     return Layout::fromJson(layoutJson(QStringLiteral("workers.json")), QStringLiteral("workers.json"));
 }
 
-QVariantList row(const QString &fio, const QString &nom, double kolvo, double summa, const QString &vid = QStringLiteral("Резка"),
-                 int naimen = 0, int color = 0)
+QVariantList row(const QString &fio, const QString &nom, double kolvo, double summa,
+                 const QString &vid = QStringLiteral("Резка"), int naimen = 0, int color = 0)
 {
     return {fio, kolvo, summa, vid, nom, naimen, color};
 }
@@ -42,7 +43,10 @@ QByteArray sheetJson(int detailHeight, const QString &footerFormula)
        "items": [{"kind": "field", "name": "fio", "left": 0, "width": 80.4, "field": "fio"}]},
       {"kind": "pageFooter", "name": "footer", "height": 4.5,
        "items": [{"kind": "expression", "name": "page", "left": 250, "width": 27, "align": "right", "formula": "%2"}]}
-    ]})").arg(detailHeight).arg(footerFormula).toUtf8();
+    ]})")
+        .arg(detailHeight)
+        .arg(footerFormula)
+        .toUtf8();
 }
 
 struct Found
@@ -80,7 +84,8 @@ TableData manyWorkers(int workers)
     for (int w = 0; w < workers; ++w)
         for (int n = 0; n < 2; ++n)
             for (int r = 0; r < 1 + (w + n) % 3; ++r)
-                data.append(row(QStringLiteral("Рабочий %1").arg(w, 3, 10, QLatin1Char('0')), QStringLiteral("Изделие %1").arg(n), 1, 0.5));
+                data.append(row(QStringLiteral("Рабочий %1").arg(w, 3, 10, QLatin1Char('0')),
+                                QStringLiteral("Изделие %1").arg(n), 1, 0.5));
     return data;
 }
 } // namespace
@@ -95,31 +100,52 @@ private Q_SLOTS:
     {
         Report report(workersLayout());
         QVERIFY(report.setLabel(QStringLiteral("TitleLabel"), QStringLiteral("Отчет по рабочим за март")));
-        TableData data(QStringLiteral("t_Report"), kFields,
-                       {row(QStringLiteral("Антонов"), QStringLiteral("Профиль"), 10, 25.5),
-                        row(QStringLiteral("Антонов"), QStringLiteral("Профиль"), 5, 4.25, QStringLiteral("Покраска"), 1, 1013),
-                        row(QStringLiteral("Антонов"), QStringLiteral("Скоба"), 3, 1.5, QStringLiteral("Гибка"), 0, 1),
-                        row(QStringLiteral("Борисов"), QStringLiteral("Профиль"), 7, 10)});
+        TableData data(
+            QStringLiteral("t_Report"), kFields,
+            {row(QStringLiteral("Антонов"), QStringLiteral("Профиль"), 10, 25.5),
+             row(QStringLiteral("Антонов"), QStringLiteral("Профиль"), 5, 4.25, QStringLiteral("Покраска"), 1,
+                 1013),
+             row(QStringLiteral("Антонов"), QStringLiteral("Скоба"), 3, 1.5, QStringLiteral("Гибка"), 0, 1),
+             row(QStringLiteral("Борисов"), QStringLiteral("Профиль"), 7, 10)});
         const Document doc = report.prepare(data);
         QCOMPARE(doc.pageCount(), 1);
-        const QStringList expected = {
-            QStringLiteral("Отчет по рабочим за март"),
-            QStringLiteral("Антонов"),
-            QStringLiteral("Профиль"),
-            QStringLiteral("Готовая продукция"), QStringLiteral("Резка"), QStringLiteral(" "), QStringLiteral("10"), QStringLiteral("25.500"),
-            QStringLiteral("Заготовки"), QStringLiteral("Покраска"), QStringLiteral(" (RAL: 1013)"), QStringLiteral("5"), QStringLiteral("4.250"),
-            QStringLiteral("15"), QStringLiteral("29.750"),
-            QStringLiteral("Скоба"),
-            QStringLiteral("Готовая продукция"), QStringLiteral("Гибка"), QStringLiteral(" (грунт)"), QStringLiteral("3"), QStringLiteral("1.500"),
-            QStringLiteral("3"), QStringLiteral("1.500"),
-            QStringLiteral("31.25"),
-            QStringLiteral("Борисов"),
-            QStringLiteral("Профиль"),
-            QStringLiteral("Готовая продукция"), QStringLiteral("Резка"), QStringLiteral(" "), QStringLiteral("7"), QStringLiteral("10.000"),
-            QStringLiteral("7"), QStringLiteral("10.000"),
-            QStringLiteral("10.00"),
-            QStringLiteral("Итого:"), QStringLiteral("41.25"),
-            QStringLiteral("1")};
+        const QStringList expected = {QStringLiteral("Отчет по рабочим за март"),
+                                      QStringLiteral("Антонов"),
+                                      QStringLiteral("Профиль"),
+                                      QStringLiteral("Готовая продукция"),
+                                      QStringLiteral("Резка"),
+                                      QStringLiteral(" "),
+                                      QStringLiteral("10"),
+                                      QStringLiteral("25.500"),
+                                      QStringLiteral("Заготовки"),
+                                      QStringLiteral("Покраска"),
+                                      QStringLiteral(" (RAL: 1013)"),
+                                      QStringLiteral("5"),
+                                      QStringLiteral("4.250"),
+                                      QStringLiteral("15"),
+                                      QStringLiteral("29.750"),
+                                      QStringLiteral("Скоба"),
+                                      QStringLiteral("Готовая продукция"),
+                                      QStringLiteral("Гибка"),
+                                      QStringLiteral(" (грунт)"),
+                                      QStringLiteral("3"),
+                                      QStringLiteral("1.500"),
+                                      QStringLiteral("3"),
+                                      QStringLiteral("1.500"),
+                                      QStringLiteral("31.25"),
+                                      QStringLiteral("Борисов"),
+                                      QStringLiteral("Профиль"),
+                                      QStringLiteral("Готовая продукция"),
+                                      QStringLiteral("Резка"),
+                                      QStringLiteral(" "),
+                                      QStringLiteral("7"),
+                                      QStringLiteral("10.000"),
+                                      QStringLiteral("7"),
+                                      QStringLiteral("10.000"),
+                                      QStringLiteral("10.00"),
+                                      QStringLiteral("Итого:"),
+                                      QStringLiteral("41.25"),
+                                      QStringLiteral("1")};
         QCOMPARE(doc.texts(0), expected);
         // The grand total band has its frame and background; the page number sits at 176.2 mm.
         const auto page = doc.opsOf(0, QStringLiteral("page"));
@@ -134,7 +160,8 @@ private Q_SLOTS:
         TableData data(QStringLiteral("t_Report"), kFields);
         const Document doc = report.prepare(data);
         QCOMPARE(doc.pageCount(), 1);
-        QCOMPARE(doc.texts(0), (QStringList{QStringLiteral("Отчет"), QStringLiteral("Итого:"), QStringLiteral("0.00"), QStringLiteral("1")}));
+        QCOMPARE(doc.texts(0), (QStringList{QStringLiteral("Отчет"), QStringLiteral("Итого:"),
+                                            QStringLiteral("0.00"), QStringLiteral("1")}));
     }
 
     void linkedHeaderIsNeverAloneAtTheBottom()
@@ -176,7 +203,8 @@ private Q_SLOTS:
 
     void headingRepeatsAndFooterOnEveryPage()
     {
-        const Layout layout = Layout::fromJson(sheetJson(6, QStringLiteral("PAGENUMBER")), QStringLiteral("sheet"));
+        const Layout layout =
+            Layout::fromJson(sheetJson(6, QStringLiteral("PAGENUMBER")), QStringLiteral("sheet"));
         TableData data(QStringLiteral("H_Tabel"), {QStringLiteral("fio")});
         for (int i = 0; i < 100; ++i)
             data.append({QStringLiteral("Рабочий %1").arg(i)});
@@ -201,7 +229,8 @@ private Q_SLOTS:
     void pageXofY()
     {
         const Layout layout = Layout::fromJson(
-            sheetJson(20, QStringLiteral("'Страница '+STR(PAGENUMBER)+' из '+STR(TOTALPAGES)")), QStringLiteral("sheet"));
+            sheetJson(20, QStringLiteral("'Страница '+STR(PAGENUMBER)+' из '+STR(TOTALPAGES)")),
+            QStringLiteral("sheet"));
         TableData data(QStringLiteral("H_Tabel"), {QStringLiteral("fio")});
         for (int i = 0; i < 25; ++i)
             data.append({QStringLiteral("Рабочий %1").arg(i)});
@@ -220,9 +249,10 @@ private Q_SLOTS:
                                  {QStringLiteral("name"), QStringLiteral("underFio")},
                                  {QStringLiteral("parent"), QStringLiteral("fioHeader")},
                                  {QStringLiteral("height"), 3},
-                                 {QStringLiteral("items"), QJsonArray{QJsonObject{{QStringLiteral("kind"), QStringLiteral("label")},
-                                                                                  {QStringLiteral("name"), QStringLiteral("mark")},
-                                                                                  {QStringLiteral("text"), QStringLiteral("~")}}}}});
+                                 {QStringLiteral("items"),
+                                  QJsonArray{QJsonObject{{QStringLiteral("kind"), QStringLiteral("label")},
+                                                         {QStringLiteral("name"), QStringLiteral("mark")},
+                                                         {QStringLiteral("text"), QStringLiteral("~")}}}}});
         root.insert(QStringLiteral("bands"), bands);
         const Layout layout = Layout::fromJson(QJsonDocument(root).toJson(), QStringLiteral("child"));
         TableData data = manyWorkers(5);
@@ -236,7 +266,8 @@ private Q_SLOTS:
 
     void monthlyTimesheetLayout()
     {
-        Report report(Layout::fromJson(layoutJson(QStringLiteral("timesheet.json")), QStringLiteral("timesheet.json")));
+        Report report(
+            Layout::fromJson(layoutJson(QStringLiteral("timesheet.json")), QStringLiteral("timesheet.json")));
         report.setLabel(QStringLiteral("HeadingLabel"), QStringLiteral("Ноябрь 2024 г."));
         QStringList fields{QStringLiteral("fio")};
         for (int d = 1; d <= 31; ++d)
@@ -284,7 +315,8 @@ private Q_SLOTS:
     void missingFieldIsRejectedWhenPrepared()
     {
         Report report(workersLayout());
-        TableData data(QStringLiteral("t_Report"), {QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa")});
+        TableData data(QStringLiteral("t_Report"),
+                       {QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa")});
         try {
             report.prepare(data);
             QFAIL("prepared");

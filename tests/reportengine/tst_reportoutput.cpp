@@ -4,9 +4,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -19,14 +19,17 @@ Document workersDocument(int workers)
     QFile f(QStringLiteral(LAYOUTS "/workers.json"));
     f.open(QIODevice::ReadOnly);
     Report report(Layout::fromJson(f.readAll(), QStringLiteral("workers.json")));
-    report.setLabel(QStringLiteral("TitleLabel"), QStringLiteral("Отчет по рабочим с 01.02.2024 по 01.03.2024"));
-    TableData data(QStringLiteral("t_Report"), {QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa"),
-                                                QStringLiteral("vid"), QStringLiteral("nom"), QStringLiteral("naimen"),
-                                                QStringLiteral("color")});
+    report.setLabel(QStringLiteral("TitleLabel"),
+                    QStringLiteral("Отчет по рабочим с 01.02.2024 по 01.03.2024"));
+    TableData data(QStringLiteral("t_Report"),
+                   {QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa"),
+                    QStringLiteral("vid"), QStringLiteral("nom"), QStringLiteral("naimen"),
+                    QStringLiteral("color")});
     for (int w = 0; w < workers; ++w)
         for (int n = 0; n < 3; ++n)
-            data.append({QStringLiteral("Щербаков Ёжи %1").arg(w), 10 + n, 12.345 * (n + 1), QStringLiteral("Покраска"),
-                         QStringLiteral("Профиль направляющий ПН %1").arg(n), n % 2, n == 2 ? 1013 : n});
+            data.append({QStringLiteral("Щербаков Ёжи %1").arg(w), 10 + n, 12.345 * (n + 1),
+                         QStringLiteral("Покраска"), QStringLiteral("Профиль направляющий ПН %1").arg(n),
+                         n % 2, n == 2 ? 1013 : n});
     return report.prepare(data);
 }
 
@@ -55,11 +58,14 @@ private Q_SLOTS:
         if (!qEnvironmentVariableIsEmpty("TABEL_KEEP_PDF")) // to look at it
             QFile::copy(path, qEnvironmentVariable("TABEL_KEEP_PDF"));
         const QString info = run(QStringLiteral("pdfinfo"), {path});
-        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(doc.pageCount()))), qPrintable(info));
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(doc.pageCount()))),
+                 qPrintable(info));
         QVERIFY(info.contains(QStringLiteral("Page size:      595.276 x 841.89 pts (A4)")) ||
                 info.contains(QStringLiteral("(A4)")));
-        const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-        QVERIFY2(text.contains(QStringLiteral("Отчет по рабочим с 01.02.2024 по 01.03.2024")), qPrintable(text.left(400)));
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY2(text.contains(QStringLiteral("Отчет по рабочим с 01.02.2024 по 01.03.2024")),
+                 qPrintable(text.left(400)));
         QVERIFY(text.contains(QStringLiteral("Щербаков Ёжи 0")));
         QVERIFY(text.contains(QStringLiteral("Готовая продукция")));
         QVERIFY(text.contains(QStringLiteral("(RAL: 1013)")));
@@ -70,9 +76,10 @@ private Q_SLOTS:
         QVERIFY2(fonts.contains(QStringLiteral("LiberationSans")), qPrintable(fonts));
         QVERIFY(!fonts.contains(QRegularExpression(QStringLiteral("Identity-H\\s+no"))));
         // A page as a picture: the first page has ink in the heading and the footer.
-        QVERIFY(QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("50"),
-                                                               QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
-                                                               path, dir.filePath(QStringLiteral("page"))}) == 0);
+        QVERIFY(QProcess::execute(QStringLiteral("pdftoppm"),
+                                  {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("50"),
+                                   QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                   QStringLiteral("1"), path, dir.filePath(QStringLiteral("page"))}) == 0);
         const QDir out(dir.path());
         const QStringList pngs = out.entryList({QStringLiteral("page*.png")});
         QCOMPARE(pngs.size(), 1);
@@ -103,8 +110,10 @@ private Q_SLOTS:
         if (!qEnvironmentVariableIsEmpty("TABEL_KEEP_PDF"))
             QFile::copy(path, qEnvironmentVariable("TABEL_KEEP_PDF") + QStringLiteral(".timesheet.pdf"));
         const QString info = run(QStringLiteral("pdfinfo"), {path});
-        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+842 x 595"))), qPrintable(info));
-        const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+842 x 595"))),
+                 qPrintable(info));
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
         QCOMPARE(text.count(QStringLiteral("Март 2024 г.")), doc.pageCount());
         QVERIFY(text.contains(QStringLiteral("Васильева Наталья Тимофеевна 39")));
     }
@@ -132,7 +141,8 @@ private Q_SLOTS:
         doc.print(&printer);
         const QString info = run(QStringLiteral("pdfinfo"), {dir.filePath(QStringLiteral("printed.pdf"))});
         QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))), qPrintable(info));
-        const QString text = run(QStringLiteral("pdftotext"), {dir.filePath(QStringLiteral("printed.pdf")), QStringLiteral("-")});
+        const QString text = run(QStringLiteral("pdftotext"),
+                                 {dir.filePath(QStringLiteral("printed.pdf")), QStringLiteral("-")});
         QVERIFY(!text.contains(QStringLiteral("Отчет по рабочим с"))); // the heading is on page 1 only
         QVERIFY(text.contains(QStringLiteral("Щербаков Ёжи")));
     }
@@ -159,7 +169,8 @@ private Q_SLOTS:
         QTest::keyClick(&preview, Qt::Key_PageUp);
         QCOMPARE(preview.currentPage(), pages - 2);
         const double width = preview.scale();
-        QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("wholePageButton")), Qt::LeftButton);
+        QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("wholePageButton")),
+                          Qt::LeftButton);
         QVERIFY(preview.scale() < width); // a whole A4 portrait page is narrower than the page width view
         const double whole = preview.scale();
         QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("zoomInButton")), Qt::LeftButton);

@@ -24,10 +24,11 @@ void psql(const QStringList &args)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral("psql"), QStringList{QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                                                QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-v"),
-                                                QStringLiteral("ON_ERROR_STOP=1")} +
-                                        args);
+    p.start(QStringLiteral("psql"),
+            QStringList{QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                        QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-v"),
+                        QStringLiteral("ON_ERROR_STOP=1")} +
+                args);
     p.waitForFinished(600000);
     if (p.exitCode() != 0)
         qFatal("psql failed: %s", p.readAllStandardError().constData());
@@ -39,10 +40,11 @@ bool templateExists()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral("psql"),
-            {QStringLiteral("-qXAt"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
-             QStringLiteral("sys"), QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-             QStringLiteral("select 1 from pg_database where datname = '") + kTemplate + QStringLiteral("'")});
+    p.start(
+        QStringLiteral("psql"),
+        {QStringLiteral("-qXAt"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
+         QStringLiteral("sys"), QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+         QStringLiteral("select 1 from pg_database where datname = '") + kTemplate + QStringLiteral("'")});
     p.waitForFinished();
     return p.readAllStandardOutput().trimmed() == "1";
 }
@@ -81,7 +83,7 @@ TestDatabase::~TestDatabase()
 Connection::Driver TestDatabase::driver() const
 {
     return qEnvironmentVariable("TABEL_TEST_DRIVER") == QLatin1String("native") ? Connection::Driver::Native
-                                                                                  : Connection::Driver::Odbc;
+                                                                                : Connection::Driver::Odbc;
 }
 
 QStringList TestDatabase::arguments() const
@@ -105,8 +107,8 @@ QVariant TestDatabase::scalar(const QString &sql)
 
 void TestDatabase::loadDemo()
 {
-    psql({QStringLiteral("-d"), m_name, QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-f"),
-          QStringLiteral(TABEL_SOURCE_DIR "/sql/demo.sql")});
+    psql({QStringLiteral("-d"), m_name, QStringLiteral("-o"), QStringLiteral("/dev/null"),
+          QStringLiteral("-f"), QStringLiteral(TABEL_SOURCE_DIR "/sql/demo.sql")});
 }
 
 void TestDatabase::clear()

@@ -94,7 +94,6 @@ public:
     // Bound grids stop following while many moves are made.
     void disableControls();
     void enableControls();
-    bool controlsDisabled() const { return m_disableCount > 0; }
 
 Q_SIGNALS:
     void reset();                   // opened, closed, filtered, sorted: every row may differ

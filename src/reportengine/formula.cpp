@@ -128,12 +128,10 @@ class Parser
 {
 public:
     Parser(const QString &text, const QString &query, const QStringList &fields, int *nextAggregate,
-           Formula *formula, std::vector<const Node *> *sums, std::vector<int> *fieldRefs, bool *totalPages,
-           bool *pageNumber)
+           std::vector<const Node *> *sums, bool *totalPages)
         : m_text(text), m_query(query), m_fields(fields), m_nextAggregate(nextAggregate), m_sums(sums),
-          m_fieldRefs(fieldRefs), m_totalPages(totalPages), m_pageNumber(pageNumber)
+          m_totalPages(totalPages)
     {
-        Q_UNUSED(formula);
         advance();
     }
 
@@ -331,7 +329,6 @@ private:
             return n;
         }
         if (word == QLatin1String("PAGENUMBER")) {
-            *m_pageNumber = true;
             return make(Node::PageNumber);
         }
         if (word == QLatin1String("TOTALPAGES")) {
@@ -351,7 +348,6 @@ private:
                 auto n = make(Node::Field);
                 n->index = i;
                 n->text = name;
-                m_fieldRefs->push_back(i);
                 return n;
             }
         }
@@ -363,9 +359,7 @@ private:
     QStringList m_fields;
     int *m_nextAggregate;
     std::vector<const Node *> *m_sums;
-    std::vector<int> *m_fieldRefs;
     bool *m_totalPages;
-    bool *m_pageNumber;
     qsizetype m_pos = 0;
     Token m_tok;
 };
@@ -437,8 +431,8 @@ Formula Formula::parse(const QString &text, const QString &queryName, const QStr
     Formula f;
     f.m_text = text;
     int localNext = 0;
-    Parser parser(text, queryName, fields, nextAggregate ? nextAggregate : &localNext, &f, &f.m_sums,
-                  &f.m_fields, &f.m_usesTotalPages, &f.m_usesPageNumber);
+    Parser parser(text, queryName, fields, nextAggregate ? nextAggregate : &localNext, &f.m_sums,
+                  &f.m_usesTotalPages);
     f.m_root = parser.parseAll();
     return f;
 }

@@ -38,7 +38,6 @@ struct Value
     static Value ofNumber(double d) { return Value{Type::Number, d, {}, false}; }
     static Value ofText(const QString &s) { return Value{Type::Text, 0, s, false}; }
     static Value ofBool(bool b) { return Value{Type::Bool, 0, {}, b}; }
-    bool isNumeric() const { return type == Type::Number || type == Type::Bool || type == Type::Null; }
     double toNumber() const;
     QString toText() const; // a number in its plain form: 12.5, 3, 1013
     bool isTrue() const;
@@ -79,18 +78,14 @@ public:
 
     QString text() const { return m_text; }
     bool usesTotalPages() const { return m_usesTotalPages; }
-    bool usesPageNumber() const { return m_usesPageNumber; }
     bool hasAggregates() const { return !m_sums.empty(); }
     std::vector<int> aggregateIds() const;
-    std::vector<int> fieldIndexes() const { return m_fields; }
 
 private:
     QString m_text;
     std::unique_ptr<Node> m_root;
     std::vector<const Node *> m_sums;
-    std::vector<int> m_fields;
     bool m_usesTotalPages = false;
-    bool m_usesPageNumber = false;
 };
 
 } // namespace tabel::report

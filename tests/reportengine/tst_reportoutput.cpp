@@ -123,8 +123,8 @@ private Q_SLOTS:
         const Document doc = workersDocument(2);
         const QImage image = doc.render(0, 96);
         QCOMPARE(image.size(), QSize(qRound(210 / 25.4 * 96), qRound(297 / 25.4 * 96)));
-        // The heading background (244, 244, 244) at the top-left of the printable area.
-        QCOMPARE(image.pixelColor(qRound(12 / 25.4 * 96), qRound(10.3 / 25.4 * 96)), QColor(244, 244, 244));
+        // The heading background (244, 244, 244), right of the title.
+        QCOMPARE(image.pixelColor(qRound(195 / 25.4 * 96), qRound(12 / 25.4 * 96)), QColor(244, 244, 244));
         // Outside the margins nothing is drawn.
         QCOMPARE(image.pixelColor(5, 5), QColor(Qt::white));
     }

@@ -7,8 +7,6 @@
 #include "registerwindow.h"
 #include "versioncheck.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace tabel {
 

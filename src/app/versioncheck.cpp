@@ -4,14 +4,12 @@
 #include "guard.h"
 #include "messageservice.h"
 
-#include <QCoreApplication>
 
 namespace tabel {
 
 VersionCheck::VersionCheck(Connection *connection, MessageService *messages, BuildStamp stamp,
                            QObject *parent)
-    : QObject(parent), m_connection(connection), m_messages(messages), m_stamp(stamp),
-      m_terminate([] { QCoreApplication::quit(); })
+    : QObject(parent), m_connection(connection), m_messages(messages), m_stamp(stamp)
 {
 }
 

@@ -23,7 +23,7 @@ public:
                  QObject *parent = nullptr);
 
     BuildStamp stamp() const { return m_stamp; }
-    // How the program is asked to terminate; tests replace it.
+    // How the program is asked to terminate (the start-up hands over the window services' way).
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
 
     Outcome run();

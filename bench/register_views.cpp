@@ -1,11 +1,12 @@
-// The register's four shift views of one date, opened as the window opens them on activation,
+// The register's four shift views of one date, opened by the class the register window uses,
 // against the same four statements run by psql in one session.
 //
 //   bench_register_views [DATABASE [DATE dd.MM.yyyy [ROUNDS [odbc|native]]]]
 
-#include "connectionstring.h"
-#include "datamodule.h"
-#include "sqlparams.h"
+#include "data/connectionstring.h"
+#include "data/datamodule.h"
+#include "data/shiftviews.h"
+#include "data/sqlparams.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -57,21 +58,14 @@ int main(int argc, char *argv[])
     const int rounds = args.value(3, QStringLiteral("200")).toInt();
     const bool native = args.value(4) == QLatin1String("native");
 
-    DataModule dm(nullptr);
+    DataModule dm;
     dm.connection().setDriver(native ? Connection::Driver::Native : Connection::Driver::Odbc);
     dm.connection().setConnectionString(connectionString(database, QStringLiteral("127.0.0.1")));
     dm.connection().open();
-    for (int s = 1; s <= 4; ++s)
-        dm.smena(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
-
-    auto activation = [&] {
-        for (int s = 1; s <= 4; ++s)
-            dm.smena(s)->close();
-        for (int s = 1; s <= 4; ++s) {
-            dm.smena(s)->setParam(QStringLiteral("data"), date);
-            dm.smena(s)->open();
-        }
-    };
+    // The register's own views, as its activation opens them.
+    ShiftViews views(&dm);
+    views.setAcceptanceFilter(QStringLiteral("ta"));
+    auto activation = [&] { views.open(date); };
     activation(); // warm the caches and the prepared statements
     int rows = 0;
     for (int s = 1; s <= 4; ++s)

@@ -4,8 +4,8 @@
 //
 //   bench_report_engine [ROWS [PDF_PATH]]
 
-#include "formula.h"
-#include "report.h"
+#include "reportengine/formula.h"
+#include "reportengine/report.h"
 
 #include <QElapsedTimer>
 #include <QFile>

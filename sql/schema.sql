@@ -192,39 +192,39 @@ create trigger izdel_write instead of insert or update or delete on accounts_dep
   for each row execute function accounts_dep.izdel_write();
 
 -- A worker of the shop is also a person of the enterprise whose personnel code is the worker's
--- key: the register finds names by id or code, the reports and the time sheet by code alone.
+-- key: the register finds names by id or code, the reports and the time sheet by code alone. A new
+-- worker gets an enterprise person only when none carries its code yet, under the worker's id when
+-- that is free and under a fresh one otherwise. Only the persons made here follow later renames;
+-- the enterprise's own rows are never written.
+create table accounts_dep.person_link (
+  worker_id integer primary key,
+  person_id bigint not null
+);
+
 create function accounts_dep.person_sync() returns trigger language plpgsql as $$
+declare
+  pid bigint;
 begin
-  insert into cmn_contractor.person (id, s_code, s_caption)
-  values (new.id, new.id::text, new.fio)
-  on conflict (id) do update set s_code = excluded.s_code, s_caption = excluded.s_caption;
+  if tg_op = 'INSERT' then
+    -- Two clients adding workers at once must not pick the same fresh id.
+    perform pg_advisory_xact_lock(4, 0);
+    if exists (select 1 from cmn_contractor.person where s_code = new.id::text) then
+      return new;
+    end if;
+    if exists (select 1 from cmn_contractor.person where id = new.id) then
+      select coalesce(max(id), 0) + 1 into pid from cmn_contractor.person;
+    else
+      pid := new.id;
+    end if;
+    insert into cmn_contractor.person (id, s_code, s_caption) values (pid, new.id::text, new.fio);
+    insert into accounts_dep.person_link (worker_id, person_id) values (new.id, pid)
+      on conflict (worker_id) do update set person_id = excluded.person_id;
+  elsif new.fio is distinct from old.fio then
+    update cmn_contractor.person p set s_caption = new.fio
+      from accounts_dep.person_link l
+     where l.worker_id = new.id and p.id = l.person_id;
+  end if;
   return new;
 end $$;
-create trigger person_sync after insert or update of id, fio on accounts_dep.person
+create trigger person_sync after insert or update of fio on accounts_dep.person
   for each row execute function accounts_dep.person_sync();
-
--- Keys are assigned by the database, yet rows may come with their own (the legacy import carries ids
--- over). After such rows the key sequence moves past them, so that the next assigned key is free.
-create function accounts_dep.keys_follow_inserted() returns trigger language plpgsql as $$
-declare
-  seq text := pg_get_serial_sequence(format('%I.%I', tg_table_schema, tg_table_name), 'id');
-  top numeric;
-begin
-  execute 'select max(id) from inserted' into top;
-  if seq is not null and top is not null then
-    perform setval(seq, greatest(top::bigint, (select last_value from pg_sequences
-                                                 where schemaname || '.' || sequencename = seq)::bigint, 1));
-  end if;
-  return null;
-end $$;
-
-do $$
-declare t text;
-begin
-  foreach t in array array['accounts_dep.smena', 'accounts_dep.h_tabel', 'accounts_dep.vid_oper',
-                           'accounts_dep.oper', 'accounts_dep.norm', 'accounts_dep.person',
-                           'accounts_dep.workers', 'accounts_dep.nomenkl', 'cmn_gds_and_srv.gds_and_srv'] loop
-    execute format('create trigger keys_follow_inserted after insert on %s referencing new table as inserted '
-                   'for each statement execute function accounts_dep.keys_follow_inserted()', t);
-  end loop;
-end $$;

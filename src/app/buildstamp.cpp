@@ -1,4 +1,4 @@
-#include "buildstamp.h"
+#include "app/buildstamp.h"
 
 namespace tabel {
 

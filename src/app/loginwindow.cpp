@@ -1,11 +1,14 @@
-#include "loginwindow.h"
+#include "app/loginwindow.h"
 
 #include "ui_loginwindow.h"
 
-#include "datamodule.h"
-#include "messageservice.h"
-#include "registerwindow.h"
-#include "versioncheck.h"
+#include "data/session.h"
+#include "ui/guard.h"
+#include "ui/windowregistry.h"
+#include "ui/windowsetup.h"
+#include "ui/messageservice.h"
+#include "register/registerwindow.h"
+#include "app/versioncheck.h"
 
 #include <QCoreApplication>
 #include <QShowEvent>
@@ -13,25 +16,21 @@
 
 namespace tabel {
 
-LoginWindow::LoginWindow(DataModule *data, RegisterWindow *registerWindow, VersionCheck *versionCheck,
-                         const WindowServices &services, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::LoginWindow>()), m_data(data), m_register(registerWindow),
-      m_versionCheck(versionCheck), m_services(services)
+LoginWindow::LoginWindow(const AppContext &context, VersionCheck *versionCheck, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::LoginWindow>()), m_context(context), m_versionCheck(versionCheck)
 {
     ui->setupUi(this);
-    setObjectName(QStringLiteral("LoginWindow"));
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
-    m_restricted << registerWindow;
+    setUpWindow(this, Frame::Fixed, Placement::ScreenCentre);
 
     m_terminateTimer = new QTimer(this);
     m_terminateTimer->setObjectName(QStringLiteral("terminateTimer"));
     m_terminateTimer->setInterval(kTerminateDelay);
     m_terminateTimer->setSingleShot(true);
-    connect(m_terminateTimer, &QTimer::timeout, this, [this] { m_services.quit(); });
+    connect(m_terminateTimer, &QTimer::timeout, this, [this] { m_context.services.quit(); });
     if (m_versionCheck)
         connect(m_versionCheck, &VersionCheck::outdated, m_terminateTimer, qOverload<>(&QTimer::start));
 
-    connect(ui->loginButton, &QPushButton::clicked, this, &LoginWindow::login);
+    connectGuarded(ui->loginButton, &QPushButton::clicked, this, m_context.services.messages, [this] { login(); });
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -43,32 +42,34 @@ void LoginWindow::showEvent(QShowEvent *event)
     if (m_activated || event->spontaneous())
         return;
     m_activated = true;
+    Session *session = m_context.session;
     if (m_versionCheck) {
-        m_versionCheck->run();
-        m_register->setBuild(m_versionCheck->stamp().date, m_versionCheck->stamp().time);
+        m_versionCheck->run(VersionCheck::Trigger::Login);
+        session->setBuild(m_versionCheck->stamp().date, m_versionCheck->stamp().time);
     }
-    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(m_register->buildDate()) +
-                   QLatin1Char('.') + QString::number(m_register->buildTime()) + QLatin1Char(')'));
+    setWindowTitle(QStringLiteral("Авторизация (build: ") + QString::number(session->buildDate()) +
+                   QLatin1Char('.') + QString::number(session->buildTime()) + QLatin1Char(')'));
 }
 
 void LoginWindow::login()
 {
-    m_register->setShiftView(1);
+    Session *session = m_context.session;
+    session->setShiftView(1);
     const QString typed = trimPassword(ui->passwordEdit->text());
-    m_register->setUserPassword(typed);
+    session->setUserPassword(typed);
     const Role role = roleForPassword(typed);
     if (role == Role::None) {
-        m_services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("Введены неверные данные."));
+        m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("Введены неверные данные."));
         return;
     }
     m_role = role;
-    applyRole(role, m_restricted);
-    for (int s = 1; s <= 4; ++s)
-        m_data->smena(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+    session->setRole(role);
+    applyRole(role, m_context.windows->windows());
+    session->shiftViews().setAcceptanceFilter(QStringLiteral("ta"));
     hide();
-    m_services.exec(m_register);
+    m_context.windows->get<RegisterWindow>()->openAfterLogin();
     close();
-    m_services.quit();
+    m_context.services.quit();
 }
 
 } // namespace tabel

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "roles.h"
-#include "windowservices.h"
+#include "app/roles.h"
+#include "ui/appcontext.h"
 
 #include <QDialog>
 
@@ -15,8 +15,6 @@ class LoginWindow;
 
 namespace tabel {
 
-class DataModule;
-class RegisterWindow;
 class VersionCheck;
 
 // Asks for the password that selects the user's role; the application's main window.
@@ -26,12 +24,8 @@ class LoginWindow : public QDialog
 public:
     static constexpr int kTerminateDelay = 5000;
 
-    LoginWindow(DataModule *data, RegisterWindow *registerWindow, VersionCheck *versionCheck,
-                const WindowServices &services, QWidget *parent = nullptr);
+    LoginWindow(const AppContext &context, VersionCheck *versionCheck, QWidget *parent = nullptr);
     ~LoginWindow() override;
-
-    // Windows whose controls the roles restrict besides the register (the report dialog).
-    void addRestrictedWindow(QWidget *window) { m_restricted << window; }
 
     Role role() const { return m_role; }
     QTimer *terminateTimer() const { return m_terminateTimer; }
@@ -43,11 +37,8 @@ protected:
 
 private:
     std::unique_ptr<Ui::LoginWindow> ui;
-    DataModule *m_data;
-    RegisterWindow *m_register;
+    AppContext m_context;
     VersionCheck *m_versionCheck;
-    WindowServices m_services;
-    QList<QWidget *> m_restricted;
     QTimer *m_terminateTimer;
     Role m_role = Role::None;
     bool m_activated = false;

@@ -1,21 +1,16 @@
-#include "boxmessageservice.h"
-#include "buildstamp.h"
-#include "loginwindow.h"
-#include "startup.h"
+#include "app/buildstamp.h"
+#include "app/loginwindow.h"
+#include "app/startup.h"
+#include "ui/boxmessageservice.h"
+#include "ui/windowsetup.h"
 
 #include <QApplication>
-#include <QLocale>
-#include <QScreen>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Табель"));
-    // The shop works in Russian: day-first dates, decimal comma, no digit grouping in the grids.
-    QLocale russian(QLocale::Russian, QLocale::Russia);
-    russian.setNumberOptions(QLocale::OmitGroupSeparator);
-    QLocale::setDefault(russian);
+    tabel::useShopLocale();
 
     tabel::BoxMessageService messages;
     tabel::WindowServices services;
@@ -23,9 +18,6 @@ int main(int argc, char *argv[])
     tabel::Startup startup(services, tabel::thisBuild());
     if (!startup.start(QApplication::arguments()))
         return 1;
-    tabel::LoginWindow *login = startup.loginWindow();
-    login->adjustSize();
-    login->move(login->screen()->availableGeometry().center() - login->rect().center());
-    login->show();
+    startup.loginWindow()->show();
     return QApplication::exec();
 }

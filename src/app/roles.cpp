@@ -1,6 +1,9 @@
-#include "roles.h"
+#include "app/roles.h"
+
+#include "data/dataerror.h"
 
 #include <QAbstractButton>
+#include <QMetaProperty>
 #include <QAction>
 #include <QMenu>
 #include <QVariant>
@@ -66,28 +69,73 @@ QVector<Restriction> restrictions(Role role)
 }
 
 namespace {
-void disableControl(QWidget *window, const QString &entry)
+QAction *actionOf(QWidget *window, const QString &name)
+{
+    if (auto *menu = window->findChild<QMenu *>(name))
+        return menu->menuAction();
+    return window->findChild<QAction *>(name);
+}
+
+bool isPermission(QWidget *window, const QString &name)
+{
+    const QMetaObject *meta = window->metaObject();
+    const int index = meta->indexOfProperty(name.toLatin1().constData());
+    return index >= 0 && meta->property(index).typeId() == QMetaType::Bool;
+}
+
+// What is wrong with one entry of the table for this window; empty when nothing.
+QString problem(QWidget *window, const QString &entry)
 {
     const QString name = entry.section(QLatin1Char(':'), 0, 0);
     const QString choice = entry.section(QLatin1Char(':'), 1, 1);
-    if (!choice.isEmpty()) {
-        if (auto *b = window->findChild<QAbstractButton *>(choice))
-            b->setChecked(true);
-    }
-    if (auto *w = window->findChild<QWidget *>(name)) {
-        if (auto *menu = qobject_cast<QMenu *>(w))
-            menu->menuAction()->setEnabled(false);
-        else
-            w->setEnabled(false);
+    if (!choice.isEmpty() && !window->findChild<QAbstractButton *>(choice))
+        return choice;
+    if (window->findChild<QWidget *>(name) || actionOf(window, name) || isPermission(window, name))
+        return QString();
+    return name;
+}
+
+void disableControl(QWidget *window, const QString &entry)
+{
+    const QString missing = problem(window, entry);
+    if (!missing.isEmpty())
+        throw DataError(QStringLiteral("Ограничение роли: в окне %1 нет элемента %2")
+                            .arg(window->objectName(), missing));
+    const QString name = entry.section(QLatin1Char(':'), 0, 0);
+    const QString choice = entry.section(QLatin1Char(':'), 1, 1);
+    if (!choice.isEmpty())
+        window->findChild<QAbstractButton *>(choice)->setChecked(true);
+    if (QAction *a = actionOf(window, name)) {
+        a->setEnabled(false);
         return;
     }
-    if (auto *a = window->findChild<QAction *>(name)) {
-        a->setEnabled(false);
+    if (auto *w = window->findChild<QWidget *>(name)) {
+        w->setEnabled(false);
         return;
     }
     window->setProperty(name.toLatin1().constData(), false);
 }
 } // namespace
+
+QStringList restrictionProblems(const QList<QWidget *> &windows)
+{
+    QStringList out;
+    for (Role role : {Role::Reporting, Role::Entry, Role::Acceptance, Role::Full}) {
+        for (const Restriction &r : restrictions(role)) {
+            for (QWidget *w : windows) {
+                if (!w || w->objectName() != r.window)
+                    continue;
+                for (const QString &control : r.controls) {
+                    const QString missing = problem(w, control);
+                    if (!missing.isEmpty())
+                        out << r.window + QStringLiteral(": ") + missing;
+                }
+            }
+        }
+    }
+    out.removeDuplicates();
+    return out;
+}
 
 void applyRole(Role role, const QList<QWidget *> &windows)
 {

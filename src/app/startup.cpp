@@ -1,12 +1,13 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "connectionstring.h"
-#include "datamodule.h"
-#include "loginwindow.h"
-#include "messageservice.h"
-#include "registerwindow.h"
-#include "versioncheck.h"
-
+#include "app/loginwindow.h"
+#include "app/roles.h"
+#include "app/versioncheck.h"
+#include "data/connectionstring.h"
+#include "data/datamodule.h"
+#include "data/session.h"
+#include "register/registerwindow.h"
+#include "ui/messageservice.h"
 
 namespace tabel {
 
@@ -14,35 +15,65 @@ Startup::Startup(const WindowServices &services, BuildStamp stamp) : m_services(
 
 Startup::~Startup()
 {
-    m_login.reset();
-    m_register.reset();
+    // Windows first: they use the data module while they go.
+    m_windows.clear();
     m_versionCheck.reset();
+    m_session.reset();
     m_data.reset();
+}
+
+RegisterWindow *Startup::registerWindow() const
+{
+    return m_windows.get<RegisterWindow>();
+}
+
+LoginWindow *Startup::loginWindow() const
+{
+    return m_windows.get<LoginWindow>();
 }
 
 bool Startup::start(const QStringList &arguments)
 {
     const CommandLine commandLine = parseCommandLine(arguments);
-    m_data = std::make_unique<DataModule>(m_services.messages);
-    // One connection, with the string the command line selects.
+    m_data = std::make_unique<DataModule>();
+    // One connection, with the string the command line selects, then the windows; the login window
+    // last, as the main window.
     try {
         Connection &c = m_data->connection();
         c.setDriver(commandLine.nativeDriver ? Connection::Driver::Native : Connection::Driver::Odbc);
         c.setConnectionString(commandLine.connectionString());
         c.open();
+        createWindows();
     } catch (const std::exception &) {
-        m_services.messages->error(QStringLiteral("Ошибка!"),
-                                   QStringLiteral("Подключение к БД отсутсвует!!!"));
+        m_services.messages->error(QStringLiteral("Ошибка!"), QStringLiteral("Подключение к БД отсутсвует!!!"));
         return false;
     }
+    // A role that names a control no window has is the program's own fault: say so, do not start.
+    const QStringList problems = restrictionProblems(m_windows.windows());
+    if (!problems.isEmpty()) {
+        m_services.messages->standardError(QStringLiteral("Ограничения ролей называют отсутствующие элементы: ") +
+                                           problems.join(QStringLiteral(", ")));
+        return false;
+    }
+    return true;
+}
+
+void Startup::createWindows()
+{
+    m_session = std::make_unique<Session>(m_data.get());
+    m_context.data = m_data.get();
+    m_context.session = m_session.get();
+    m_context.services = m_services;
+    m_context.windows = &m_windows;
+
     m_versionCheck = std::make_unique<VersionCheck>(&m_data->connection(), m_services.messages, m_stamp);
     m_versionCheck->setTerminate([this] { m_services.quit(); });
-    m_register = std::make_unique<RegisterWindow>(m_data.get(), m_services);
-    m_register->setBuild(m_stamp.date, m_stamp.time);
-    QObject::connect(m_register.get(), &RegisterWindow::versionCheckDue, m_versionCheck.get(),
-                     [this] { m_versionCheck->run(); });
-    m_login = std::make_unique<LoginWindow>(m_data.get(), m_register.get(), m_versionCheck.get(), m_services);
-    return true;
+    m_session->setBuild(m_stamp.date, m_stamp.time);
+
+    RegisterWindow *reg = m_windows.add(std::make_unique<RegisterWindow>(m_context));
+    QObject::connect(reg, &RegisterWindow::versionCheckDue, m_versionCheck.get(),
+                     [this] { m_versionCheck->run(VersionCheck::Trigger::Timer); });
+    m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
 }
 
 } // namespace tabel

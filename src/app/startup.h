@@ -1,7 +1,8 @@
 #pragma once
 
-#include "buildstamp.h"
-#include "windowservices.h"
+#include "app/buildstamp.h"
+#include "ui/appcontext.h"
+#include "ui/windowregistry.h"
 
 #include <QStringList>
 
@@ -12,32 +13,40 @@ namespace tabel {
 class DataModule;
 class LoginWindow;
 class RegisterWindow;
+class Session;
 class VersionCheck;
 
-// Start-up: the data module, the one connection from the command line, and every window, created once
-// and hidden; the login window is shown first and is the main window.
+// Start-up: the data module, the one connection from the command line, the session, and every
+// window, created once and hidden and owned by the registry; the login window is shown first and is
+// the main window.
 class Startup
 {
 public:
     Startup(const WindowServices &services, BuildStamp stamp);
     ~Startup();
 
-    // Connects and creates the windows. On a failed connection shows "Подключение к БД отсутсвует!!!"
-    // and answers false; the program is then to end.
+    // Connects and creates the windows. On a failed connection (or a window that cannot be created)
+    // shows "Подключение к БД отсутсвует!!!" and answers false; the program is then to end.
     bool start(const QStringList &arguments);
 
+    const AppContext &context() const { return m_context; }
     DataModule *data() const { return m_data.get(); }
-    RegisterWindow *registerWindow() const { return m_register.get(); }
-    LoginWindow *loginWindow() const { return m_login.get(); }
+    Session *session() const { return m_session.get(); }
+    WindowRegistry &windows() { return m_windows; }
+    RegisterWindow *registerWindow() const;
+    LoginWindow *loginWindow() const;
     VersionCheck *versionCheck() const { return m_versionCheck.get(); }
 
 private:
+    void createWindows();
+
     WindowServices m_services;
     BuildStamp m_stamp;
     std::unique_ptr<DataModule> m_data;
+    std::unique_ptr<Session> m_session;
     std::unique_ptr<VersionCheck> m_versionCheck;
-    std::unique_ptr<RegisterWindow> m_register;
-    std::unique_ptr<LoginWindow> m_login;
+    AppContext m_context;
+    WindowRegistry m_windows;
 };
 
 } // namespace tabel

@@ -1,8 +1,8 @@
-#include "versioncheck.h"
+#include "app/versioncheck.h"
 
-#include "dataset.h"
-#include "guard.h"
-#include "messageservice.h"
+#include "data/dataset.h"
+#include "data/dataerror.h"
+#include "ui/messageservice.h"
 
 
 namespace tabel {
@@ -13,11 +13,14 @@ VersionCheck::VersionCheck(Connection *connection, MessageService *messages, Bui
 {
 }
 
-VersionCheck::Outcome VersionCheck::run()
+VersionCheck::Outcome VersionCheck::run(Trigger trigger)
 {
+    if (m_running)
+        return Outcome::Failed;
+    m_running = true;
     Outcome outcome = Outcome::Failed;
     bool stop = false;
-    guarded(m_messages, [&] {
+    try {
         Dataset ver(m_connection, QStringLiteral("ver"));
         ver.setUpdateTable(QStringLiteral("accounts_dep.ver"));
         ver.open();
@@ -32,7 +35,7 @@ VersionCheck::Outcome VersionCheck::run()
                 ver.edit();
             ver.setValue(QStringLiteral("d"), m_stamp.date);
             ver.setValue(QStringLiteral("t"), m_stamp.time);
-            ver.post();
+            ver.post(); // an update that finds no row fails here
             outcome = Outcome::Raised;
         }
         const qint64 d2 = ver.asInt(QStringLiteral("d"));
@@ -42,7 +45,11 @@ VersionCheck::Outcome VersionCheck::run()
             stop = true;
         }
         ver.close();
-    });
+    } catch (const DataError &e) {
+        outcome = Outcome::Failed;
+        if (m_messages && !(trigger == Trigger::Timer && e.connectionLost()))
+            m_messages->standardError(e.message());
+    }
     if (stop) {
         Q_EMIT outdated();
         if (m_messages)
@@ -52,6 +59,7 @@ VersionCheck::Outcome VersionCheck::run()
         if (m_terminate)
             m_terminate();
     }
+    m_running = false;
     return outcome;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "buildstamp.h"
+#include "app/buildstamp.h"
 
 #include <QObject>
 
@@ -18,6 +18,9 @@ class VersionCheck : public QObject
     Q_OBJECT
 public:
     enum class Outcome { Current, Raised, Outdated, Failed };
+    // The login's check reports every failure; the timer's check stays quiet while the server is away
+    // and never runs while an earlier check still shows its message.
+    enum class Trigger { Login, Timer };
 
     VersionCheck(Connection *connection, MessageService *messages, BuildStamp stamp,
                  QObject *parent = nullptr);
@@ -26,7 +29,7 @@ public:
     // How the program is asked to terminate (the start-up hands over the window services' way).
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
 
-    Outcome run();
+    Outcome run(Trigger trigger = Trigger::Timer);
 
 Q_SIGNALS:
     // Emitted before the message is shown, so that the 5-second termination timer starts first.
@@ -37,6 +40,7 @@ private:
     MessageService *m_messages;
     BuildStamp m_stamp;
     std::function<void()> m_terminate;
+    bool m_running = false;
 };
 
 } // namespace tabel

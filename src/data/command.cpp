@@ -1,6 +1,6 @@
-#include "command.h"
+#include "data/command.h"
 
-#include "sqlexec.h"
+#include "data/sqlexec.h"
 
 namespace tabel {
 

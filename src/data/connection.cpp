@@ -1,7 +1,7 @@
-#include "connection.h"
+#include "data/connection.h"
 
-#include "connectionstring.h"
-#include "dataerror.h"
+#include "data/connectionstring.h"
+#include "data/dataerror.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -47,10 +47,71 @@ void Connection::open()
         QSqlDatabase::removeDatabase(m_name);
         throw DataError(message);
     }
+    m_lost = false;
+    m_suspect = false;
+    m_transactionDepth = 0;
+    applySessionSettings();
+}
+
+void Connection::applySessionSettings()
+{
     // Dates in statement text are day first.
-    QSqlQuery q(db);
+    QSqlQuery q(database());
     if (!q.exec(QStringLiteral("set DateStyle = 'ISO, DMY'")))
-        throw DataError(q.lastError().text());
+        throw DataError(q.lastError().text(), true);
+}
+
+void Connection::beforeStatement()
+{
+    if (m_lost) {
+        if (inTransaction())
+            throw DataError(QStringLiteral("Соединение с базой данных потеряно"), true);
+        QSqlDatabase db = database();
+        if (!db.isValid())
+            throw DataError(QStringLiteral("Нет подключения к базе данных"), true);
+        // The same database object, so that nothing prepared on it outlives its connection unseen.
+        db.close();
+        ++m_generation;
+        if (!db.open())
+            throw DataError(db.lastError().text(), true);
+        m_lost = false;
+        m_suspect = false;
+        applySessionSettings();
+        return;
+    }
+    if (m_suspect && !inTransaction())
+        probe();
+    if (!isOpen())
+        throw DataError(QStringLiteral("Нет подключения к базе данных"), true);
+}
+
+void Connection::statementFailed()
+{
+    // Inside a transaction the failed statement has aborted it; the probe waits for its end.
+    m_suspect = true;
+    if (!inTransaction())
+        probe();
+}
+
+void Connection::transactionEnded()
+{
+    if (m_transactionDepth > 0)
+        --m_transactionDepth;
+    if (m_suspect && !inTransaction())
+        probe();
+}
+
+void Connection::probe()
+{
+    m_suspect = false;
+    QSqlDatabase db = database();
+    if (!db.isOpen()) {
+        m_lost = true;
+        return;
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("select 1")))
+        m_lost = true;
 }
 
 void Connection::close()

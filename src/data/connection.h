@@ -27,6 +27,17 @@ public:
     void close();
     bool isOpen() const;
 
+    // Statement bookkeeping for a connection the server may drop (a restart, an administrator, the
+    // network). A dropped connection is found after the statement that met it failed, reported once
+    // by that statement's error, and reopened with the same string and session settings before the
+    // next statement. Inside a transaction nothing is reopened: the transaction is gone with it.
+    void beforeStatement();
+    void statementFailed();
+    bool isLost() const { return m_lost; }
+    bool inTransaction() const { return m_transactionDepth > 0; }
+    void transactionStarted() { ++m_transactionDepth; }
+    void transactionEnded();
+
     QSqlDatabase database() const;
     QString name() const { return m_name; }
     // Changes at every opening: statements prepared before it are void.
@@ -37,6 +48,12 @@ private:
     QString m_connectionString;
     Driver m_driver = Driver::Odbc;
     int m_generation = 0;
+    int m_transactionDepth = 0;
+    bool m_lost = false;
+    bool m_suspect = false;
+
+    void probe();
+    void applySessionSettings();
 };
 
 } // namespace tabel

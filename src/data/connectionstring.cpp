@@ -1,4 +1,4 @@
-#include "connectionstring.h"
+#include "data/connectionstring.h"
 
 #ifndef TABEL_SERVER
 #define TABEL_SERVER "127.0.0.1"

@@ -10,13 +10,17 @@ namespace tabel {
 class DataError : public std::runtime_error
 {
 public:
-    explicit DataError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message)
+    explicit DataError(const QString &message, bool connectionLost = false)
+        : std::runtime_error(message.toStdString()), m_message(message), m_connectionLost(connectionLost)
     {
     }
     QString message() const { return m_message; }
+    // The server could not be reached or dropped the connection; the next action reconnects.
+    bool connectionLost() const { return m_connectionLost; }
 
 private:
     QString m_message;
+    bool m_connectionLost;
 };
 
 } // namespace tabel

@@ -1,14 +1,13 @@
-#include "datamodule.h"
+#include "data/datamodule.h"
 
-#include "messageservice.h"
-#include "statements.h"
+#include "data/statements.h"
 
 #include <QDate>
 
 namespace tabel {
 
-DataModule::DataModule(MessageService *messages, QObject *parent)
-    : QObject(parent), m_messages(messages), m_connection(QStringLiteral("ADO_DB"))
+DataModule::DataModule(QObject *parent)
+    : QObject(parent), m_connection(QStringLiteral("ADO_DB"))
 {
     setObjectName(QStringLiteral("DataModule"));
     m_workers = query(QStringLiteral("Workers"), statements::workers());
@@ -75,7 +74,7 @@ QList<Dataset *> DataModule::datasets() const
             m_smena[2], m_smena[3], m_hTabel[0], m_hTabel[1], m_hTabel[2], m_control};
 }
 
-bool DataModule::duplicateFound(const QString &statement, const QString &message)
+qint64 DataModule::duplicateCount(const QString &statement)
 {
     const QStringList previous = m_control->sql();
     m_control->close();
@@ -88,12 +87,7 @@ bool DataModule::duplicateFound(const QString &statement, const QString &message
     }
     const qint64 count = m_control->asInt(QStringLiteral("cnt"));
     m_control->close();
-    if (count > 0) {
-        if (m_messages)
-            m_messages->error(QStringLiteral("Ошибка"), message);
-        return true;
-    }
-    return false;
+    return count;
 }
 
 } // namespace tabel

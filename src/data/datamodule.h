@@ -1,14 +1,12 @@
 #pragma once
 
-#include "command.h"
-#include "connection.h"
-#include "dataset.h"
+#include "data/command.h"
+#include "data/connection.h"
+#include "data/dataset.h"
 
 #include <QObject>
 
 namespace tabel {
-
-class MessageService;
 
 // The shared data module: the one connection and the named datasets and commands that several windows
 // use. Created once, before the login; lives for the whole run.
@@ -16,7 +14,7 @@ class DataModule : public QObject
 {
     Q_OBJECT
 public:
-    explicit DataModule(MessageService *messages, QObject *parent = nullptr);
+    explicit DataModule(QObject *parent = nullptr);
     ~DataModule() override;
 
     Connection &connection() { return m_connection; }
@@ -35,9 +33,9 @@ public:
     Command *operEd() const { return m_operEd; }
     Command *operDel() const { return m_operDel; }
 
-    // Runs a counting statement (field "cnt"); when the count is above 0 shows the message under
-    // "Ошибка" and answers true. A refused statement throws and shows nothing.
-    bool duplicateFound(const QString &statement, const QString &message = QString());
+    // Runs a counting statement (field "cnt") through Control and answers the count. A refused
+    // statement throws and leaves Control's statement as it was.
+    qint64 duplicateCount(const QString &statement);
 
     // Every dataset of the module, for tests and for closing them all.
     QList<Dataset *> datasets() const;
@@ -46,7 +44,6 @@ private:
     Dataset *query(const QString &name, const QStringList &sql);
     Command *command(const QString &name, const QString &text = QString());
 
-    MessageService *m_messages;
     Connection m_connection;
     Dataset *m_workers, *m_izdel, *m_vidOper, *m_oper;
     Dataset *m_smena[4];

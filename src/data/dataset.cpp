@@ -1,9 +1,9 @@
-#include "dataset.h"
+#include "data/dataset.h"
 
-#include "connection.h"
-#include "dataerror.h"
-#include "sqlexec.h"
-#include "sqlparams.h"
+#include "data/connection.h"
+#include "data/dataerror.h"
+#include "data/sqlexec.h"
+#include "data/sqlparams.h"
 
 #include <QDateTime>
 #include <QSqlRecord>
@@ -495,7 +495,12 @@ void Dataset::post()
     }
     QSqlQuery q = execBound(m_connection, text, values);
     Row stored = m_buffer;
-    if (q.next()) {
+    const bool written = q.next();
+    // An update that found no row has written nothing: another client changed or deleted it.
+    if (!written && !inserting)
+        throw DataError(QStringLiteral("%1: строка не найдена, ее изменил или удалил другой пользователь")
+                            .arg(objectName()));
+    if (written) {
         const QSqlRecord rec = q.record();
         for (int i = 0; i < rec.count(); ++i) {
             const int c = fieldIndex(rec.fieldName(i));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filterexpression.h"
-#include "sqlexec.h"
+#include "data/filterexpression.h"
+#include "data/sqlexec.h"
 
 #include <QDate>
 #include <QHash>

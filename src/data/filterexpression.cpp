@@ -1,6 +1,6 @@
-#include "filterexpression.h"
+#include "data/filterexpression.h"
 
-#include "dataerror.h"
+#include "data/dataerror.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,8 +1,8 @@
-#include "sqlexec.h"
+#include "data/sqlexec.h"
 
-#include "connection.h"
-#include "dataerror.h"
-#include "sqlparams.h"
+#include "data/connection.h"
+#include "data/dataerror.h"
+#include "data/sqlparams.h"
 
 #include <QSqlError>
 
@@ -20,10 +20,17 @@ QString errorText(const QSqlQuery &q)
     return text;
 }
 
+[[noreturn]] void fail(Connection *connection, const QString &text)
+{
+    connection->statementFailed();
+    throw DataError(text, connection->isLost());
+}
+
 QSqlQuery newQuery(Connection *connection, bool forwardOnly)
 {
-    if (!connection || !connection->isOpen())
+    if (!connection)
         throw DataError(QStringLiteral("Нет подключения к базе данных"));
+    connection->beforeStatement();
     QSqlQuery q(connection->database());
     q.setForwardOnly(forwardOnly);
     q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
@@ -45,30 +52,32 @@ QSqlQuery execBound(Connection *connection, const QString &statement, const QVar
     QSqlQuery q = newQuery(connection, forwardOnly);
     if (values.isEmpty()) {
         if (!q.exec(statement))
-            throw DataError(errorText(q));
+            fail(connection, errorText(q));
         return q;
     }
     if (!q.prepare(statement))
-        throw DataError(errorText(q));
+        fail(connection, errorText(q));
     for (const QVariant &v : values)
         q.addBindValue(boundValue(v));
     if (!q.exec())
-        throw DataError(errorText(q));
+        fail(connection, errorText(q));
     return q;
 }
 
 QSqlQuery &PreparedStatement::exec(Connection *connection, const QString &statement,
                                    const QHash<QString, QVariant> &params)
 {
+    if (connection)
+        connection->beforeStatement(); // may reopen, which voids what was prepared
     if (!m_query || m_text != statement || m_connection != connection ||
         m_generation != connection->generation()) {
         release();
         const PositionalStatement p = toPositional(statement);
         m_query.emplace(newQuery(connection, true));
         if (!m_query->prepare(p.text)) {
-            const QString message = errorText(*m_query);
+            const QString text = errorText(*m_query);
             release();
-            throw DataError(message);
+            fail(connection, text);
         }
         m_text = statement;
         m_names = p.names;
@@ -78,9 +87,9 @@ QSqlQuery &PreparedStatement::exec(Connection *connection, const QString &statem
     for (int i = 0; i < m_names.size(); ++i)
         m_query->bindValue(i, boundValue(params.value(m_names.at(i))));
     if (!m_query->exec()) {
-        const QString message = errorText(*m_query);
+        const QString text = errorText(*m_query);
         release();
-        throw DataError(message);
+        fail(connection, text);
     }
     return *m_query;
 }

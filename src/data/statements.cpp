@@ -1,4 +1,4 @@
-#include "statements.h"
+#include "data/statements.h"
 
 namespace tabel::statements {
 

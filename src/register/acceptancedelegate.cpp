@@ -1,4 +1,4 @@
-#include "acceptancedelegate.h"
+#include "register/acceptancedelegate.h"
 
 #include <QPalette>
 

@@ -1,13 +1,13 @@
-#include "registerwindow.h"
+#include "register/registerwindow.h"
 
 #include "ui_registerwindow.h"
 
-#include "acceptancedelegate.h"
-#include "datamodule.h"
-#include "guard.h"
-#include "reportperiod.h"
+#include "register/acceptancedelegate.h"
+#include "data/session.h"
+#include "register/reportperiod.h"
+#include "ui/guard.h"
+#include "ui/windowsetup.h"
 
-#include <QApplication>
 #include <QCalendarWidget>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -33,7 +33,7 @@ QVector<GridColumn> registerColumns()
         {QStringLiteral("Часы"), QStringLiteral("time"), right, 50, true},
         {QStringLiteral("Кол-во"), QStringLiteral("kol_vo"), right, 65, true},
         {QStringLiteral("Брак"), QStringLiteral("brak"), right, 50, true},
-        {QStringLiteral("Итого (р.)"), QStringLiteral("summa"), right, 85, true},
+        {QStringLiteral("Итого (р.)"), QStringLiteral("summa"), right, 85, true, 2}, // money: 1309,80
         {QStringLiteral("Премия (%)"), QStringLiteral("prize"), right, 70, false},
         {QStringLiteral("OK"), QStringLiteral("ok"), centre, 40, true},
         {QStringLiteral("Заведен"), QStringLiteral("vvod"), centre, 140, true},
@@ -47,41 +47,41 @@ bool isWeekend(const QDate &d)
 }
 } // namespace
 
-RegisterWindow::RegisterWindow(DataModule *data, const WindowServices &services, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::RegisterWindow>()), m_data(data), m_services(services),
+RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::RegisterWindow>()), m_context(context),
       m_today([] { return QDate::currentDate(); })
 {
     ui->setupUi(this);
-    setObjectName(QStringLiteral("RegisterWindow"));
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+    setUpWindow(this, Frame::Fixed, Placement::ScreenCentre);
+    MessageService *messages = m_context.services.messages;
 
     const QVector<GridColumn> columns = registerColumns();
     for (int s = 0; s < 4; ++s) {
         m_sources[s] = new DatasetModel(this);
         m_sources[s]->setObjectName(QStringLiteral("DataSource%1").arg(s + 1));
         m_sources[s]->setColumns(columns);
-        m_sources[s]->setDataset(m_data->smena(s + 1));
+        m_sources[s]->setDataset(m_context.session->shiftViews().dataset(s + 1));
     }
     m_sources[0]->attach(ui->grid);
     ui->grid->setItemDelegateForColumn(kOkColumn, new AcceptanceDelegate(this));
     ui->grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     ui->grid->verticalHeader()->setDefaultSectionSize(ui->grid->fontMetrics().height() + 6);
 
-    connect(ui->shift1Button, &QPushButton::clicked, this, [this] { selectShift(1); });
-    connect(ui->shift2Button, &QPushButton::clicked, this, [this] { selectShift(2); });
-    connect(ui->shift3Button, &QPushButton::clicked, this, [this] { selectShift(3); });
-    connect(ui->shift4Button, &QPushButton::clicked, this, [this] { selectShift(4); });
-    connect(ui->dayOffCheck, &QCheckBox::toggled, this, [this] { styleDayOff(); });
-    connect(ui->refreshButton, &QPushButton::clicked, this,
-            [this] { guarded(m_services.messages, [this] { refresh(); }); });
+    connectGuarded(ui->shift1Button, &QPushButton::clicked, this, messages, [this] { selectShift(1); });
+    connectGuarded(ui->shift2Button, &QPushButton::clicked, this, messages, [this] { selectShift(2); });
+    connectGuarded(ui->shift3Button, &QPushButton::clicked, this, messages, [this] { selectShift(3); });
+    connectGuarded(ui->shift4Button, &QPushButton::clicked, this, messages, [this] { selectShift(4); });
+    connectGuarded(ui->dayOffCheck, &QCheckBox::toggled, this, messages, [this] { styleDayOff(); });
+    connectGuarded(ui->refreshButton, &QPushButton::clicked, this, messages, [this] { refresh(); });
     connect(ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->exitAction, &QAction::triggered, this, &QDialog::reject);
-    connect(ui->summaryReportsAction, &QAction::triggered, this, [this] { openSummaryReports(); });
-    connect(ui->timesheetAction, &QAction::triggered, this, [this] { openTimesheet(); });
-    // The calendar's closing confirms the date; typing alone does not.
-    connect(ui->datePicker->calendarWidget(), &QCalendarWidget::clicked, this, [this] {
-        QTimer::singleShot(0, this, [this] { guarded(m_services.messages, [this] { applyDate(); }); });
-    });
+    connectGuarded(ui->summaryReportsAction, &QAction::triggered, this, messages,
+                   [this] { openSummaryReports(); });
+    connectGuarded(ui->timesheetAction, &QAction::triggered, this, messages, [this] { openTimesheet(); });
+    // Any closing of the calendar confirms the date: a click, the keyboard, or closing it without a
+    // choice. Typing alone does not.
+    m_calendarPopup = ui->datePicker->calendarWidget()->window();
+    m_calendarPopup->installEventFilter(this);
     ui->datePicker->installEventFilter(this);
 
     ui->datePicker->setDate(m_today());
@@ -97,13 +97,21 @@ RegisterWindow::RegisterWindow(DataModule *data, const WindowServices &services,
 
 RegisterWindow::~RegisterWindow() = default;
 
+int RegisterWindow::openAfterLogin()
+{
+    return m_context.services.exec(this);
+}
+
 bool RegisterWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->datePicker && event->type() == QEvent::KeyPress) {
+    if (watched == m_calendarPopup && event->type() == QEvent::Hide) {
+        // After the popup has handed its date to the picker.
+        QTimer::singleShot(0, this, [this] { guarded(m_context.services.messages, [this] { applyDate(); }); });
+    } else if (watched == ui->datePicker && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             ui->datePicker->interpretText();
-            guarded(m_services.messages, [this] { applyDate(); });
+            guarded(m_context.services.messages, [this] { applyDate(); });
             return true;
         }
     }
@@ -114,17 +122,7 @@ void RegisterWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        guarded(m_services.messages, [this] { activate(); });
-}
-
-void RegisterWindow::setShiftView(int view)
-{
-    m_shiftView = (view >= 1 && view <= 4) ? view : 1;
-}
-
-Dataset *RegisterWindow::currentQuery() const
-{
-    return m_data->smena(m_shiftView);
+        guarded(m_context.services.messages, [this] { activate(); });
 }
 
 bool RegisterWindow::isDayOff() const
@@ -137,43 +135,29 @@ QDate RegisterWindow::date() const
     return ui->datePicker->date();
 }
 
-void RegisterWindow::reopenViews(const QDate &date)
-{
-    for (int s = 1; s <= 4; ++s)
-        m_data->smena(s)->close();
-    for (int s = 1; s <= 4; ++s) {
-        Dataset *d = m_data->smena(s);
-        d->setParam(QStringLiteral("data"), date);
-        d->open();
-    }
-}
-
 void RegisterWindow::activate()
 {
     const QDate today = m_today();
     ui->datePicker->setDate(today);
     if (isWeekend(today))
         setDayOff(true);
-    reopenViews(today);
+    m_context.session->shiftViews().open(today);
 }
 
 void RegisterWindow::applyDate()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    reopenViews(ui->datePicker->date());
-    setDayOff(isWeekend(ui->datePicker->date()));
-    QApplication::restoreOverrideCursor();
+    {
+        WaitCursor wait;
+        m_context.session->shiftViews().open(ui->datePicker->date());
+        setDayOff(isWeekend(ui->datePicker->date()));
+    }
     ui->grid->setFocus();
 }
 
 void RegisterWindow::refresh()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    for (int s = 1; s <= 4; ++s)
-        m_data->smena(s)->close();
-    for (int s = 1; s <= 4; ++s)
-        m_data->smena(s)->open();
-    QApplication::restoreOverrideCursor();
+    WaitCursor wait;
+    m_context.session->shiftViews().refresh();
 }
 
 void RegisterWindow::setDayOff(bool on)
@@ -201,7 +185,7 @@ void RegisterWindow::selectShift(int view)
         view = 1;
     buttons[view - 1]->setChecked(true);
     m_sources[view - 1]->attach(ui->grid);
-    setShiftView(view);
+    m_context.session->setShiftView(view);
     styleShiftButtons();
 }
 
@@ -224,8 +208,8 @@ void RegisterWindow::styleShiftButtons()
 
 int RegisterWindow::runWindow(QDialog *window)
 {
-    const int result = m_services.exec(window);
-    guarded(m_services.messages, [this] { activate(); });
+    const int result = m_context.services.exec(window);
+    guarded(m_context.services.messages, [this] { activate(); });
     return result;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "datasetmodel.h"
-#include "windowservices.h"
+#include "ui/appcontext.h"
+#include "ui/datasetmodel.h"
 
 #include <QDate>
 #include <QDialog>
@@ -17,33 +17,23 @@ class RegisterWindow;
 
 namespace tabel {
 
-class DataModule;
 class Dataset;
 
 // The day's register: the entries of one date in four shift views. The program's working window.
 class RegisterWindow : public QDialog
 {
     Q_OBJECT
+    // Taken away from the entry role: accepting an entry by double click.
     Q_PROPERTY(bool acceptanceAllowed READ acceptanceAllowed WRITE setAcceptanceAllowed)
 public:
     static constexpr int kVersionCheckInterval = 30000;
 
-    RegisterWindow(DataModule *data, const WindowServices &services, QWidget *parent = nullptr);
+    explicit RegisterWindow(const AppContext &context, QWidget *parent = nullptr);
     ~RegisterWindow() override;
 
-    // Shared members other windows read or write.
-    int shiftView() const { return m_shiftView; }
-    void setShiftView(int view); // any value outside 1..4 counts as 1
-    Dataset *currentQuery() const;
-    QString userPassword() const { return m_userPassword; }
-    void setUserPassword(const QString &password) { m_userPassword = password; }
-    int buildDate() const { return m_buildDate; }
-    int buildTime() const { return m_buildTime; }
-    void setBuild(int date, int time)
-    {
-        m_buildDate = date;
-        m_buildTime = time;
-    }
+    // Shown modally after a successful login; returns when the register closes.
+    int openAfterLogin();
+
     bool isDayOff() const;
     QDate date() const;
     bool acceptanceAllowed() const { return m_acceptanceAllowed; }
@@ -76,19 +66,14 @@ private:
     void setDayOff(bool on);
     void styleDayOff();
     void styleShiftButtons();
-    void reopenViews(const QDate &date);
     void openSummaryReports();
     void openTimesheet();
 
     std::unique_ptr<Ui::RegisterWindow> ui;
-    DataModule *m_data;
-    WindowServices m_services;
+    AppContext m_context;
     DatasetModel *m_sources[4];
     QTimer *m_timer;
-    int m_shiftView = 1;
-    QString m_userPassword;
-    int m_buildDate = 0;
-    int m_buildTime = 0;
+    QWidget *m_calendarPopup = nullptr;
     bool m_acceptanceAllowed = true;
     std::function<QDate()> m_today;
 };

@@ -1,13 +1,12 @@
-#include "document.h"
+#include "reportengine/document.h"
 
-#include "fonts.h"
-#include "formula.h"
+#include "reportengine/fonts.h"
+#include "reportengine/formula.h"
 
 #include <QFile>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
 
 #include <algorithm>
 
@@ -84,14 +83,12 @@ QImage Document::render(int pageIndex, double dpi) const
     return image;
 }
 
-namespace {
-QPageLayout pageLayout(const PageSetup &page)
+QPageLayout Document::pageLayout() const
 {
     return QPageLayout(QPageSize(QPageSize::A4),
                        page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
                        QPageLayout::Millimeter);
 }
-} // namespace
 
 void Document::writePdf(const QString &path, const QString &title) const
 {
@@ -101,7 +98,7 @@ void Document::writePdf(const QString &path, const QString &title) const
             throw ReportError(QStringLiteral("Файл «%1» не записывается: %2").arg(path, probe.errorString()));
     }
     QPdfWriter writer(path);
-    writer.setPageLayout(pageLayout(page));
+    writer.setPageLayout(pageLayout());
     writer.setResolution(600);
     writer.setCreator(QStringLiteral("Табель"));
     writer.setTitle(title);
@@ -111,23 +108,6 @@ void Document::writePdf(const QString &path, const QString &title) const
     for (int i = 0; i < pageCount(); ++i) {
         if (i > 0)
             writer.newPage();
-        paint(painter, i);
-    }
-    painter.end();
-}
-
-void Document::print(QPrinter *printer) const
-{
-    printer->setFullPage(true);
-    printer->setPageLayout(pageLayout(page));
-    QPainter painter;
-    if (!painter.begin(printer))
-        throw ReportError(QStringLiteral("Принтер недоступен"));
-    const int from = printer->fromPage() > 0 ? printer->fromPage() - 1 : 0;
-    const int to = printer->toPage() > 0 ? std::min(printer->toPage(), pageCount()) - 1 : pageCount() - 1;
-    for (int i = from; i <= to; ++i) {
-        if (i > from)
-            printer->newPage();
         paint(painter, i);
     }
     painter.end();

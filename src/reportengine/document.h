@@ -1,15 +1,15 @@
 #pragma once
 
-#include "layout.h"
+#include "reportengine/layout.h"
 
 #include <QImage>
+#include <QPageLayout>
 #include <QRectF>
 #include <QString>
 
 #include <vector>
 
 class QPainter;
-class QPrinter;
 
 namespace tabel::report {
 
@@ -52,7 +52,7 @@ public:
     QImage render(int pageIndex, double dpi) const;
     // Throws ReportError when the file cannot be written.
     void writePdf(const QString &path, const QString &title = QString()) const;
-    void print(QPrinter *printer) const;
+    QPageLayout pageLayout() const;
 
     // The texts of a page in reading order, for tests.
     QStringList texts(int pageIndex) const;

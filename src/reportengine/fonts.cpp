@@ -1,4 +1,4 @@
-#include "fonts.h"
+#include "reportengine/fonts.h"
 
 #include <QFontMetricsF>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "layout.h"
+#include "reportengine/layout.h"
 
 #include <QFont>
 

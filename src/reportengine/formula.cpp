@@ -1,4 +1,4 @@
-#include "formula.h"
+#include "reportengine/formula.h"
 
 #include <QDate>
 #include <QDateTime>

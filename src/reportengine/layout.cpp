@@ -1,6 +1,6 @@
-#include "layout.h"
+#include "reportengine/layout.h"
 
-#include "formula.h"
+#include "reportengine/formula.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,8 +1,8 @@
-#include "report.h"
+#include "reportengine/report.h"
 
-#include "fonts.h"
-#include "formula.h"
-#include "mask.h"
+#include "reportengine/fonts.h"
+#include "reportengine/formula.h"
+#include "reportengine/mask.h"
 
 #include <memory>
 

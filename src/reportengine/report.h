@@ -1,8 +1,8 @@
 #pragma once
 
-#include "document.h"
-#include "layout.h"
-#include "reportdata.h"
+#include "reportengine/document.h"
+#include "reportengine/layout.h"
+#include "reportengine/reportdata.h"
 
 namespace tabel::report {
 

@@ -1,4 +1,4 @@
-#include "boxmessageservice.h"
+#include "ui/boxmessageservice.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -38,7 +38,7 @@ bool BoxMessageService::ask(const QString &caption, const QString &text)
 
 void BoxMessageService::standardError(const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Табель"), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messageservice.h"
+#include "ui/messageservice.h"
 
 class QWidget;
 

@@ -1,9 +1,8 @@
-#include "guard.h"
+#include "ui/guard.h"
 
-#include "dataerror.h"
-#include "messageservice.h"
+#include "data/dataerror.h"
+#include "ui/messageservice.h"
 
-#include <QApplication>
 #include <QString>
 
 namespace tabel {
@@ -18,10 +17,9 @@ bool guarded(MessageService *messages, const std::function<void()> &action)
         text = e.message();
     } catch (const std::exception &e) {
         text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        text = QStringLiteral("Непредвиденная ошибка");
     }
-    // A failed action may leave a wait cursor behind.
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
     if (messages)
         messages->standardError(text);
     return false;

@@ -1,4 +1,4 @@
-#include "windowservices.h"
+#include "ui/windowservices.h"
 
 #include <QCoreApplication>
 #include <QDialog>

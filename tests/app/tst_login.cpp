@@ -1,9 +1,10 @@
-#include "datamodule.h"
-#include "loginwindow.h"
-#include "recordingmessages.h"
-#include "registerwindow.h"
-#include "startup.h"
-#include "testdatabase.h"
+#include "data/datamodule.h"
+#include "data/session.h"
+#include "app/loginwindow.h"
+#include "testsupport/recordingmessages.h"
+#include "register/registerwindow.h"
+#include "app/startup.h"
+#include "testsupport/testdatabase.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -87,8 +88,9 @@ private Q_SLOTS:
         QCOMPARE(login->role(), role);
         RegisterWindow *reg = startup.registerWindow();
         QCOMPARE(shown, QList<QDialog *>{reg});
-        QCOMPARE(reg->userPassword(), typed.trimmed());
-        QCOMPARE(reg->shiftView(), 1);
+        QCOMPARE(startup.session()->userPassword(), typed.trimmed());
+        QCOMPARE(startup.session()->role(), role);
+        QCOMPARE(startup.session()->shiftView(), 1);
         for (int s = 1; s <= 4; ++s)
             QCOMPARE(startup.data()->smena(s)->param(QStringLiteral("ok")).toString(), QStringLiteral("ta"));
         QCOMPARE(reg->findChild<QPushButton *>(QStringLiteral("addButton"))->isEnabled(), addEnabled);
@@ -129,7 +131,7 @@ private Q_SLOTS:
         QCOMPARE(messages.boxes.first().icon, MessageService::Icon::Error);
         QVERIFY(login->isVisible());
         QVERIFY(shown.isEmpty());
-        QCOMPARE(startup.registerWindow()->userPassword(), typed);
+        QCOMPARE(startup.session()->userPassword(), typed);
         QCOMPARE(quits, 0);
         // Another try works.
         edit->setText(QStringLiteral("tumro"));
@@ -183,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(messages.boxes.first().caption, QStringLiteral("Ошибка!"));
         QCOMPARE(messages.boxes.first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
         QCOMPARE(messages.boxes.first().icon, MessageService::Icon::Error);
-        QVERIFY(!startup.loginWindow());
+        QVERIFY(!startup.windows().has<LoginWindow>());
     }
 };
 

@@ -1,4 +1,4 @@
-#include "testdatabase.h"
+#include "testsupport/testdatabase.h"
 
 #include <QProcess>
 #include <QTest>

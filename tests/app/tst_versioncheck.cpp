@@ -1,6 +1,6 @@
-#include "recordingmessages.h"
-#include "testdatabase.h"
-#include "versioncheck.h"
+#include "testsupport/recordingmessages.h"
+#include "testsupport/testdatabase.h"
+#include "app/versioncheck.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,7 +1,9 @@
-#include "dataerror.h"
-#include "datamodule.h"
-#include "recordingmessages.h"
-#include "testdatabase.h"
+#include "data/dataerror.h"
+#include "data/datamodule.h"
+#include "testsupport/recordingmessages.h"
+#include "testsupport/testdatabase.h"
+#include "ui/duplicates.h"
+#include "ui/messageservice.h"
 
 #include <QTest>
 
@@ -55,7 +57,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         db = new test::TestDatabase;
-        dm = new DataModule(&messages);
+        dm = new DataModule;
         dm->connection().setDriver(db->driver());
         dm->connection().setConnectionString(db->connection().connectionString());
         dm->connection().open();
@@ -125,7 +127,7 @@ private Q_SLOTS:
         db->clear();
         for (int i = 0; i < rows; ++i)
             db->exec(QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Резка')"));
-        const bool result = dm->duplicateFound(
+        const bool result = tabel::duplicateFound(dm, &messages,
             QStringLiteral(
                 "select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=upper('резка')"),
             QStringLiteral("Такая операция уже есть!"));
@@ -141,9 +143,12 @@ private Q_SLOTS:
 
     void duplicateFoundRejectedStatementShowsNothing()
     {
+        const QStringList before = dm->control()->sql();
         QVERIFY_THROWS_EXCEPTION(
             DataError,
-            dm->duplicateFound(QStringLiteral("select count(*) as cnt from nowhere"), QStringLiteral("x")));
+            tabel::duplicateFound(dm, &messages, QStringLiteral("select count(*) as cnt from nowhere"),
+                           QStringLiteral("x")));
+        QCOMPARE(dm->control()->sql(), before); // Control as it was
         QVERIFY(messages.boxes.isEmpty());
     }
 
@@ -262,29 +267,6 @@ private Q_SLOTS:
         QCOMPARE(db->scalar(QStringLiteral("select s_caption from cmn_gds_and_srv.gds_and_srv where id=77"))
                      .toString(),
                  QStringLiteral("УГ-1"));
-    }
-
-    void assignedKeysSkipCarriedOverOnes_data()
-    {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("column");
-        QTest::newRow("entries") << QStringLiteral("accounts_dep.smena") << QStringLiteral("w_id");
-        QTest::newRow("time sheet") << QStringLiteral("accounts_dep.h_tabel") << QStringLiteral("w_id");
-        QTest::newRow("kinds") << QStringLiteral("accounts_dep.vid_oper") << QStringLiteral("vid");
-        QTest::newRow("workers") << QStringLiteral("accounts_dep.person") << QStringLiteral("fio");
-        QTest::newRow("products") << QStringLiteral("accounts_dep.izdel") << QStringLiteral("marka");
-    }
-
-    void assignedKeysSkipCarriedOverOnes()
-    {
-        QFETCH(QString, table);
-        QFETCH(QString, column);
-        db->clear();
-        db->exec(QStringLiteral("insert into %1 (id, %2) values (40, '1'), (41, '2')").arg(table, column));
-        QCOMPARE(
-            db->scalar(QStringLiteral("insert into %1 (%2) values ('3') returning id").arg(table, column))
-                .toInt(),
-            42);
     }
 
     void upperCaseNamesReachTheSameTables()

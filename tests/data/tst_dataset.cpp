@@ -1,8 +1,8 @@
-#include "command.h"
-#include "dataerror.h"
-#include "dataset.h"
-#include "datasetmodel.h"
-#include "testdatabase.h"
+#include "data/command.h"
+#include "data/dataerror.h"
+#include "data/dataset.h"
+#include "ui/datasetmodel.h"
+#include "testsupport/testdatabase.h"
 
 #include <QSignalSpy>
 #include <QTableView>

@@ -1,5 +1,5 @@
-#include "dataerror.h"
-#include "filterexpression.h"
+#include "data/dataerror.h"
+#include "data/filterexpression.h"
 
 #include <QTest>
 

@@ -1,17 +1,21 @@
-#include "acceptancedelegate.h"
-#include "datamodule.h"
-#include "recordingmessages.h"
-#include "registerwindow.h"
-#include "testdatabase.h"
+#include "register/acceptancedelegate.h"
+#include "register/registerwindow.h"
+#include "testsupport/shop.h"
+#include "testsupport/windowfixture.h"
 
 #include <QAction>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QHeaderView>
+#include <QLayout>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 using namespace tabel;
 
@@ -25,11 +29,10 @@ const QColor kGreen(0, 128, 0);
 class TestRegisterWindow : public QObject
 {
     Q_OBJECT
-    test::TestDatabase *db = nullptr;
-    test::RecordingMessages messages;
-    DataModule *dm = nullptr;
+    std::unique_ptr<test::TestDatabase> db;
+    std::unique_ptr<test::WindowFixture> fx;
     RegisterWindow *window = nullptr;
-    QDate today = kSaturday;
+    int worker1 = 0, worker2 = 0, operation = 0;
 
     template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
     QAbstractItemModel *gridModel() { return child<QTableView>("grid")->model(); }
@@ -40,61 +43,53 @@ class TestRegisterWindow : public QObject
             out << gridModel()->index(r, c).data().toString();
         return out;
     }
-    void addEntry(const QDate &date, int shift, const QString &ok, int worker = 1)
+    int addEntry(const QDate &date, int shift, const QString &ok, int worker = 0, int quantity = 12)
     {
-        db->exec(QStringLiteral(
-                     "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, brak, cena, "
-                     "color, time, ok, vvod) values ('%1', %2, %3, 10, 100, 12, 2, 1.5, 0, 8, '%4', '%1')")
-                     .arg(date.toString(QStringLiteral("dd.MM.yyyy")))
-                     .arg(shift)
-                     .arg(worker)
-                     .arg(ok));
+        return test::Shop(*db).entry({date, shift, worker ? worker : worker1, operation, quantity, 2, 1.5, 8, ok});
+    }
+    // The register as the login leaves it, shown.
+    void showWindow()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        db = new test::TestDatabase;
-        db->exec(QStringLiteral(
-            "insert into accounts_dep.person (id, fio) values (1, 'Антонов А.А.'), (2, 'Борисов Б.Б.')"));
-        db->exec(QStringLiteral(
-            "insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa) values (10, 'ПН-27', 0.5)"));
-        db->exec(QStringLiteral("insert into accounts_dep.vid_oper (id, vid) values (1, 'Резка')"));
-        db->exec(
-            QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (100, 1, 0, 10)"));
+        db = std::make_unique<test::TestDatabase>();
+        test::Shop shop(*db);
+        worker1 = shop.worker(QStringLiteral("Антонов А.А."));
+        worker2 = shop.worker(QStringLiteral("Борисов Б.Б."));
+        operation = shop.operation(shop.product(QStringLiteral("ПН-27"), 0.5), shop.kind(QStringLiteral("Резка")), 0,
+                                   {1.5});
         addEntry(kSaturday, 1, QStringLiteral("no"));
-        addEntry(kSaturday, 1, QStringLiteral("ok"), 2);
-        addEntry(kSaturday, 1, QStringLiteral("ta"), 2);
+        addEntry(kSaturday, 1, QStringLiteral("ok"), worker2, 883); // (883 - 2) * 1.5 = 1321.5
+        addEntry(kSaturday, 1, QStringLiteral("ta"), worker2);
         addEntry(kMonday, 1, QStringLiteral("да"));
-        addEntry(kMonday, 1, QStringLiteral("OK"), 2);
-        addEntry(kMonday, 4, QStringLiteral("no"), 2);
-        dm = new DataModule(&messages);
-        dm->connection().setDriver(db->driver());
-        dm->connection().setConnectionString(db->connection().connectionString());
-        dm->connection().open();
-        for (int s = 1; s <= 4; ++s)
-            dm->smena(s)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
-        WindowServices services;
-        services.messages = &messages;
-        services.showModal = [](QDialog *d) {
-            d->show();
-            d->hide();
-            return 0;
-        };
-        window = new RegisterWindow(dm, services);
-        window->setClock([this] { return today; });
+        addEntry(kMonday, 1, QStringLiteral("OK"), worker2);
+        addEntry(kMonday, 4, QStringLiteral("no"), worker2);
     }
-    void cleanupTestCase()
+    void cleanupTestCase() { db.reset(); }
+
+    // A fresh register for every test: nothing carries over from one to the next.
+    void init()
     {
-        delete window;
-        delete dm;
-        delete db;
+        fx = std::make_unique<test::WindowFixture>(*db, kSaturday);
+        fx->session.shiftViews().setAcceptanceFilter(QStringLiteral("ta"));
+        window = fx->windows.add(std::make_unique<RegisterWindow>(fx->context));
+        window->setClock(fx->clock());
+    }
+    void cleanup()
+    {
+        window = nullptr;
+        fx.reset();
     }
 
     void showingOnSaturdayTicksDayOff()
     {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        showWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Табель"));
         QCOMPARE(child<QDateEdit>("datePicker")->date(), kSaturday);
         auto *dayOff = child<QCheckBox>("dayOffCheck");
         QVERIFY(dayOff->isChecked());
@@ -105,12 +100,22 @@ private Q_SLOTS:
         // Shift 1 of Saturday, by name; the "ta" entry is not listed.
         QCOMPARE(column(0), (QStringList{QStringLiteral("Антонов А.А."), QStringLiteral("Борисов Б.Б.")}));
         QCOMPARE(column(10), (QStringList{QStringLiteral("no"), QStringLiteral("ok")}));
-        QCOMPARE(column(8), (QStringList{QStringLiteral("15"), QStringLiteral("15")})); // (12 - 2) * 1.5
-        QVERIFY(messages.boxes.isEmpty());
+        // Money with exactly two decimals, the locale's separator.
+        QCOMPARE(column(8), (QStringList{QStringLiteral("15,00"), QStringLiteral("1321,50")}));
+        QVERIFY(fx->messages.boxes.isEmpty());
+    }
+
+    void fixedFrameSizedToItsContents()
+    {
+        showWindow();
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        QCOMPARE(window->size(), window->layout()->sizeHint());
+        QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
     }
 
     void gridColumns()
     {
+        showWindow();
         auto *grid = child<QTableView>("grid");
         const QStringList titles = {QStringLiteral("Фамилия И.О."), QStringLiteral("Марка изделия"),
                                     QStringLiteral("Операция"),     QStringLiteral("Вид"),
@@ -124,20 +129,76 @@ private Q_SLOTS:
         QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
     }
 
+    void draggedColumnWidthsStay()
+    {
+        showWindow();
+        auto *grid = child<QTableView>("grid");
+        grid->horizontalHeader()->resizeSection(0, 333); // as a drag does
+        grid->horizontalHeader()->resizeSection(7, 44);
+        // Date change, "Обновить", return from another window, another shift view and back.
+        child<QDateEdit>("datePicker")->setDate(kMonday);
+        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
+        QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
+        QDialog other;
+        window->runWindow(&other);
+        QTest::mouseClick(child<QPushButton>("shift4Button"), Qt::LeftButton);
+        QCOMPARE(grid->columnWidth(0), 333);
+        QTest::mouseClick(child<QPushButton>("shift1Button"), Qt::LeftButton);
+        QCOMPARE(grid->columnWidth(0), 333);
+        QCOMPARE(grid->columnWidth(7), 44);
+        QVERIFY(grid->isColumnHidden(9));
+    }
+
     void dateConfirmedWithEnter()
     {
+        showWindow();
         auto *picker = child<QDateEdit>("datePicker");
         picker->setDate(kMonday);
         // Typed but not confirmed: nothing else changes.
         QVERIFY(window->isDayOff());
-        QCOMPARE(dm->smena(1)->param(QStringLiteral("data")).toDate(), kSaturday);
+        QCOMPARE(fx->session.shiftViews().date(), kSaturday);
         QTest::keyClick(picker, Qt::Key_Return);
         QVERIFY(!window->isDayOff());
         QVERIFY(!child<QCheckBox>("dayOffCheck")->font().bold());
         QVERIFY(child<QCheckBox>("dayOffCheck")->grab().toImage().pixelColor(1, 1) != kRed);
-        QCOMPARE(dm->smena(1)->param(QStringLiteral("data")).toDate(), kMonday);
+        QCOMPARE(fx->session.shiftViews().date(), kMonday);
         QCOMPARE(column(10), (QStringList{QStringLiteral("да"), QStringLiteral("OK")}));
         QVERIFY(window->isVisible()); // Enter in the picker does not close the window
+    }
+
+    void anyClosingOfTheCalendarAppliesTheDate_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("a click on a day") << 0;
+        QTest::newRow("Enter in the calendar") << 1;
+        QTest::newRow("Esc, no choice") << 2;
+    }
+
+    void anyClosingOfTheCalendarAppliesTheDate()
+    {
+        QFETCH(int, how);
+        showWindow();
+        auto *picker = child<QDateEdit>("datePicker");
+        QCalendarWidget *calendar = picker->calendarWidget();
+        QWidget *popup = calendar->window();
+        picker->setDate(kMonday); // as typed, not yet confirmed
+        QCOMPARE(fx->session.shiftViews().date(), kSaturday);
+        popup->show();
+        QVERIFY(QTest::qWaitForWindowExposed(popup));
+        if (how == 0) {
+            calendar->setSelectedDate(kMonday);
+            Q_EMIT calendar->clicked(kMonday);
+            popup->hide();
+        } else if (how == 1) {
+            calendar->setSelectedDate(kMonday);
+            QTest::keyClick(calendar->focusWidget() ? calendar->focusWidget() : calendar, Qt::Key_Return);
+            popup->hide();
+        } else {
+            QTest::keyClick(popup, Qt::Key_Escape);
+            popup->hide();
+        }
+        QTRY_COMPARE(fx->session.shiftViews().date(), kMonday);
+        QVERIFY(!window->isDayOff());
     }
 
     void acceptanceMarksColoured_data()
@@ -156,35 +217,36 @@ private Q_SLOTS:
     {
         QFETCH(QString, mark);
         QFETCH(QColor, colour);
+        showWindow();
+        child<QDateEdit>("datePicker")->setDate(kMonday);
+        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
         auto *delegate =
             qobject_cast<AcceptanceDelegate *>(child<QTableView>("grid")->itemDelegateForColumn(10));
         QVERIFY(delegate);
         QAbstractItemModel *model = gridModel();
-        // Find a row of the grid with this mark, or check the rule directly.
-        QStyleOptionViewItem option;
-        bool found = false;
         for (int r = 0; r < model->rowCount(); ++r) {
             const QModelIndex idx = model->index(r, 10);
             if (idx.data().toString() == mark) {
+                QStyleOptionViewItem option;
                 delegate->initStyleOption(&option, idx);
-                found = true;
+                QVERIFY(option.font.bold());
+                QCOMPARE(option.palette.color(QPalette::Text), colour);
             }
-        }
-        if (found) {
-            QVERIFY(option.font.bold());
-            QCOMPARE(option.palette.color(QPalette::Text), colour);
         }
         QCOMPARE(isAcceptedMark(mark), colour == kGreen);
     }
 
     void shiftButtonsSwitchTheView()
     {
+        showWindow();
+        child<QDateEdit>("datePicker")->setDate(kMonday);
+        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
         auto *b1 = child<QPushButton>("shift1Button");
         auto *b4 = child<QPushButton>("shift4Button");
         QCOMPARE(b4->text(), QStringLiteral("Переработка"));
         QTest::mouseClick(b4, Qt::LeftButton);
-        QCOMPARE(window->shiftView(), 4);
-        QCOMPARE(window->currentQuery(), dm->smena(4));
+        QCOMPARE(fx->session.shiftView(), 4);
+        QCOMPARE(fx->session.currentQuery(), fx->data.smena(4));
         QCOMPARE(gridModel()->objectName(), QStringLiteral("DataSource4"));
         QCOMPARE(column(0), QStringList{QStringLiteral("Борисов Б.Б.")});
         QVERIFY(b4->font().bold());
@@ -193,64 +255,67 @@ private Q_SLOTS:
         QVERIFY(!b1->font().bold());
         QVERIFY(b1->grab().toImage().pixelColor(b1->width() / 2, 3) != kGreen);
         QTest::mouseClick(child<QPushButton>("shift2Button"), Qt::LeftButton);
-        QCOMPARE(window->shiftView(), 2);
+        QCOMPARE(fx->session.shiftView(), 2);
         QCOMPARE(gridModel()->rowCount(), 0);
         QTest::mouseClick(b1, Qt::LeftButton);
-        QCOMPARE(window->shiftView(), 1);
+        QCOMPARE(fx->session.shiftView(), 1);
         QVERIFY(b1->font().bold());
     }
 
     void refreshRereadsWithSameDate()
     {
+        showWindow();
         const int before = gridModel()->rowCount();
-        addEntry(kMonday, 1, QStringLiteral("no"));
+        const int added1 = addEntry(kSaturday, 1, QStringLiteral("no"));
         QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
         QCOMPARE(gridModel()->rowCount(), before + 1);
-        QCOMPARE(child<QDateEdit>("datePicker")->date(), kMonday);
         // F5 does the same.
-        addEntry(kMonday, 1, QStringLiteral("ok"));
+        const int added2 = addEntry(kSaturday, 1, QStringLiteral("ok"));
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window, Qt::Key_F5);
         QTRY_COMPARE(gridModel()->rowCount(), before + 2); // a button's shortcut clicks it a moment later
+        db->exec(QStringLiteral("delete from accounts_dep.smena where id in (%1, %2)").arg(added1).arg(added2));
     }
 
     void returningFromAnotherWindowResetsToToday()
     {
-        QCOMPARE(child<QDateEdit>("datePicker")->date(), kMonday);
+        showWindow();
+        child<QDateEdit>("datePicker")->setDate(kMonday);
+        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
+        QTest::mouseClick(child<QPushButton>("shift3Button"), Qt::LeftButton);
         QDialog other;
         window->runWindow(&other);
         QCOMPARE(child<QDateEdit>("datePicker")->date(), kSaturday);
-        QCOMPARE(dm->smena(1)->param(QStringLiteral("data")).toDate(), kSaturday);
-        QCOMPARE(window->shiftView(), 1); // the view stays
+        QCOMPARE(fx->session.shiftViews().date(), kSaturday);
+        QCOMPARE(fx->session.shiftView(), 3); // the view stays
         // A weekday "today" leaves the box as it was.
-        today = kMonday;
+        fx->today = kMonday;
         window->runWindow(&other);
         QVERIFY(window->isDayOff());
-        today = kSaturday;
     }
 
     void failedOpeningShowsStandardError()
     {
+        showWindow();
         db->exec(QStringLiteral("alter table accounts_dep.vid_oper rename to vid_oper_away"));
-        messages.clear();
         QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
         db->exec(QStringLiteral("alter table accounts_dep.vid_oper_away rename to vid_oper"));
-        QCOMPARE(messages.boxes.size(), 1);
-        QVERIFY(messages.boxes.first().standard);
-        QVERIFY(messages.boxes.first().text.contains(QStringLiteral("vid_oper")));
+        QCOMPARE(fx->messages.boxes.size(), 1);
+        QVERIFY(fx->messages.boxes.first().standard);
+        QVERIFY(fx->messages.boxes.first().text.contains(QStringLiteral("vid_oper")));
         QVERIFY(window->isVisible());
+        QVERIFY(!QApplication::overrideCursor()); // the wait cursor went with the failure
         QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
-        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(fx->messages.boxes.size(), 1);
         QVERIFY(gridModel()->rowCount() > 0);
     }
 
     void summaryReportsPresetThePreviousMonth()
     {
         QSignalSpy spy(window, &RegisterWindow::summaryReportsRequested);
-        today = QDate(2024, 1, 15);
+        fx->today = QDate(2024, 1, 15);
         child<QAction>("summaryReportsAction")->trigger();
-        today = kSaturday;
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.first().at(0).toDate(), QDate(2023, 12, 1));
         QCOMPARE(spy.first().at(1).toDate(), QDate(2024, 1, 1));
@@ -265,11 +330,11 @@ private Q_SLOTS:
         QSignalSpy spy(window, &RegisterWindow::versionCheckDue);
         timer->start(1);
         QTRY_VERIFY(spy.count() > 0);
-        timer->start(30000);
     }
 
     void escapeClosesTheWindow()
     {
+        showWindow();
         QTest::keyClick(window, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
     }

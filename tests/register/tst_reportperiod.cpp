@@ -1,4 +1,4 @@
-#include "reportperiod.h"
+#include "register/reportperiod.h"
 
 #include <QTest>
 

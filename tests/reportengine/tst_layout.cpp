@@ -1,5 +1,5 @@
-#include "formula.h"
-#include "layout.h"
+#include "reportengine/formula.h"
+#include "reportengine/layout.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "mask.h"
+#include "reportengine/mask.h"
 
 #include <QTest>
 

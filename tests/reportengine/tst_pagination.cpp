@@ -1,5 +1,5 @@
-#include "formula.h"
-#include "report.h"
+#include "reportengine/formula.h"
+#include "reportengine/report.h"
 
 #include <QFile>
 #include <QJsonArray>

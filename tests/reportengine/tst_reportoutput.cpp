@@ -1,38 +1,17 @@
-#include "formula.h"
-#include "previewwindow.h"
-#include "report.h"
+#include "reportengine/formula.h"
+#include "workersdocument.h" // beside this test
+#include "reportengine/report.h"
 
 #include <QDir>
 #include <QFile>
-#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
 
 using namespace tabel::report;
 
 namespace {
-Document workersDocument(int workers)
-{
-    QFile f(QStringLiteral(LAYOUTS "/workers.json"));
-    f.open(QIODevice::ReadOnly);
-    Report report(Layout::fromJson(f.readAll(), QStringLiteral("workers.json")));
-    report.setLabel(QStringLiteral("TitleLabel"),
-                    QStringLiteral("Отчет по рабочим с 01.02.2024 по 01.03.2024"));
-    TableData data(QStringLiteral("t_Report"),
-                   {QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa"),
-                    QStringLiteral("vid"), QStringLiteral("nom"), QStringLiteral("naimen"),
-                    QStringLiteral("color")});
-    for (int w = 0; w < workers; ++w)
-        for (int n = 0; n < 3; ++n)
-            data.append({QStringLiteral("Щербаков Ёжи %1").arg(w), 10 + n, 12.345 * (n + 1),
-                         QStringLiteral("Покраска"), QStringLiteral("Профиль направляющий ПН %1").arg(n),
-                         n % 2, n == 2 ? 1013 : n});
-    return report.prepare(data);
-}
-
 QString run(const QString &program, const QStringList &args)
 {
     QProcess p;
@@ -129,59 +108,12 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(5, 5), QColor(Qt::white));
     }
 
-    void printsTheChosenPages()
-    {
-        // The printer path, with a PDF file as the printer.
-        const Document doc = workersDocument(40);
-        QTemporaryDir dir;
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
-        printer.setFromTo(2, 3);
-        doc.print(&printer);
-        const QString info = run(QStringLiteral("pdfinfo"), {dir.filePath(QStringLiteral("printed.pdf"))});
-        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))), qPrintable(info));
-        const QString text = run(QStringLiteral("pdftotext"),
-                                 {dir.filePath(QStringLiteral("printed.pdf")), QStringLiteral("-")});
-        QVERIFY(!text.contains(QStringLiteral("Отчет по рабочим с"))); // the heading is on page 1 only
-        QVERIFY(text.contains(QStringLiteral("Щербаков Ёжи")));
-    }
-
     void unwritablePdfIsAnError()
     {
         const Document doc = workersDocument(1);
         QVERIFY_THROWS_EXCEPTION(ReportError, doc.writePdf(QStringLiteral("/nonexistent/dir/x.pdf")));
     }
 
-    void previewNavigatesAndZooms()
-    {
-        PreviewWindow preview(workersDocument(40), PreviewWindow::Zoom::PageWidth, QStringLiteral("Отчет"));
-        preview.show();
-        QVERIFY(preview.windowState() & Qt::WindowMaximized);
-        const int pages = preview.document().pageCount();
-        QCOMPARE(preview.pageText(), QStringLiteral("Страница 1 из %1").arg(pages));
-        QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("nextButton")), Qt::LeftButton);
-        QCOMPARE(preview.currentPage(), 1);
-        QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("lastButton")), Qt::LeftButton);
-        QCOMPARE(preview.currentPage(), pages - 1);
-        QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("nextButton")), Qt::LeftButton);
-        QCOMPARE(preview.currentPage(), pages - 1);
-        QTest::keyClick(&preview, Qt::Key_PageUp);
-        QCOMPARE(preview.currentPage(), pages - 2);
-        const double width = preview.scale();
-        QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("wholePageButton")),
-                          Qt::LeftButton);
-        QVERIFY(preview.scale() < width); // a whole A4 portrait page is narrower than the page width view
-        const double whole = preview.scale();
-        QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("zoomInButton")), Qt::LeftButton);
-        QCOMPARE(preview.zoomMode(), PreviewWindow::Zoom::Custom);
-        QVERIFY(preview.scale() > whole);
-        QTemporaryDir dir;
-        QVERIFY(preview.savePdf(dir.filePath(QStringLiteral("saved.pdf"))));
-        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("saved.pdf"))));
-        QTest::keyClick(&preview, Qt::Key_Escape);
-        QVERIFY(!preview.isVisible());
-    }
 };
 
 QTEST_MAIN(TestReportOutput)

@@ -1,4 +1,4 @@
-#include "recordingmessages.h"
+#include "testsupport/recordingmessages.h"
 
 namespace tabel::test {
 

@@ -1,8 +1,8 @@
-#include "testdatabase.h"
+#include "testsupport/testdatabase.h"
 
-#include "connectionstring.h"
-#include "dataerror.h"
-#include "sqlexec.h"
+#include "data/connectionstring.h"
+#include "data/dataerror.h"
+#include "data/sqlexec.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -115,7 +115,7 @@ void TestDatabase::clear()
 {
     exec(QStringLiteral(
         "truncate accounts_dep.smena, accounts_dep.h_tabel, accounts_dep.norm, accounts_dep.oper, "
-        "accounts_dep.vid_oper, accounts_dep.person, accounts_dep.ver, accounts_dep.workers, accounts_dep.nomenkl, "
+        "accounts_dep.vid_oper, accounts_dep.person, accounts_dep.ver, accounts_dep.workers, accounts_dep.nomenkl, accounts_dep.person_link, "
         "cmn_contractor.person, cmn_gds_and_srv.gds_and_srv restart identity"));
 }
 

@@ -1,6 +1,6 @@
-#include "datasetmodel.h"
+#include "ui/datasetmodel.h"
 
-#include "dataset.h"
+#include "data/dataset.h"
 
 #include <QAbstractItemView>
 #include <QDate>
@@ -42,8 +42,25 @@ void DatasetModel::setDataset(Dataset *dataset)
 
 void DatasetModel::attach(QAbstractItemView *view)
 {
+    auto *table = qobject_cast<QTableView *>(view);
+    // The grid's columns are the grid's: take over the widths it has now.
+    if (table && table->model() && table->model() != this && table->model()->columnCount() == m_columns.size()) {
+        for (int i = 0; i < m_columns.size(); ++i)
+            if (!table->isColumnHidden(i) && table->columnWidth(i) > 0)
+                m_columns[i].width = table->columnWidth(i);
+    }
     m_view = view;
     view->setModel(this);
+    disconnect(m_resizeConnection);
+    if (table) {
+        m_resizeConnection = connect(table->horizontalHeader(), &QHeaderView::sectionResized, this,
+                                     [this](int section, int, int size) {
+                                         if (m_applying || !m_view || m_view->model() != this || size <= 0 ||
+                                             section >= m_columns.size())
+                                             return;
+                                         m_columns[section].width = size;
+                                     });
+    }
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (m_syncing || !m_dataset || !current.isValid())
@@ -59,21 +76,26 @@ void DatasetModel::attach(QAbstractItemView *view)
 void DatasetModel::applyColumns()
 {
     auto *table = qobject_cast<QTableView *>(m_view.data());
-    if (!table)
+    if (!table || table->model() != this)
         return;
+    m_applying = true;
     for (int i = 0; i < m_columns.size(); ++i) {
         table->setColumnHidden(i, !m_columns.at(i).visible);
         table->setColumnWidth(i, m_columns.at(i).width);
     }
+    m_applying = false;
 }
 
 void DatasetModel::onReset()
 {
+    // A reset lays the header out afresh; what it reports meanwhile is not the user's doing.
+    m_applying = true;
     beginResetModel();
     m_fieldColumns.clear();
     for (const GridColumn &c : std::as_const(m_columns))
         m_fieldColumns << (m_dataset && m_dataset->isOpen() ? m_dataset->fieldIndex(c.field) : -1);
     endResetModel();
+    m_applying = false;
     applyColumns();
 }
 
@@ -105,10 +127,16 @@ int DatasetModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
-QString DatasetModel::displayText(const QVariant &value)
+QString DatasetModel::displayText(const QVariant &value, int decimals)
 {
     if (value.isNull())
         return QString();
+    if (decimals >= 0) {
+        bool number = false;
+        const double d = value.toDouble(&number);
+        if (number)
+            return QLocale().toString(d, 'f', decimals);
+    }
     switch (value.typeId()) {
     case QMetaType::QDate:
         return value.toDate().toString(QStringLiteral("dd.MM.yyyy"));
@@ -131,7 +159,8 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
     const int field = m_fieldColumns.at(index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return field < 0 ? QVariant() : QVariant(displayText(m_dataset->valueAt(index.row(), field)));
+        return field < 0 ? QVariant() : QVariant(displayText(m_dataset->valueAt(index.row(), field),
+                                                                      m_columns.at(index.column()).decimals));
     case Qt::EditRole:
         return field < 0 ? QVariant() : m_dataset->valueAt(index.row(), field);
     case Qt::TextAlignmentRole:

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QVector>
 
-#include "dataset.h"
+#include "data/dataset.h"
 
 class QItemSelectionModel;
 class QAbstractItemView;
@@ -21,6 +21,7 @@ struct GridColumn
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     int width = 100;
     bool visible = true;
+    int decimals = -1; // fixed decimals for numbers (money: 2); -1: as many as the value has
 };
 
 // A grid's view of a dataset. The grid's current row is the dataset's current row, both ways.
@@ -36,6 +37,8 @@ public:
     Dataset *dataset() const { return m_dataset; }
 
     // Binds a view: applies widths and visibility and keeps its current row and the dataset's in step.
+    // Widths the user dragged on the view stay, whichever model it shows and however often the data
+    // is reopened.
     void attach(QAbstractItemView *view);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -44,7 +47,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // The text a cell shows.
-    static QString displayText(const QVariant &value);
+    static QString displayText(const QVariant &value, int decimals = -1);
 
 private:
     void onReset();
@@ -56,7 +59,9 @@ private:
     QVector<int> m_fieldColumns; // dataset column of each grid column, -1 when absent
     QPointer<QAbstractItemView> m_view;
     QVector<QMetaObject::Connection> m_connections;
+    QMetaObject::Connection m_resizeConnection;
     bool m_syncing = false;
+    bool m_applying = false;
 };
 
 } // namespace tabel

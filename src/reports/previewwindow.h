@@ -1,12 +1,15 @@
 #pragma once
 
-#include "document.h"
+#include "reportengine/document.h"
+#include "ui/windowservices.h"
 
 #include <QDialog>
 
-class QLabel;
-class QScrollArea;
-class QToolButton;
+#include <memory>
+
+namespace Ui {
+class PreviewWindow;
+}
 
 namespace tabel::report {
 
@@ -18,7 +21,11 @@ class PreviewWindow : public QDialog
 public:
     enum class Zoom { WholePage, PageWidth, Custom };
 
-    PreviewWindow(Document document, Zoom zoom, const QString &title, QWidget *parent = nullptr);
+    explicit PreviewWindow(const WindowServices &services, QWidget *parent = nullptr);
+    ~PreviewWindow() override;
+
+    // Shows the document modally, maximised, from its first page; returns when the preview closes.
+    void preview(Document document, Zoom zoom, const QString &title);
 
     const Document &document() const { return m_document; }
     int currentPage() const { return m_page; } // from 0
@@ -42,14 +49,13 @@ private:
     void render();
     double fitScale(Zoom zoom) const;
 
+    std::unique_ptr<Ui::PreviewWindow> ui;
+    WindowServices m_services;
     Document m_document;
     QString m_title;
     int m_page = 0;
-    Zoom m_zoom;
+    Zoom m_zoom = Zoom::PageWidth;
     double m_scale = 1;
-    QScrollArea *m_area;
-    QLabel *m_view;
-    QLabel *m_pageLabel;
 };
 
 } // namespace tabel::report

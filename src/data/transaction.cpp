@@ -1,0 +1,82 @@
+#include "data/transaction.h"
+
+#include "data/connection.h"
+#include "data/dataerror.h"
+#include "data/sqlexec.h"
+
+#include <QSqlError>
+
+namespace tabel {
+
+namespace {
+QString failureText(const QSqlError &e)
+{
+    const QString text = e.databaseText().trimmed();
+    return text.isEmpty() ? e.text().trimmed() : text;
+}
+} // namespace
+
+Transaction::Transaction(Connection &connection) : m_connection(connection)
+{
+    if (m_connection.inTransaction())
+        throw DataError(QStringLiteral("Транзакция уже начата"));
+    m_connection.beforeStatement();
+    QSqlDatabase db = m_connection.database();
+    if (!db.transaction()) {
+        const QString text = failureText(db.lastError());
+        m_connection.statementFailed();
+        throw DataError(text, m_connection.isLost());
+    }
+    m_connection.transactionStarted();
+    m_active = true;
+}
+
+Transaction::~Transaction()
+{
+    if (!m_active)
+        return;
+    // Nothing to report here: a dropped connection has rolled the work back already.
+    m_connection.database().rollback();
+    m_active = false;
+    m_connection.transactionEnded();
+}
+
+void Transaction::commit()
+{
+    if (!m_active)
+        throw DataError(QStringLiteral("Транзакция не начата"));
+    QSqlDatabase db = m_connection.database();
+    if (!db.commit()) {
+        const QString text = failureText(db.lastError());
+        m_connection.statementFailed();
+        db.rollback();
+        m_active = false;
+        m_connection.transactionEnded();
+        throw DataError(text, m_connection.isLost());
+    }
+    m_active = false;
+    m_connection.transactionEnded();
+}
+
+AdvisoryKey advisoryKey(const QList<int> &key)
+{
+    if (key.isEmpty())
+        return {0, 0};
+    quint32 folded = key.size() > 1 ? quint32(key.at(1)) : 0u;
+    for (int i = 2; i < key.size(); ++i)
+        folded = folded * 1000003u ^ quint32(key.at(i));
+    return {key.at(0), int(folded)};
+}
+
+void Transaction::lock(const QList<int> &key, Mode mode)
+{
+    if (!m_active)
+        throw DataError(QStringLiteral("Блокировка вне транзакции"));
+    const AdvisoryKey k = advisoryKey(key);
+    execBound(&m_connection,
+              mode == Mode::Shared ? QStringLiteral("select pg_advisory_xact_lock_shared(?, ?)")
+                                   : QStringLiteral("select pg_advisory_xact_lock(?, ?)"),
+              {k.space, k.value});
+}
+
+} // namespace tabel

@@ -1,0 +1,77 @@
+#include "ui/windowsetup.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QLayout>
+#include <QLocale>
+#include <QScreen>
+
+namespace tabel {
+
+namespace {
+// Centres its window each time it is shown.
+class Centring : public QObject
+{
+public:
+    Centring(QDialog *window, Placement placement) : QObject(window), m_window(window), m_placement(placement)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show && !m_window->isMaximized())
+            centre();
+        return false;
+    }
+
+private:
+    void centre()
+    {
+        QWidget *over = m_placement == Placement::OverActiveWindow ? QApplication::activeWindow() : nullptr;
+        if (over == m_window || (over && !over->isVisible()))
+            over = nullptr;
+        QRect area;
+        if (over)
+            area = over->frameGeometry();
+        else if (QScreen *screen = m_window->screen())
+            area = screen->availableGeometry();
+        if (area.isEmpty())
+            return;
+        if (m_window->layout())
+            m_window->layout()->activate();
+        const QSize size = m_window->frameGeometry().size().expandedTo(m_window->size());
+        m_window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+
+    QDialog *m_window;
+    Placement m_placement;
+};
+} // namespace
+
+void useShopLocale()
+{
+    QLocale russian(QLocale::Russian, QLocale::Russia);
+    russian.setNumberOptions(QLocale::OmitGroupSeparator);
+    QLocale::setDefault(russian);
+}
+
+void setUpWindow(QDialog *window, Frame frame, Placement placement)
+{
+    Qt::WindowFlags flags = window->windowFlags() & ~Qt::WindowContextHelpButtonHint;
+    if (frame == Frame::Fixed) {
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+        flags &= ~(Qt::WindowMaximizeButtonHint | Qt::WindowMinMaxButtonsHint);
+        // The layout's size, and nothing else: window managers then offer no resizing either.
+        if (window->layout())
+            window->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    } else {
+        flags |= Qt::WindowMinMaxButtonsHint;
+    }
+    window->setWindowFlags(flags);
+    new Centring(window, placement);
+}
+
+} // namespace tabel

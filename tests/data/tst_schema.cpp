@@ -1,0 +1,88 @@
+#include "testsupport/testdatabase.h"
+
+#include <QTest>
+
+using namespace tabel;
+
+// What the schema does by itself when rows are written.
+class TestSchema : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::TestDatabase> db;
+
+    QString persons()
+    {
+        return db
+            ->scalar(QStringLiteral("select string_agg(id || ':' || coalesce(s_code, '-') || ':' || s_caption, ' | ' "
+                                    "order by id) from cmn_contractor.person"))
+            .toString();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
+    void cleanupTestCase() { db.reset(); }
+    void init()
+    {
+        db->clear();
+    }
+
+    // A new worker of the book and the enterprise persons that were there before it.
+    void workerGetsAPersonOnlyWhenNoneExists_data()
+    {
+        QTest::addColumn<QString>("before");   // enterprise persons already there
+        QTest::addColumn<QString>("expected"); // after adding worker 1 "Новиков Н.Н." and renaming him
+        QTest::newRow("none: one under the worker's id, renamed with him")
+            << QString() << QStringLiteral("1:1:Новикова Н.Н.");
+        QTest::newRow("the worker's id taken by someone else: left alone, a fresh id for the worker")
+            << QStringLiteral("(1, '900', 'Директор Д.Д.')")
+            << QStringLiteral("1:900:Директор Д.Д. | 2:1:Новикова Н.Н.");
+        QTest::newRow("a person with the worker's code: left as it is, nothing added")
+            << QStringLiteral("(70, '1', 'Новиков Николай Николаевич')")
+            << QStringLiteral("70:1:Новиков Николай Николаевич");
+    }
+
+    void workerGetsAPersonOnlyWhenNoneExists()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, expected);
+        if (!before.isEmpty())
+            db->exec(QStringLiteral("insert into cmn_contractor.person (id, s_code, s_caption) values ") + before);
+        QCOMPARE(db->scalar(QStringLiteral("insert into accounts_dep.person (fio) values ('Новиков Н.Н.') returning id"))
+                     .toInt(),
+                 1);
+        db->exec(QStringLiteral("update accounts_dep.person set fio = 'Новикова Н.Н.' where id = 1"));
+        QCOMPARE(persons(), expected);
+    }
+
+    void changingOtherColumnsLeavesThePersonAlone()
+    {
+        db->exec(QStringLiteral("insert into accounts_dep.person (fio) values ('Новиков Н.Н.')"));
+        db->exec(QStringLiteral("update cmn_contractor.person set s_caption = 'Новиков Н. (кадры)'"));
+        db->exec(QStringLiteral("update accounts_dep.person set s_staffpos_hl = 'Маляр'"));
+        QCOMPARE(persons(), QStringLiteral("1:1:Новиков Н. (кадры)"));
+    }
+
+    // Ordinary inserts take their keys from the sequences only; a row written with its own key moves
+    // nothing (the legacy import moves the sequences itself, in its transaction).
+    void carriedOverKeysLeaveTheSequences_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("entries") << QStringLiteral("accounts_dep.smena") << QStringLiteral("w_id");
+        QTest::newRow("time sheet") << QStringLiteral("accounts_dep.h_tabel") << QStringLiteral("w_id");
+        QTest::newRow("kinds") << QStringLiteral("accounts_dep.vid_oper") << QStringLiteral("vid");
+        QTest::newRow("goods") << QStringLiteral("cmn_gds_and_srv.gds_and_srv") << QStringLiteral("s_caption");
+    }
+
+    void carriedOverKeysLeaveTheSequences()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        db->exec(QStringLiteral("insert into %1 (id, %2) values (40, '1')").arg(table, column));
+        QCOMPARE(db->scalar(QStringLiteral("insert into %1 (%2) values ('3') returning id").arg(table, column)).toInt(),
+                 1);
+    }
+};
+
+QTEST_MAIN(TestSchema)
+#include "tst_schema.moc"

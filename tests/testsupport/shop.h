@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+namespace tabel::test {
+
+class TestDatabase;
+
+// Builds a small shop in a test database, one row at a time, and answers the keys it got.
+class Shop
+{
+public:
+    explicit Shop(TestDatabase &db) : m_db(db) {}
+
+    // A worker of the book (the enterprise person follows).
+    int worker(const QString &fio, const QString &position = QString());
+    // A product: an enterprise goods row, read back through accounts_dep.izdel.
+    int product(const QString &mark, double massa = 0, const QString &name = QString());
+    int kind(const QString &name);
+    // An operation of a kind on a product (naimen 0 finished products, 1 blanks) with one norm per
+    // price.
+    int operation(int product, int kind, int naimen, const QList<double> &prices);
+
+    struct Entry
+    {
+        QDate date;
+        int shift = 1;
+        int worker = 0;
+        int operation = 0; // its product is taken from the operation
+        int quantity = 10;
+        int rejects = 0;
+        double price = 1;
+        int hours = 8;
+        QString ok = QStringLiteral("no");
+        int color = 0;
+    };
+    int entry(const Entry &e);
+
+private:
+    TestDatabase &m_db;
+};
+
+} // namespace tabel::test

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "data/datamodule.h"
+#include "data/session.h"
+#include "testsupport/recordingmessages.h"
+#include "testsupport/testdatabase.h"
+#include "ui/appcontext.h"
+#include "ui/windowregistry.h"
+
+#include <QDate>
+#include <QList>
+
+#include <functional>
+
+class QDialog;
+
+namespace tabel::test {
+
+// A fresh world for one window test: a data module connected to the test program's database, a
+// session, message boxes recorded (questions answered from a list), a modal call that never blocks,
+// a registry for the windows under test, and a fixed "today". Make one per test function.
+class WindowFixture
+{
+public:
+    explicit WindowFixture(TestDatabase &db, const QDate &today = QDate(2023, 3, 18));
+    ~WindowFixture();
+    WindowFixture(const WindowFixture &) = delete;
+    WindowFixture &operator=(const WindowFixture &) = delete;
+
+    DataModule data;
+    Session session;
+    RecordingMessages messages;
+    WindowRegistry windows;
+    AppContext context;
+    QDate today;
+
+    // Every window shown modally, in order, and what a test does with it while it is "open" (by
+    // default nothing: it shows and returns at once with this result).
+    QList<QDialog *> shown;
+    std::function<int(QDialog *)> onModal;
+    int modalResult = 0;
+    int quits = 0;
+
+    std::function<QDate()> clock()
+    {
+        return [this] { return today; };
+    }
+};
+
+} // namespace tabel::test

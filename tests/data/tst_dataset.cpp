@@ -2,6 +2,7 @@
 #include "data/dataerror.h"
 #include "data/dataset.h"
 #include "ui/datasetmodel.h"
+#include "ui/windowsetup.h"
 #include "testsupport/testdatabase.h"
 
 #include <QSignalSpy>
@@ -273,6 +274,45 @@ private Q_SLOTS:
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.ver where d=20230101 and t=6"))
                      .toInt(),
                  1);
+    }
+
+    void updateOfARowGoneMeanwhileFails()
+    {
+        db->exec(QStringLiteral("delete from accounts_dep.ver"));
+        db->exec(QStringLiteral("insert into accounts_dep.ver (d, t) values (20220101, 5)"));
+        Dataset ver(&db->connection(), QStringLiteral("ver"));
+        ver.setUpdateTable(QStringLiteral("accounts_dep.ver"));
+        ver.open();
+        ver.edit();
+        ver.setValue(QStringLiteral("d"), 20240101);
+        db->exec(QStringLiteral("update accounts_dep.ver set t = 6")); // another client got there first
+        QVERIFY_THROWS_EXCEPTION(DataError, ver.post());
+        QCOMPARE(db->scalar(QStringLiteral("select d || '.' || t from accounts_dep.ver")).toString(),
+                 QStringLiteral("20220101.6"));
+    }
+
+    void cellTexts_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("money, one decimal") << QVariant(1309.8) << 2 << QStringLiteral("1309,80");
+        QTest::newRow("money, whole") << QVariant(1260.0) << 2 << QStringLiteral("1260,00");
+        QTest::newRow("money from an integer") << QVariant(15) << 2 << QStringLiteral("15,00");
+        QTest::newRow("money, null") << QVariant(QMetaType::fromType<double>()) << 2 << QString();
+        QTest::newRow("general number") << QVariant(12.5) << -1 << QStringLiteral("12,5");
+        QTest::newRow("no grouping") << QVariant(1234567.25) << -1 << QStringLiteral("1234567,25");
+        QTest::newRow("text stays text") << QVariant(QStringLiteral("no")) << 2 << QStringLiteral("no");
+        QTest::newRow("date") << QVariant(QDate(2023, 3, 5)) << -1 << QStringLiteral("05.03.2023");
+    }
+
+    void cellTexts()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(int, decimals);
+        QFETCH(QString, text);
+        useShopLocale();
+        QCOMPARE(DatasetModel::displayText(value, decimals), text);
     }
 
     void gridFollowsCurrentRowBothWays()

@@ -28,10 +28,16 @@ struct Token
 class Parser
 {
 public:
+    // Bounds that keep any typed text from exhausting the stack while it is parsed, matched or freed.
+    static constexpr qsizetype kMaxLength = 4000;
+    static constexpr int kMaxNesting = 100;
+
     Parser(const QString &text, const QStringList &fields) : m_text(text), m_fields(fields) { advance(); }
 
     std::unique_ptr<FilterExpression::Node> parseAll()
     {
+        if (m_text.size() > kMaxLength)
+            fail(QStringLiteral("выражение длиннее %1 знаков").arg(kMaxLength));
         auto node = parseOr();
         if (m_tok.type != Token::End)
             fail(QStringLiteral("лишний текст «%1»").arg(m_tok.text));
@@ -41,10 +47,9 @@ public:
 private:
     [[noreturn]] void fail(const QString &reason) const
     {
+        // One pass: a "%1" in the typed text must stay as typed.
         throw DataError(QStringLiteral("Ошибка в фильтре «%1», позиция %2: %3")
-                            .arg(m_text)
-                            .arg(m_tok.pos + 1)
-                            .arg(reason));
+                            .arg(m_text, QString::number(m_tok.pos + 1), reason));
     }
 
     bool isKeyword(const char *word) const
@@ -156,6 +161,14 @@ private:
 
     std::unique_ptr<FilterExpression::Node> parseNot()
     {
+        struct Depth
+        {
+            int &d;
+            explicit Depth(int &depth) : d(++depth) {}
+            ~Depth() { --d; }
+        } depth(m_depth);
+        if (m_depth > kMaxNesting)
+            fail(QStringLiteral("вложенность глубже %1").arg(kMaxNesting));
         if (isKeyword("not")) {
             advance();
             return binary(FilterExpression::Node::Not, parseNot(), nullptr);
@@ -225,6 +238,7 @@ private:
     }
 
     QString m_text;
+    int m_depth = 0;
     QStringList m_fields;
     qsizetype m_pos = 0;
     Token m_tok;

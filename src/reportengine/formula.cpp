@@ -135,8 +135,14 @@ public:
         advance();
     }
 
+    // Bounds that keep any layout text from exhausting the stack while it is parsed, evaluated or freed.
+    static constexpr qsizetype kMaxLength = 4000;
+    static constexpr int kMaxNesting = 100;
+
     std::unique_ptr<Node> parseAll()
     {
+        if (m_text.size() > kMaxLength)
+            fail(QStringLiteral("формула длиннее %1 знаков").arg(kMaxLength));
         if (m_tok.type == Token::End)
             fail(QStringLiteral("пустая формула"));
         auto node = parseComparison();
@@ -150,7 +156,7 @@ private:
     [[noreturn]] void failAt(qsizetype pos, const QString &reason) const
     {
         throw ReportError(
-            QStringLiteral("Формула «%1», позиция %2: %3").arg(m_text).arg(pos + 1).arg(reason));
+            QStringLiteral("Формула «%1», позиция %2: %3").arg(m_text, QString::number(pos + 1), reason));
     }
 
     void advance()
@@ -289,6 +295,14 @@ private:
 
     std::unique_ptr<Node> parsePrimary()
     {
+        struct Depth
+        {
+            int &d;
+            explicit Depth(int &depth) : d(++depth) {}
+            ~Depth() { --d; }
+        } depth(m_depth);
+        if (m_depth > kMaxNesting)
+            fail(QStringLiteral("вложенность глубже %1").arg(kMaxNesting));
         const Token tok = m_tok;
         switch (tok.type) {
         case Token::Number: {
@@ -355,6 +369,7 @@ private:
     }
 
     QString m_text;
+    int m_depth = 0;
     QString m_query;
     QStringList m_fields;
     int *m_nextAggregate;

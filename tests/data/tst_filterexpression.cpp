@@ -82,7 +82,18 @@ private Q_SLOTS:
         QTest::newRow("missing operator")
             << QStringLiteral("id 5") << QStringLiteral("ожидается знак сравнения");
         QTest::newRow("stray sign") << QStringLiteral("id=5; drop") << QStringLiteral("недопустимый знак");
+        QTest::newRow("deep but allowed, then broken")
+            << QString(99, QLatin1Char('(')) + QStringLiteral("id=5") << QStringLiteral("ожидается «)»");
         QTest::newRow("unbalanced") << QStringLiteral("(id=5") << QStringLiteral("ожидается «)»");
+        // Found by fuzzing: a deep nesting used to exhaust the stack.
+        QTest::newRow("parentheses 4000 deep")
+            << QString(4000, QLatin1Char('(')) << QStringLiteral("вложенность глубже 100");
+        QTest::newRow("not 3000 times")
+            << QStringLiteral("not ").repeated(900) + QStringLiteral("id=1") << QStringLiteral("вложенность глубже 100");
+        QTest::newRow("very long") << QStringLiteral("id=1 or ").repeated(600) + QStringLiteral("id=2")
+                                   << QStringLiteral("выражение длиннее 4000 знаков");
+        // A "%1" typed by the user stays as typed in the message.
+        QTest::newRow("percent digits typed") << QStringLiteral("fio like '%1%2' and") << QStringLiteral("ожидается");
     }
 
     void errors()

@@ -155,6 +155,15 @@ private Q_SLOTS:
         QTest::newRow("empty") << QStringLiteral("  ") << 3 << QStringLiteral("пустая формула");
         QTest::newRow("comma alone") << QStringLiteral("STR(,)") << 5
                                      << QStringLiteral("ожидается значение, а не «,»");
+        // Found by fuzzing: deep nesting used to exhaust the stack; a "%1" in the text stays as written.
+        QTest::newRow("parentheses 3000 deep") << QString(3000, QLatin1Char('(')) << 101
+                                               << QStringLiteral("вложенность глубже 100");
+        QTest::newRow("STR nested 200 times") << QStringLiteral("STR(").repeated(200) << 401
+                                              << QStringLiteral("вложенность глубже 100");
+        QTest::newRow("percent digits in a text") << QStringLiteral("'%1 %2' +") << 10
+                                                  << QStringLiteral("формула оборвана");
+        QTest::newRow("too long") << QStringLiteral("kolvo+").repeated(700) + QStringLiteral("1") << 1
+                                  << QStringLiteral("формула длиннее 4000 знаков");
     }
 
     void rejected()
@@ -167,8 +176,8 @@ private Q_SLOTS:
             Formula::parse(formula, QStringLiteral("t_Report"), kFields, &next);
             QFAIL("accepted");
         } catch (const ReportError &e) {
-            QCOMPARE(e.message(),
-                     QStringLiteral("Формула «%1», позиция %2: %3").arg(formula).arg(position).arg(reason));
+            QCOMPARE(e.message(), QStringLiteral("Формула «") + formula + QStringLiteral("», позиция ") +
+                                      QString::number(position) + QStringLiteral(": ") + reason);
         }
     }
 };

@@ -59,9 +59,7 @@ private Q_SLOTS:
     {
         messages.clear();
         dm = std::make_unique<DataModule>();
-        dm->connection().setDriver(db->driver());
-        dm->connection().setConnectionString(db->connection().connectionString());
-        dm->connection().open();
+        db->connectModule(*dm);
         dm->smena(1)->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
     }
     void cleanup() { dm.reset(); }

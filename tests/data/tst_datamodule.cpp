@@ -58,9 +58,7 @@ private Q_SLOTS:
     {
         db = new test::TestDatabase;
         dm = new DataModule;
-        dm->connection().setDriver(db->driver());
-        dm->connection().setConnectionString(db->connection().connectionString());
-        dm->connection().open();
+        db->connectModule(*dm);
     }
     void cleanupTestCase()
     {

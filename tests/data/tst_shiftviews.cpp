@@ -37,9 +37,7 @@ private Q_SLOTS:
     void openForADate()
     {
         DataModule dm;
-        dm.connection().setDriver(db->driver());
-        dm.connection().setConnectionString(db->connection().connectionString());
-        dm.connection().open();
+        db->connectModule(dm);
         ShiftViews views(&dm);
         views.setAcceptanceFilter(QStringLiteral("ta"));
         views.open(day);
@@ -61,9 +59,7 @@ private Q_SLOTS:
     void acceptanceFilter()
     {
         DataModule dm;
-        dm.connection().setDriver(db->driver());
-        dm.connection().setConnectionString(db->connection().connectionString());
-        dm.connection().open();
+        db->connectModule(dm);
         ShiftViews views(&dm);
         // The design-time filter of Smena1 hides accepted entries; the login's "ta" shows them.
         QCOMPARE(views.acceptanceFilter(), QStringLiteral("ok"));

@@ -1,5 +1,5 @@
 #include "reportengine/formula.h"
-#include "workersdocument.h" // beside this test
+#include "reportfixtures.h" // beside this test
 #include "reportengine/report.h"
 
 #include <QDir>
@@ -10,16 +10,6 @@
 #include <QTest>
 
 using namespace tabel::report;
-
-namespace {
-QString run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-} // namespace
 
 class TestReportOutput : public QObject
 {

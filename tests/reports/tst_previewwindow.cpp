@@ -1,4 +1,4 @@
-#include "reportengine/workersdocument.h"
+#include "reportengine/reportfixtures.h"
 #include "reports/previewwindow.h"
 #include "reports/printing.h"
 #include "testsupport/recordingmessages.h"
@@ -13,16 +13,6 @@
 
 using namespace tabel;
 using namespace tabel::report;
-
-namespace {
-QString run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-} // namespace
 
 class TestPreviewWindow : public QObject
 {

@@ -2,6 +2,7 @@
 
 #include "data/connectionstring.h"
 #include "data/dataerror.h"
+#include "data/datamodule.h"
 #include "data/sqlexec.h"
 
 #include <QCoreApplication>
@@ -92,6 +93,13 @@ QStringList TestDatabase::arguments() const
     if (driver() == Connection::Driver::Native)
         args << QStringLiteral("--native");
     return args;
+}
+
+void TestDatabase::connectModule(DataModule &data)
+{
+    data.connection().setDriver(driver());
+    data.connection().setConnectionString(m_connection.connectionString());
+    data.connection().open();
 }
 
 void TestDatabase::exec(const QString &sql)

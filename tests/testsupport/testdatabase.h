@@ -5,6 +5,10 @@
 #include <QString>
 #include <QVariant>
 
+namespace tabel {
+class DataModule;
+}
+
 namespace tabel::test {
 
 // A fresh database for one test program, copied from the template that holds the schema, and dropped
@@ -21,6 +25,9 @@ public:
     Connection::Driver driver() const;
     // The command line that starts the program on this database.
     QStringList arguments() const;
+
+    // Opens the data module's connection on this database, with the driver of this run.
+    void connectModule(DataModule &data);
 
     // Direct statements for arranging and checking data.
     void exec(const QString &sql);

@@ -9,9 +9,7 @@ namespace tabel::test {
 WindowFixture::WindowFixture(TestDatabase &db, const QDate &day) : session(&data), today(day)
 {
     useShopLocale();
-    data.connection().setDriver(db.driver());
-    data.connection().setConnectionString(db.connection().connectionString());
-    data.connection().open();
+    db.connectModule(data);
     context.data = &data;
     context.session = &session;
     context.windows = &windows;

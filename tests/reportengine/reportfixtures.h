@@ -3,8 +3,11 @@
 #include "reportengine/report.h"
 
 #include <QFile>
+#include <QProcess>
 
 namespace tabel::report {
+
+// What the report tests share.
 
 // The test layout of the report by workers, filled with generated workers (three lines each).
 inline Document workersDocument(int workers)
@@ -24,6 +27,15 @@ inline Document workersDocument(int workers)
                          QStringLiteral("Покраска"), QStringLiteral("Профиль направляющий ПН %1").arg(n),
                          n % 2, n == 2 ? 1013 : n});
     return report.prepare(data);
+}
+
+// The standard output of a tool run on a produced file (pdftotext, pdfinfo).
+inline QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 } // namespace tabel::report

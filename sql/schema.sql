@@ -194,8 +194,9 @@ create trigger izdel_write instead of insert or update or delete on accounts_dep
 -- A worker of the shop is also a person of the enterprise whose personnel code is the worker's
 -- key: the register finds names by id or code, the reports and the time sheet by code alone. A new
 -- worker gets an enterprise person only when none carries its code yet, under the worker's id when
--- that is free and under a fresh one otherwise. Only the persons made here follow later renames;
--- the enterprise's own rows are never written.
+-- that is free, and otherwise under a key below every other (negative), which no worker's id can
+-- ever equal: the register also finds a name by "w_id=person.id". Only the persons made here follow
+-- later renames; the enterprise's own rows are never written.
 create table accounts_dep.person_link (
   worker_id integer primary key,
   person_id bigint not null
@@ -212,7 +213,7 @@ begin
       return new;
     end if;
     if exists (select 1 from cmn_contractor.person where id = new.id) then
-      select coalesce(max(id), 0) + 1 into pid from cmn_contractor.person;
+      select least(min(id), 0) - 1 into pid from cmn_contractor.person;
     else
       pid := new.id;
     end if;

@@ -36,12 +36,22 @@ LoginWindow::LoginWindow(const AppContext &context, VersionCheck *versionCheck, 
 
 LoginWindow::~LoginWindow() = default;
 
+void LoginWindow::openAtStart()
+{
+    show();
+}
+
 void LoginWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (m_activated || event->spontaneous())
         return;
     m_activated = true;
+    guarded(m_context.services.messages, [this] { activate(); });
+}
+
+void LoginWindow::activate()
+{
     Session *session = m_context.session;
     if (m_versionCheck) {
         m_versionCheck->run(VersionCheck::Trigger::Login);

@@ -27,6 +27,9 @@ public:
     LoginWindow(const AppContext &context, VersionCheck *versionCheck, QWidget *parent = nullptr);
     ~LoginWindow() override;
 
+    // Shown as the program starts, centred on the screen; the rest runs from its buttons.
+    void openAtStart();
+
     Role role() const { return m_role; }
     QTimer *terminateTimer() const { return m_terminateTimer; }
 
@@ -36,6 +39,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void activate();
+
     std::unique_ptr<Ui::LoginWindow> ui;
     AppContext m_context;
     VersionCheck *m_versionCheck;

@@ -18,6 +18,6 @@ int main(int argc, char *argv[])
     tabel::Startup startup(services, tabel::thisBuild());
     if (!startup.start(QApplication::arguments()))
         return 1;
-    startup.loginWindow()->show();
+    startup.loginWindow()->openAtStart();
     return QApplication::exec();
 }

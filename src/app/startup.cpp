@@ -7,7 +7,9 @@
 #include "data/datamodule.h"
 #include "data/session.h"
 #include "register/registerwindow.h"
+#include "ui/guard.h"
 #include "ui/messageservice.h"
+#include "ui/windowsetup.h"
 
 namespace tabel {
 
@@ -71,9 +73,10 @@ void Startup::createWindows()
     m_session->setBuild(m_stamp.date, m_stamp.time);
 
     RegisterWindow *reg = m_windows.add(std::make_unique<RegisterWindow>(m_context));
-    QObject::connect(reg, &RegisterWindow::versionCheckDue, m_versionCheck.get(),
-                     [this] { m_versionCheck->run(VersionCheck::Trigger::Timer); });
-    m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
+    connectGuarded(reg, &RegisterWindow::versionCheckDue, m_versionCheck.get(), m_services.messages,
+                   [this] { m_versionCheck->run(VersionCheck::Trigger::Timer); });
+    LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
+    setMainWindow(login);
 }
 
 } // namespace tabel

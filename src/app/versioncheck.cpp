@@ -2,6 +2,8 @@
 
 #include "data/dataset.h"
 #include "data/dataerror.h"
+
+#include <QScopedValueRollback>
 #include "ui/messageservice.h"
 
 
@@ -17,7 +19,7 @@ VersionCheck::Outcome VersionCheck::run(Trigger trigger)
 {
     if (m_running)
         return Outcome::Failed;
-    m_running = true;
+    const QScopedValueRollback<bool> running(m_running, true);
     Outcome outcome = Outcome::Failed;
     bool stop = false;
     try {
@@ -49,6 +51,10 @@ VersionCheck::Outcome VersionCheck::run(Trigger trigger)
         outcome = Outcome::Failed;
         if (m_messages && !(trigger == Trigger::Timer && e.connectionLost()))
             m_messages->standardError(e.message());
+    } catch (const std::exception &e) {
+        outcome = Outcome::Failed;
+        if (m_messages)
+            m_messages->standardError(QString::fromLocal8Bit(e.what()));
     }
     if (stop) {
         Q_EMIT outdated();
@@ -59,7 +65,6 @@ VersionCheck::Outcome VersionCheck::run(Trigger trigger)
         if (m_terminate)
             m_terminate();
     }
-    m_running = false;
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/connectionstring.h"
 #include "data/dataerror.h"
+#include "data/sqlexec.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,6 +13,7 @@ Connection::Connection(const QString &name) : m_name(name) {}
 
 Connection::~Connection()
 {
+    releasePrepared();
     close();
     if (QSqlDatabase::contains(m_name))
         QSqlDatabase::removeDatabase(m_name);
@@ -19,6 +21,7 @@ Connection::~Connection()
 
 void Connection::open()
 {
+    releasePrepared();
     close();
     ++m_generation;
     if (QSqlDatabase::contains(m_name))
@@ -69,14 +72,14 @@ void Connection::beforeStatement()
         QSqlDatabase db = database();
         if (!db.isValid())
             throw DataError(QStringLiteral("Нет подключения к базе данных"), true);
-        // The same database object, so that nothing prepared on it outlives its connection unseen.
+        releasePrepared();
         db.close();
         ++m_generation;
         if (!db.open())
             throw DataError(db.lastError().text(), true);
+        applySessionSettings(); // still lost until the session is as it was
         m_lost = false;
         m_suspect = false;
-        applySessionSettings();
         return;
     }
     if (m_suspect && !inTransaction())
@@ -89,16 +92,32 @@ void Connection::statementFailed()
 {
     // Inside a transaction the failed statement has aborted it; the probe waits for its end.
     m_suspect = true;
-    if (!inTransaction())
+    if (inTransaction())
+        m_transactionFailed = true;
+    else
         probe();
+}
+
+void Connection::transactionStarted()
+{
+    ++m_transactionDepth;
+    m_transactionFailed = false;
 }
 
 void Connection::transactionEnded()
 {
     if (m_transactionDepth > 0)
         --m_transactionDepth;
+    m_transactionFailed = false;
     if (m_suspect && !inTransaction())
         probe();
+}
+
+void Connection::releasePrepared()
+{
+    // release() takes each one out of the set.
+    while (!m_prepared->empty())
+        (*m_prepared->begin())->release();
 }
 
 void Connection::probe()

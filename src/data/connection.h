@@ -3,7 +3,12 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <memory>
+#include <set>
+
 namespace tabel {
+
+class PreparedStatement;
 
 // The one database connection a client works on. The same statements run over ODBC (the default,
 // with the shop's connection string) or over libpq, which takes its settings from the same string.
@@ -35,8 +40,16 @@ public:
     void statementFailed();
     bool isLost() const { return m_lost; }
     bool inTransaction() const { return m_transactionDepth > 0; }
-    void transactionStarted() { ++m_transactionDepth; }
+    // A statement failed inside the transaction: the server has aborted it, whatever the driver
+    // answers to a later commit.
+    bool transactionFailed() const { return m_transactionFailed; }
+    void transactionStarted();
     void transactionEnded();
+
+    // Statements prepared on this connection; they are let go before it is reopened, so that none
+    // is freed later on the new connection (inside a transaction that would abort it).
+    using PreparedSet = std::set<PreparedStatement *>;
+    std::weak_ptr<PreparedSet> preparedStatements() const { return m_prepared; }
 
     QSqlDatabase database() const;
     QString name() const { return m_name; }
@@ -51,8 +64,11 @@ private:
     int m_transactionDepth = 0;
     bool m_lost = false;
     bool m_suspect = false;
+    bool m_transactionFailed = false;
+    std::shared_ptr<PreparedSet> m_prepared = std::make_shared<PreparedSet>();
 
     void probe();
+    void releasePrepared();
     void applySessionSettings();
 };
 

@@ -81,13 +81,14 @@ qint64 DataModule::duplicateCount(const QString &statement)
     m_control->setSql({statement});
     try {
         m_control->open();
+        const qint64 count = m_control->asInt(QStringLiteral("cnt"));
+        m_control->close();
+        return count;
     } catch (...) {
+        m_control->close();
         m_control->setSql(previous);
         throw;
     }
-    const qint64 count = m_control->asInt(QStringLiteral("cnt"));
-    m_control->close();
-    return count;
 }
 
 } // namespace tabel

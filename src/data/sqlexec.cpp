@@ -83,6 +83,9 @@ QSqlQuery &PreparedStatement::exec(Connection *connection, const QString &statem
         m_names = p.names;
         m_connection = connection;
         m_generation = connection->generation();
+        m_registry = connection->preparedStatements();
+        if (auto set = m_registry.lock())
+            set->insert(this);
     }
     for (int i = 0; i < m_names.size(); ++i)
         m_query->bindValue(i, boundValue(params.value(m_names.at(i))));
@@ -94,8 +97,16 @@ QSqlQuery &PreparedStatement::exec(Connection *connection, const QString &statem
     return *m_query;
 }
 
+PreparedStatement::~PreparedStatement()
+{
+    release();
+}
+
 void PreparedStatement::release()
 {
+    if (auto set = m_registry.lock())
+        set->erase(this);
+    m_registry.reset();
     m_query.reset();
     m_text.clear();
     m_names.clear();

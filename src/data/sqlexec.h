@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
+#include <set>
 
 namespace tabel {
 
@@ -22,6 +24,11 @@ QSqlQuery execStatement(Connection *connection, const QString &statement,
 class PreparedStatement
 {
 public:
+    PreparedStatement() = default;
+    ~PreparedStatement();
+    PreparedStatement(const PreparedStatement &) = delete;
+    PreparedStatement &operator=(const PreparedStatement &) = delete;
+
     QSqlQuery &exec(Connection *connection, const QString &statement, const QHash<QString, QVariant> &params);
     void release();
 
@@ -31,6 +38,7 @@ private:
     QStringList m_names;
     const Connection *m_connection = nullptr;
     int m_generation = -1;
+    std::weak_ptr<std::set<PreparedStatement *>> m_registry; // the connection's, while prepared
 };
 
 // Runs a statement whose values are all bound positionally.

@@ -46,6 +46,13 @@ void Transaction::commit()
     if (!m_active)
         throw DataError(QStringLiteral("Транзакция не начата"));
     QSqlDatabase db = m_connection.database();
+    // The server has rolled it back already; a driver may still answer a commit with success.
+    if (m_connection.transactionFailed()) {
+        db.rollback();
+        m_active = false;
+        m_connection.transactionEnded();
+        throw DataError(QStringLiteral("Запись не выполнена: транзакция прервана ошибкой, ничего не сохранено"));
+    }
     if (!db.commit()) {
         const QString text = failureText(db.lastError());
         m_connection.statementFailed();

@@ -6,6 +6,7 @@
 #include "reports/printing.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
+#include "ui/windowsetup.h"
 
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -22,7 +23,7 @@ PreviewWindow::PreviewWindow(const WindowServices &services, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::PreviewWindow>()), m_services(services)
 {
     ui->setupUi(this);
-    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    setUpWindow(this, Frame::Sizable, Placement::MainWindowCentre);
     ui->saveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     ui->saveButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
@@ -134,12 +135,13 @@ bool PreviewWindow::savePdf(const QString &path)
 
 void PreviewWindow::save()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить отчет"),
-                                                (m_title.isEmpty() ? QStringLiteral("Отчет") : m_title) +
-                                                    QStringLiteral(".pdf"),
-                                                QStringLiteral("Документ PDF (*.pdf)"));
-    if (path.isEmpty())
+    QFileDialog dialog(this, QStringLiteral("Сохранить отчет"),
+                       (m_title.isEmpty() ? QStringLiteral("Отчет") : m_title) + QStringLiteral(".pdf"),
+                       QStringLiteral("Документ PDF (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (m_services.exec(&dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
+    QString path = dialog.selectedFiles().constFirst();
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         path += QStringLiteral(".pdf");
     savePdf(path);
@@ -152,7 +154,7 @@ void PreviewWindow::print()
     printer.setFromTo(1, m_document.pageCount());
     QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, std::max(1, m_document.pageCount()));
-    if (dialog.exec() != QDialog::Accepted)
+    if (m_services.exec(&dialog) != QDialog::Accepted)
         return;
     try {
         printDocument(m_document, &printer);
@@ -165,10 +167,16 @@ void PreviewWindow::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     if (m_zoom != Zoom::Custom)
-        render();
+        guarded(m_services.messages, [this] { render(); });
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (!guarded(m_services.messages, [this, event] { handleKey(event); }))
+        event->accept();
+}
+
+void PreviewWindow::handleKey(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Print)) {
         print();

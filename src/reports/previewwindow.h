@@ -46,6 +46,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void handleKey(QKeyEvent *event);
     void render();
     double fitScale(Zoom zoom) const;
 

@@ -51,6 +51,7 @@ void DatasetModel::attach(QAbstractItemView *view)
     }
     m_view = view;
     view->setModel(this);
+    disconnect(m_selectionConnection);
     disconnect(m_resizeConnection);
     if (table) {
         m_resizeConnection = connect(table->horizontalHeader(), &QHeaderView::sectionResized, this,
@@ -61,7 +62,7 @@ void DatasetModel::attach(QAbstractItemView *view)
                                          m_columns[section].width = size;
                                      });
     }
-    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    m_selectionConnection = connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (m_syncing || !m_dataset || !current.isValid())
                     return;

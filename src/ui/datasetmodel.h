@@ -60,6 +60,7 @@ private:
     QPointer<QAbstractItemView> m_view;
     QVector<QMetaObject::Connection> m_connections;
     QMetaObject::Connection m_resizeConnection;
+    QMetaObject::Connection m_selectionConnection;
     bool m_syncing = false;
     bool m_applying = false;
 };

@@ -5,11 +5,14 @@
 #include <QEvent>
 #include <QLayout>
 #include <QLocale>
+#include <QPointer>
 #include <QScreen>
 
 namespace tabel {
 
 namespace {
+QPointer<QWidget> g_mainWindow;
+
 // Centres its window each time it is shown.
 class Centring : public QObject
 {
@@ -30,11 +33,12 @@ protected:
 private:
     void centre()
     {
-        QWidget *over = m_placement == Placement::OverActiveWindow ? QApplication::activeWindow() : nullptr;
-        if (over == m_window || (over && !over->isVisible()))
+        QWidget *over = m_placement == Placement::MainWindowCentre ? g_mainWindow.data() : nullptr;
+        if (over == m_window)
             over = nullptr;
         QRect area;
-        if (over)
+        // The main window keeps its place while hidden (the login hides under the register).
+        if (over && over->frameGeometry().isValid() && over->testAttribute(Qt::WA_WState_Created))
             area = over->frameGeometry();
         else if (QScreen *screen = m_window->screen())
             area = screen->availableGeometry();
@@ -50,6 +54,11 @@ private:
     Placement m_placement;
 };
 } // namespace
+
+void setMainWindow(QWidget *window)
+{
+    g_mainWindow = window;
+}
 
 void useShopLocale()
 {
@@ -67,6 +76,8 @@ void setUpWindow(QDialog *window, Frame frame, Placement placement)
         // The layout's size, and nothing else: window managers then offer no resizing either.
         if (window->layout())
             window->layout()->setSizeConstraint(QLayout::SetFixedSize);
+        else
+            window->setFixedSize(window->size());
     } else {
         flags |= Qt::WindowMinMaxButtonsHint;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 class QDialog;
+class QWidget;
 
 namespace tabel {
 
@@ -12,8 +13,11 @@ enum class Frame {
 // Where it opens.
 enum class Placement {
     ScreenCentre,
-    OverActiveWindow, // centred on the window that opens it, or on the screen when there is none
+    MainWindowCentre, // centred on the application's main window (the login's place), else the screen
 };
+
+// The application's main window, over which MainWindowCentre places the others.
+void setMainWindow(QWidget *window);
 
 // The shop works in Russian: day-first dates, decimal comma, no digit grouping in the grids.
 void useShopLocale();

@@ -111,6 +111,29 @@ private Q_SLOTS:
         QCOMPARE(messages.boxes.size(), 1);
     }
 
+    // After the reconnection the first write is a transaction that reopens a dataset prepared on the
+    // old connection: nothing of the old connection may reach the new one.
+    void transactionRightAfterReconnecting()
+    {
+        QVERIFY(guarded(&messages, [this] { openRegister(); }));
+        endBackend(backendPid());
+        QVERIFY(!guarded(&messages, [this] { openRegister(); }));
+        const int before = entries();
+        QVERIFY(guarded(&messages, [this] {
+            Transaction t(dm->connection());
+            openRegister();
+            execBound(&dm->connection(),
+                      QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, o_id, i_id, kol_vo, ok) "
+                                     "values ('15.03.2023', 1, ?, ?, 0, 5, 'no')"),
+                      {worker, operation});
+            openRegister();
+            t.commit();
+        }));
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(entries(), before + 1);
+        db->exec(QStringLiteral("delete from accounts_dep.smena where kol_vo = 5"));
+    }
+
     void versionCheckOnTheTimerStaysQuiet()
     {
         VersionCheck check(&dm->connection(), &messages, BuildStamp{20221121, 74593});

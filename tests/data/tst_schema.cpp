@@ -33,9 +33,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // after adding worker 1 "Новиков Н.Н." and renaming him
         QTest::newRow("none: one under the worker's id, renamed with him")
             << QString() << QStringLiteral("1:1:Новикова Н.Н.");
-        QTest::newRow("the worker's id taken by someone else: left alone, a fresh id for the worker")
+        QTest::newRow("the worker's id taken by someone else: left alone, a key no worker can have")
             << QStringLiteral("(1, '900', 'Директор Д.Д.')")
-            << QStringLiteral("1:900:Директор Д.Д. | 2:1:Новикова Н.Н.");
+            << QStringLiteral("-1:1:Новикова Н.Н. | 1:900:Директор Д.Д.");
         QTest::newRow("a person with the worker's code: left as it is, nothing added")
             << QStringLiteral("(70, '1', 'Новиков Николай Николаевич')")
             << QStringLiteral("70:1:Новиков Николай Николаевич");
@@ -52,6 +52,19 @@ private Q_SLOTS:
                  1);
         db->exec(QStringLiteral("update accounts_dep.person set fio = 'Новикова Н.Н.' where id = 1"));
         QCOMPARE(persons(), expected);
+    }
+
+    // The person made under a fresh key must never be found by a later worker's id.
+    void freshKeyIsNoWorkersId()
+    {
+        db->exec(QStringLiteral("insert into cmn_contractor.person (id, s_code, s_caption) values (1, '900', 'Директор Д.Д.')"));
+        db->exec(QStringLiteral("insert into accounts_dep.person (fio) values ('Новиков Н.Н.'), ('Петров П.П.'), ('Сидоров С.С.')"));
+        // Every worker is found exactly once, by id or code, as the register joins them.
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select string_agg(w.id || '=' || (select count(*) from cmn_contractor.person p "
+                                "where w.id = p.id or p.s_code::t_id = w.id), ',' order by w.id) from accounts_dep.person w"))
+                     .toString(),
+                 QStringLiteral("1=2,2=1,3=1")); // worker 1 also meets the director's row: his id was taken
     }
 
     void changingOtherColumnsLeavesThePersonAlone()

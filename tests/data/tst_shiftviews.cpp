@@ -15,6 +15,15 @@ class TestShiftViews : public QObject
     const QDate day{2023, 3, 15};
     int worker = 0, operation = 0;
 
+    static QStringList marks(Dataset *d)
+    {
+        QStringList out;
+        for (d->first(); !d->eof(); d->next())
+            out << d->asString(QStringLiteral("ok"));
+        out.sort();
+        return out;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -64,12 +73,12 @@ private Q_SLOTS:
         // The design-time filter of Smena1 hides accepted entries; the login's "ta" shows them.
         QCOMPARE(views.acceptanceFilter(), QStringLiteral("ok"));
         views.open(day);
-        QCOMPARE(views.dataset(1)->recordCount(), 2); // its own entry and the "ta" one
+        QCOMPARE(marks(views.dataset(1)), QStringList({QStringLiteral("no"), QStringLiteral("ta")}));
         views.setAcceptanceFilter(QStringLiteral("ta"));
         for (int s = 1; s <= 4; ++s)
             QCOMPARE(views.dataset(s)->param(QStringLiteral("OK")).toString(), QStringLiteral("ta"));
         views.refresh();
-        QCOMPARE(views.dataset(1)->recordCount(), 2); // its own entry and the "ok" one
+        QCOMPARE(marks(views.dataset(1)), QStringList({QStringLiteral("no"), QStringLiteral("ok")}));
     }
 
     void currentView_data()

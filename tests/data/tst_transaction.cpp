@@ -105,6 +105,30 @@ private Q_SLOTS:
         QCOMPARE(kinds(), 1);
     }
 
+    // A failure that the code catches inside the transaction still leaves nothing, on every driver:
+    // the server aborted the transaction, so the commit must not report success.
+    void failureCaughtInsideStillRollsBack()
+    {
+        Transaction t(*client);
+        addKind(client.get(), QStringLiteral("Резка"));
+        try {
+            execBound(client.get(), QStringLiteral("select 1/0"), {});
+            QFAIL("division by zero accepted");
+        } catch (const DataError &) {
+        }
+        // PostgreSQL refuses what follows; psqlODBC rolls back to the failed statement and goes on.
+        // Either way the commit refuses, and nothing of the transaction is kept.
+        try {
+            addKind(client.get(), QStringLiteral("Гибка"));
+        } catch (const DataError &) {
+        }
+        QVERIFY_THROWS_EXCEPTION(DataError, t.commit());
+        QVERIFY(!t.isActive());
+        QCOMPARE(kinds(), 0);
+        addKind(client.get(), QStringLiteral("Сварка")); // and the connection goes on
+        QCOMPARE(kinds(), 1);
+    }
+
     void oneTransactionAtATime()
     {
         Transaction t(*client);

@@ -13,7 +13,6 @@ Connection::Connection(const QString &name) : m_name(name) {}
 
 Connection::~Connection()
 {
-    releasePrepared();
     close();
     if (QSqlDatabase::contains(m_name))
         QSqlDatabase::removeDatabase(m_name);
@@ -21,7 +20,6 @@ Connection::~Connection()
 
 void Connection::open()
 {
-    releasePrepared();
     close();
     ++m_generation;
     if (QSqlDatabase::contains(m_name))
@@ -135,6 +133,8 @@ void Connection::probe()
 
 void Connection::close()
 {
+    // Statements prepared on it are freed while it is still there to free them on.
+    releasePrepared();
     if (QSqlDatabase::contains(m_name)) {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         if (db.isOpen())

@@ -6,6 +6,8 @@
 #include "data/connectionstring.h"
 #include "data/datamodule.h"
 #include "data/session.h"
+#include "refbooks/operationkindeditor.h"
+#include "refbooks/operationkindlistwindow.h"
 #include "register/registerwindow.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
@@ -75,6 +77,9 @@ void Startup::createWindows()
     RegisterWindow *reg = m_windows.add(std::make_unique<RegisterWindow>(m_context));
     connectGuarded(reg, &RegisterWindow::versionCheckDue, m_versionCheck.get(), m_services.messages,
                    [this] { m_versionCheck->run(VersionCheck::Trigger::Timer); });
+    // The other windows, once each, hidden.
+    m_windows.add(std::make_unique<OperationKindListWindow>(m_context));
+    m_windows.add(std::make_unique<OperationKindEditor>(m_context));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
     setMainWindow(login);
 }

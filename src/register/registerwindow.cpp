@@ -4,8 +4,10 @@
 
 #include "register/acceptancedelegate.h"
 #include "data/session.h"
+#include "refbooks/operationkindlistwindow.h"
 #include "register/reportperiod.h"
 #include "ui/guard.h"
+#include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
 
 #include <QCalendarWidget>
@@ -78,6 +80,10 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     connectGuarded(ui->summaryReportsAction, &QAction::triggered, this, messages,
                    [this] { openSummaryReports(); });
     connectGuarded(ui->timesheetAction, &QAction::triggered, this, messages, [this] { openTimesheet(); });
+    connectGuarded(ui->operationsAction, &QAction::triggered, this, messages, [this] {
+        m_context.windows->get<OperationKindListWindow>()->openForMaintenance();
+        activateAfterReturn();
+    });
     // Any closing of the calendar confirms the date: a click, the keyboard, or closing it without a
     // choice. Typing alone does not.
     m_calendarPopup = ui->datePicker->calendarWidget()->window();
@@ -209,8 +215,13 @@ void RegisterWindow::styleShiftButtons()
 int RegisterWindow::runWindow(QDialog *window)
 {
     const int result = m_context.services.exec(window);
-    guarded(m_context.services.messages, [this] { activate(); });
+    activateAfterReturn();
     return result;
+}
+
+void RegisterWindow::activateAfterReturn()
+{
+    guarded(m_context.services.messages, [this] { activate(); });
 }
 
 void RegisterWindow::openSummaryReports()

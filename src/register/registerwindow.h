@@ -52,6 +52,8 @@ public:
 
     // Runs another of the program's windows from here; the register activates again when it returns.
     int runWindow(QDialog *window);
+    // Every return from a window opened here makes the register active again.
+    void activateAfterReturn();
 
 Q_SIGNALS:
     void versionCheckDue();

@@ -2,7 +2,9 @@
 
 #include "ui/windowsetup.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 
 namespace tabel::test {
 
@@ -27,6 +29,16 @@ WindowFixture::WindowFixture(TestDatabase &db, const QDate &day) : session(&data
 WindowFixture::~WindowFixture()
 {
     windows.clear();
+}
+
+void type(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &release);
+    }
 }
 
 } // namespace tabel::test

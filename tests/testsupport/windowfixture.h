@@ -13,6 +13,7 @@
 #include <functional>
 
 class QDialog;
+class QWidget;
 
 namespace tabel::test {
 
@@ -35,7 +36,8 @@ public:
     QDate today;
 
     // Every window shown modally, in order, and what a test does with it while it is "open" (by
-    // default nothing: it shows and returns at once with this result).
+    // default nothing: it shows and returns at once with modalResult). onModal answers the result
+    // the modal call returns (usually the dialog's own, after the test pressed its buttons).
     QList<QDialog *> shown;
     std::function<int(QDialog *)> onModal;
     int modalResult = 0;
@@ -46,5 +48,9 @@ public:
         return [this] { return today; };
     }
 };
+
+// Types a text into a widget character by character, as a keyboard would (any alphabet; QTest's
+// own key clicks know Latin letters only).
+void type(QWidget *widget, const QString &text);
 
 } // namespace tabel::test

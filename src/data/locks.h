@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+
+namespace tabel::locks {
+
+// The first integer of every advisory lock key the program takes, in the order they are taken.
+enum Space {
+    TimesheetMonth = 1, // {1, year * 100 + month}: shared by saves and deletions, exclusive by the rebuild
+    Worker = 2,         // {2, worker id}: lower id first
+    Book = 3,           // {3, book}: a reference book's duplicate check and write, or a deletion's check
+    // 4 is taken by the schema's worker-to-person trigger.
+};
+
+enum BookId { Products = 1, OperationKinds = 2, Operations = 3, Norms = 4 };
+
+inline QList<int> book(BookId id)
+{
+    return {Book, id};
+}
+
+} // namespace tabel::locks

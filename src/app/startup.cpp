@@ -8,6 +8,8 @@
 #include "data/session.h"
 #include "refbooks/operationkindeditor.h"
 #include "refbooks/operationkindlistwindow.h"
+#include "refbooks/workereditor.h"
+#include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
@@ -78,6 +80,8 @@ void Startup::createWindows()
     connectGuarded(reg, &RegisterWindow::versionCheckDue, m_versionCheck.get(), m_services.messages,
                    [this] { m_versionCheck->run(VersionCheck::Trigger::Timer); });
     // The other windows, once each, hidden.
+    m_windows.add(std::make_unique<WorkerEditor>(m_context));
+    m_windows.add(std::make_unique<WorkerListWindow>(m_context));
     m_windows.add(std::make_unique<OperationKindListWindow>(m_context));
     m_windows.add(std::make_unique<OperationKindEditor>(m_context));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));

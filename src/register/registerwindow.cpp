@@ -5,6 +5,7 @@
 #include "register/acceptancedelegate.h"
 #include "data/session.h"
 #include "refbooks/operationkindlistwindow.h"
+#include "refbooks/workerlistwindow.h"
 #include "register/reportperiod.h"
 #include "ui/guard.h"
 #include "ui/windowregistry.h"
@@ -67,7 +68,6 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     m_sources[0]->attach(ui->grid);
     ui->grid->setItemDelegateForColumn(kOkColumn, new AcceptanceDelegate(this));
     ui->grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    ui->grid->verticalHeader()->setDefaultSectionSize(ui->grid->fontMetrics().height() + 6);
 
     connectGuarded(ui->shift1Button, &QPushButton::clicked, this, messages, [this] { selectShift(1); });
     connectGuarded(ui->shift2Button, &QPushButton::clicked, this, messages, [this] { selectShift(2); });
@@ -80,6 +80,10 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     connectGuarded(ui->summaryReportsAction, &QAction::triggered, this, messages,
                    [this] { openSummaryReports(); });
     connectGuarded(ui->timesheetAction, &QAction::triggered, this, messages, [this] { openTimesheet(); });
+    connectGuarded(ui->workersAction, &QAction::triggered, this, messages, [this] {
+        m_context.windows->get<WorkerListWindow>()->openForMaintenance();
+        activateAfterReturn();
+    });
     connectGuarded(ui->operationsAction, &QAction::triggered, this, messages, [this] {
         m_context.windows->get<OperationKindListWindow>()->openForMaintenance();
         activateAfterReturn();

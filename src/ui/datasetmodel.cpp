@@ -51,6 +51,8 @@ void DatasetModel::attach(QAbstractItemView *view)
     }
     m_view = view;
     view->setModel(this);
+    if (table) // rows as tall as their text, as in every grid of the program
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     disconnect(m_selectionConnection);
     disconnect(m_resizeConnection);
     if (table) {

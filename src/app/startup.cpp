@@ -7,6 +7,8 @@
 #include "data/datamodule.h"
 #include "data/session.h"
 #include "refbooks/operationkindeditor.h"
+#include "refbooks/producteditor.h"
+#include "refbooks/productlistwindow.h"
 #include "refbooks/operationkindlistwindow.h"
 #include "refbooks/workereditor.h"
 #include "refbooks/workerlistwindow.h"
@@ -81,7 +83,9 @@ void Startup::createWindows()
                    [this] { m_versionCheck->run(VersionCheck::Trigger::Timer); });
     // The other windows, once each, hidden.
     m_windows.add(std::make_unique<WorkerEditor>(m_context));
+    m_windows.add(std::make_unique<ProductListWindow>(m_context));
     m_windows.add(std::make_unique<WorkerListWindow>(m_context));
+    m_windows.add(std::make_unique<ProductEditor>(m_context));
     m_windows.add(std::make_unique<OperationKindListWindow>(m_context));
     m_windows.add(std::make_unique<OperationKindEditor>(m_context));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));

@@ -1,5 +1,9 @@
 #include "data/sqlparams.h"
 
+#include <QLocale>
+
+#include <cmath>
+
 namespace tabel {
 
 namespace {
@@ -71,6 +75,27 @@ QString quoted(const QString &text)
     QString s = text;
     s.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + s + QLatin1Char('\'');
+}
+
+QString sqlNumber(double value)
+{
+    // Rounded to 15 significant digits first, so that binary noise never reaches the statement.
+    const double rounded = QString::number(value, 'g', 15).toDouble();
+    QString text = QLocale::c().toString(rounded, 'f', QLocale::FloatingPointShortest);
+    if (text == QLatin1String("-0"))
+        text = QStringLiteral("0");
+    return text;
+}
+
+std::optional<double> typedNumber(const QString &text)
+{
+    QString t = text.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = QLocale::c().toDouble(t, &ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
 }
 
 } // namespace tabel

@@ -5,6 +5,7 @@
 #include "register/acceptancedelegate.h"
 #include "data/session.h"
 #include "refbooks/operationkindlistwindow.h"
+#include "refbooks/productlistwindow.h"
 #include "refbooks/workerlistwindow.h"
 #include "register/reportperiod.h"
 #include "ui/guard.h"
@@ -82,6 +83,10 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     connectGuarded(ui->timesheetAction, &QAction::triggered, this, messages, [this] { openTimesheet(); });
     connectGuarded(ui->workersAction, &QAction::triggered, this, messages, [this] {
         m_context.windows->get<WorkerListWindow>()->openForMaintenance();
+        activateAfterReturn();
+    });
+    connectGuarded(ui->productsAction, &QAction::triggered, this, messages, [this] {
+        m_context.windows->get<ProductListWindow>()->openForMaintenance();
         activateAfterReturn();
     });
     connectGuarded(ui->operationsAction, &QAction::triggered, this, messages, [this] {

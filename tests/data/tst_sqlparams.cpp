@@ -1,5 +1,6 @@
 #include "data/sqlparams.h"
 
+#include <QLocale>
 #include <QTest>
 
 using namespace tabel;
@@ -63,6 +64,55 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, literal);
         QCOMPARE(quoted(text), literal);
+    }
+
+    void numbersInStatements_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("two and a half") << 2.5 << QStringLiteral("2.5");
+        QTest::newRow("whole") << 3.0 << QStringLiteral("3");
+        QTest::newRow("zero") << 0.0 << QStringLiteral("0");
+        QTest::newRow("negative zero") << -0.0 << QStringLiteral("0");
+        QTest::newRow("small, no exponent") << 0.000001 << QStringLiteral("0.000001");
+        QTest::newRow("large, no exponent, no grouping") << 1e20 << QStringLiteral("100000000000000000000");
+        QTest::newRow("binary noise rounded away") << 0.1 + 0.2 << QStringLiteral("0.3");
+        QTest::newRow("15 significant digits") << 1234567.891234567 << QStringLiteral("1234567.89123457");
+        QTest::newRow("negative") << -12.75 << QStringLiteral("-12.75");
+    }
+
+    void numbersInStatements()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); // a comma locale changes nothing
+        QCOMPARE(sqlNumber(value), text);
+    }
+
+    void typedNumbers_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("isNumber");
+        QTest::addColumn<double>("value");
+        QTest::newRow("comma") << QStringLiteral("2,5") << true << 2.5;
+        QTest::newRow("point") << QStringLiteral("2.5") << true << 2.5;
+        QTest::newRow("whole, blanks around") << QStringLiteral(" 3 ") << true << 3.0;
+        QTest::newRow("two commas") << QStringLiteral("2,5,1") << false << 0.0;
+        QTest::newRow("letters") << QStringLiteral("abc") << false << 0.0;
+        QTest::newRow("empty") << QString() << false << 0.0;
+        QTest::newRow("comma alone") << QStringLiteral(",") << false << 0.0;
+        QTest::newRow("infinity") << QStringLiteral("inf") << false << 0.0;
+    }
+
+    void typedNumbers()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, isNumber);
+        QFETCH(double, value);
+        const std::optional<double> n = typedNumber(typed);
+        QCOMPARE(n.has_value(), isNumber);
+        if (n)
+            QCOMPARE(*n, value);
     }
 };
 

@@ -62,7 +62,9 @@ insert into accounts_dep.vid_oper (vid) values
   ('Рихтовка'), ('Профилирование'), ('Краска порошковая'), ('Покраска (КРАСКА эмаль)'),
   ('Грунт-краска'), ('Упаковка'), ('Маркировка'), ('Контроль ОТК');
 
--- 250 operations: product, kind and product kind, no two alike.
+-- 250 operations: product, kind and product kind, no two alike; their norms in the same
+-- transaction, so that the database adds a first norm only to those without.
+begin;
 insert into accounts_dep.oper (vid, naimen, i_id, cena_new, cena)
 select v, k, i, round((1 + random() * 20)::numeric, 2), 0
   from (select distinct on (i, v, k) i, v, k, n
@@ -73,7 +75,7 @@ select v, k, i, round((1 + random() * 20)::numeric, 2), 0
  order by n
  limit 250;
 
--- Norms: one to three per operation, the last ten operations none (they are not offered).
+-- Norms: one to three per operation; the last ten get only the first norm the database gives them.
 insert into accounts_dep.norm (o_id, norma, price, prize)
 select o.id, 100 * (1 + r) + (o.id * 37) % 400,
        round((0.5 + random() * 12 + r * 0.75)::numeric, 2)::double precision, (r * 5)
@@ -81,6 +83,7 @@ select o.id, 100 * (1 + r) + (o.id * 37) % 400,
   cross join generate_series(0, 2) r
  where o.id <= 240 and r <= o.id % 3
  order by o.id, r;
+commit;
 
 -- Painting kinds: their entries carry a colour.
 create temporary table paint_oper as

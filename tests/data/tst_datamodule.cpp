@@ -1,5 +1,6 @@
 #include "data/dataerror.h"
 #include "data/datamodule.h"
+#include "data/transaction.h"
 #include "testsupport/recordingmessages.h"
 #include "testsupport/testdatabase.h"
 #include "ui/duplicates.h"
@@ -35,10 +36,14 @@ class TestDataModule : public QObject
                                 "(10, 'ПН-27', 0.5, 'Профиль ПН 27'), (11, 'КР-40', 1, null)"));
         db->exec(QStringLiteral(
             "insert into accounts_dep.vid_oper (id, vid) values (1, 'Резка'), (2, 'Краска порошковая')"));
+        Transaction transaction(db->connection()); // operations with their norms
         db->exec(QStringLiteral(
             "insert into accounts_dep.oper (id, vid, naimen, i_id) values (100, 1, 0, 10), (101, 2, 1, 11), (102, 1, 1, 11)"));
         db->exec(QStringLiteral(
             "insert into accounts_dep.norm (o_id, norma, price, prize) values (100, 100, 2.5, 0), (100, 200, 1.75, 0), (101, 50, 4, 5)"));
+        transaction.commit();
+        // Operation 102 as legacy data may have it: no norm row at all (the database gives new ones their first).
+        db->exec(QStringLiteral("delete from accounts_dep.norm where o_id = 102"));
     }
 
     void entry(int worker, int shift, const QString &ok, const QString &date = QStringLiteral("15.03.2023"))

@@ -1,3 +1,4 @@
+#include "data/transaction.h"
 #include "testsupport/testdatabase.h"
 
 #include <QTest>
@@ -73,6 +74,27 @@ private Q_SLOTS:
         db->exec(QStringLiteral("update cmn_contractor.person set s_caption = 'Новиков Н. (кадры)'"));
         db->exec(QStringLiteral("update accounts_dep.person set s_staffpos_hl = 'Маляр'"));
         QCOMPARE(persons(), QStringLiteral("1:1:Новиков Н. (кадры)"));
+    }
+
+    // A new operation is listed at once: it gets a first norm row when its transaction leaves it
+    // without any; one that brings its own norms keeps just those.
+    void newOperationGetsAFirstNorm()
+    {
+        db->exec(QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (1, 0, 1, 2.5)"));
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(norma || '/' || price || '/' || prize, ',') "
+                                           "from accounts_dep.norm"))
+                     .toString(),
+                 QStringLiteral("0/2.5/0"));
+        {
+            Transaction transaction(db->connection());
+            db->exec(QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (50, 2, 0, 1)"));
+            db->exec(QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (50, 120, 3, 5)"));
+            transaction.commit();
+        }
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(norma || '/' || price, ',') from accounts_dep.norm "
+                                           "where o_id = 50"))
+                     .toString(),
+                 QStringLiteral("120/3"));
     }
 
     // Ordinary inserts take their keys from the sequences only; a row written with its own key moves

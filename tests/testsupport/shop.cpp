@@ -1,6 +1,7 @@
 #include "testsupport/shop.h"
 
 #include "data/sqlexec.h"
+#include "data/transaction.h"
 #include "testsupport/testdatabase.h"
 
 #include <QSqlQuery>
@@ -40,6 +41,8 @@ int Shop::kind(const QString &name)
 
 int Shop::operation(int product, int kind, int naimen, const QList<double> &prices)
 {
+    // With its norms in one transaction, as an editor saves it: the database adds no first norm then.
+    Transaction transaction(m_db.connection());
     const int id = insertReturningId(
         m_db, QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (?, ?, ?, 0) returning id"),
         {kind, naimen, product});
@@ -47,6 +50,7 @@ int Shop::operation(int product, int kind, int naimen, const QList<double> &pric
         execBound(&m_db.connection(),
                   QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (?, 100, ?, 0)"),
                   {id, price});
+    transaction.commit();
     return id;
 }
 

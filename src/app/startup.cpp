@@ -6,7 +6,10 @@
 #include "data/connectionstring.h"
 #include "data/datamodule.h"
 #include "data/session.h"
+#include "refbooks/normswindow.h"
+#include "refbooks/operationeditor.h"
 #include "refbooks/operationkindeditor.h"
+#include "refbooks/operationlistwindow.h"
 #include "refbooks/producteditor.h"
 #include "refbooks/productlistwindow.h"
 #include "refbooks/operationkindlistwindow.h"
@@ -84,10 +87,13 @@ void Startup::createWindows()
     // The other windows, once each, hidden.
     m_windows.add(std::make_unique<WorkerEditor>(m_context));
     m_windows.add(std::make_unique<ProductListWindow>(m_context));
+    m_windows.add(std::make_unique<OperationListWindow>(m_context));
     m_windows.add(std::make_unique<WorkerListWindow>(m_context));
     m_windows.add(std::make_unique<ProductEditor>(m_context));
     m_windows.add(std::make_unique<OperationKindListWindow>(m_context));
     m_windows.add(std::make_unique<OperationKindEditor>(m_context));
+    m_windows.add(std::make_unique<OperationEditor>(m_context));
+    m_windows.add(std::make_unique<NormsWindow>(m_context));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
     setMainWindow(login);
 }

@@ -5,6 +5,7 @@
 #include "register/acceptancedelegate.h"
 #include "data/session.h"
 #include "refbooks/operationkindlistwindow.h"
+#include "refbooks/operationlistwindow.h"
 #include "refbooks/productlistwindow.h"
 #include "refbooks/workerlistwindow.h"
 #include "register/reportperiod.h"
@@ -87,6 +88,10 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     });
     connectGuarded(ui->productsAction, &QAction::triggered, this, messages, [this] {
         m_context.windows->get<ProductListWindow>()->openForMaintenance();
+        activateAfterReturn();
+    });
+    connectGuarded(ui->pricesAction, &QAction::triggered, this, messages, [this] {
+        m_context.windows->get<OperationListWindow>()->openForMaintenance();
         activateAfterReturn();
     });
     connectGuarded(ui->operationsAction, &QAction::triggered, this, messages, [this] {

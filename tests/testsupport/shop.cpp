@@ -46,10 +46,10 @@ int Shop::operation(int product, int kind, int naimen, const QList<double> &pric
     const int id = insertReturningId(
         m_db, QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (?, ?, ?, 0) returning id"),
         {kind, naimen, product});
-    for (double price : prices)
+    for (int i = 0; i < prices.size(); ++i)
         execBound(&m_db.connection(),
-                  QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (?, 100, ?, 0)"),
-                  {id, price});
+                  QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (?, ?, ?, 0)"),
+                  {id, 100 * (i + 1), prices.at(i)});
     transaction.commit();
     return id;
 }

@@ -20,7 +20,7 @@ public:
     int product(const QString &mark, double massa = 0, const QString &name = QString());
     int kind(const QString &name);
     // An operation of a kind on a product (naimen 0 finished products, 1 blanks) with one norm per
-    // price (none given: the first norm the database adds, norm 0 at price 0).
+    // price, norm figures 100, 200, ... (none given: the first norm the database adds, norm 0 at price 0).
     int operation(int product, int kind, int naimen, const QList<double> &prices);
 
     struct Entry

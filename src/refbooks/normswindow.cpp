@@ -1,0 +1,271 @@
+#include "refbooks/normswindow.h"
+
+#include "ui_normswindow.h"
+
+#include "data/dataerror.h"
+#include "data/datamodule.h"
+#include "data/locks.h"
+#include "data/sqlexec.h"
+#include "data/transaction.h"
+#include "ui/guard.h"
+#include "ui/messageservice.h"
+#include "ui/windowsetup.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QSqlQuery>
+
+#include <cmath>
+#include <limits>
+
+namespace tabel {
+
+namespace {
+const char *const kColumns[] = {"norma", "price", "prize"};
+const QString kTitles[] = {QStringLiteral("Норматив"), QStringLiteral("Цена"), QStringLiteral("Премия, %")};
+
+// A typed cell as the column's type: whole numbers for the norm and the bonus (they are integers in
+// the database), a number for the price.
+std::optional<QVariant> cellValue(int column, const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return QVariant();
+    QString t = text;
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    if (column == 1) {
+        const double v = QLocale::c().toDouble(t, &ok);
+        return ok && std::isfinite(v) ? std::optional<QVariant>(v) : std::nullopt;
+    }
+    const qlonglong v = QLocale::c().toLongLong(t, &ok);
+    if (!ok || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return QVariant(int(v));
+}
+} // namespace
+
+QString normPriceText(double price)
+{
+    QString text = QLocale().toString(price, 'f', 3);
+    if (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    return text;
+}
+
+NormsModel::NormsModel(Connection *connection, MessageService *messages, QObject *parent)
+    : QAbstractTableModel(parent), m_connection(connection), m_messages(messages)
+{
+}
+
+void NormsModel::load(int operation)
+{
+    beginResetModel();
+    m_operation = operation;
+    m_rows.clear();
+    QSqlQuery q = execBound(m_connection,
+                            QStringLiteral("select id, norma, price, prize from accounts_dep.norm where o_id = ? "
+                                           "order by norma, id"),
+                            {operation});
+    while (q.next())
+        m_rows.push_back({q.value(0).toInt(), q.value(1), q.value(2), q.value(3)});
+    endResetModel();
+}
+
+int NormsModel::rowOf(int normId) const
+{
+    for (int i = 0; i < int(m_rows.size()); ++i)
+        if (m_rows[i].id == normId)
+            return i;
+    return -1;
+}
+
+int NormsModel::idAt(int row) const
+{
+    return row >= 0 && row < int(m_rows.size()) ? m_rows[row].id : 0;
+}
+
+int NormsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size()) + 1; // the last row is for a new norm
+}
+
+int NormsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant NormsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_rows.size()))
+        return QVariant();
+    const Row &r = m_rows[index.row()];
+    const QVariant &v = index.column() == 0 ? r.norma : index.column() == 1 ? r.price : r.prize;
+    if (role == Qt::DisplayRole) {
+        if (v.isNull())
+            return QString();
+        return index.column() == 1 ? normPriceText(v.toDouble()) : v.toString();
+    }
+    if (role == Qt::EditRole)
+        return v.isNull() ? QString() : index.column() == 1 ? QLocale().toString(v.toDouble(), 'g', 15) : v.toString();
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    return QVariant();
+}
+
+QVariant NormsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 3)
+        return kTitles[section];
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignCenter);
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return section < int(m_rows.size()) ? QString() : QStringLiteral("*"); // the row indicator
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags NormsModel::flags(const QModelIndex &index) const
+{
+    return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
+}
+
+bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    const int column = index.column();
+    const bool isNew = index.row() >= int(m_rows.size());
+    const QVariant old = isNew ? QVariant() : data(index, Qt::EditRole);
+    if (value.toString() == old.toString())
+        return false; // unchanged: nothing is written
+    const std::optional<QVariant> v = cellValue(column, value.toString());
+    if (!v) {
+        m_messages->error(QStringLiteral("Ошибка"),
+                          QStringLiteral("«%1» не подходит для столбца «%2»: нужно %3.")
+                              .arg(value.toString(), kTitles[column],
+                                   column == 1 ? QStringLiteral("число") : QStringLiteral("целое число")));
+        return false;
+    }
+    int id = isNew ? 0 : m_rows[index.row()].id;
+    bool done = guarded(m_messages, [&] {
+        if (isNew) {
+            // A new row takes its operation's key, however the grid started it.
+            QSqlQuery q = execBound(m_connection,
+                                    QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
+                                                   "values (?, ?, ?, ?) returning id"),
+                                    {m_operation, column == 0 ? *v : QVariant(0), column == 1 ? *v : QVariant(0.0),
+                                     column == 2 ? *v : QVariant(0)});
+            q.next();
+            id = q.value(0).toInt();
+        } else {
+            const int changed = int(execBound(m_connection,
+                                              QStringLiteral("update accounts_dep.norm set %1 = ? where id = ?")
+                                                  .arg(QLatin1String(kColumns[column])),
+                                              {*v, id})
+                                        .numRowsAffected());
+            if (changed == 0)
+                throw DataError(QStringLiteral("Норматив не найден: его удалил другой пользователь"));
+        }
+    });
+    load(m_operation); // read again, sorted by the norm figure
+    if (done)
+        Q_EMIT saved(id);
+    return done;
+}
+
+bool NormsModel::removeRow(int row)
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return false;
+    const int id = m_rows[row].id;
+    bool deleted = false;
+    {
+        // The last saved norm of an operation stays, also when two clients delete at once.
+        Transaction transaction(*m_connection);
+        transaction.lock({locks::Book, locks::Norms, m_operation});
+        QSqlQuery q = execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.norm where o_id = ?"),
+                                {m_operation});
+        q.next();
+        if (q.value(0).toLongLong() > 1) {
+            execBound(m_connection, QStringLiteral("delete from accounts_dep.norm where id = ?"), {id});
+            deleted = true;
+        }
+        transaction.commit();
+    }
+    load(m_operation);
+    return deleted;
+}
+
+NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::NormsWindow>()), m_context(context)
+{
+    ui->setupUi(this);
+    setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
+    m_model = new NormsModel(&m_context.data->connection(), m_context.services.messages, this);
+    ui->grid->setModel(m_model);
+    ui->grid->verticalHeader()->setDefaultSectionSize(ui->grid->fontMetrics().height() + 6);
+    ui->grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    connect(m_model, &NormsModel::saved, this, [this](int id) {
+        const int row = m_model->rowOf(id);
+        if (row >= 0) // the saved row stays current
+            ui->grid->setCurrentIndex(m_model->index(row, ui->grid->currentIndex().column() < 0
+                                                              ? 0
+                                                              : ui->grid->currentIndex().column()));
+    });
+    MessageService *messages = m_context.services.messages;
+    connectGuarded(ui->deleteButton, &QPushButton::clicked, this, messages, [this] { deleteNorm(); });
+    connectGuarded(ui->saveButton, &QPushButton::clicked, this, messages, [this] { saveAndClose(); });
+}
+
+NormsWindow::~NormsWindow() = default;
+
+void NormsWindow::openForOperation(int operation)
+{
+    m_model->load(operation);
+    ui->grid->setCurrentIndex(m_model->index(0, 0));
+    m_context.services.exec(this);
+}
+
+void NormsWindow::commitEditor()
+{
+    // A cell still being typed in is written as if it had been left.
+    const QModelIndex current = ui->grid->currentIndex();
+    ui->grid->setCurrentIndex(QModelIndex());
+    if (current.isValid())
+        ui->grid->setCurrentIndex(m_model->index(std::min(current.row(), m_model->rowCount() - 1), current.column()));
+}
+
+void NormsWindow::deleteNorm()
+{
+    commitEditor();
+    m_model->removeRow(ui->grid->currentIndex().row());
+    ui->grid->setCurrentIndex(m_model->index(0, 0));
+}
+
+void NormsWindow::saveAndClose()
+{
+    commitEditor();
+    // The list's count and lowest price are read anew, on the same row.
+    Dataset *operations = m_context.data->oper();
+    if (operations->isOpen()) {
+        const int recNo = operations->recNo();
+        operations->close();
+        operations->open();
+        if (!operations->isEmpty() && recNo > 0)
+            operations->setRecNo(std::min(recNo, operations->recordCount()));
+    }
+    accept();
+}
+
+void NormsWindow::keyPressEvent(QKeyEvent *event)
+{
+    // "Сохранить" is both the default and the cancel button.
+    if (event->key() == Qt::Key_Escape) {
+        guarded(m_context.services.messages, [this] { saveAndClose(); });
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace tabel

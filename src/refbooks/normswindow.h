@@ -1,0 +1,87 @@
+#pragma once
+
+#include "ui/appcontext.h"
+
+#include <QAbstractTableModel>
+#include <QDialog>
+
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class NormsWindow;
+}
+
+namespace tabel {
+
+class Connection;
+class MessageService;
+
+// Price text of the norms grid, "#0.00#": at least two decimals, at most three (12,50; 12,345).
+QString normPriceText(double price);
+
+// The norm rows of one operation, sorted by norm figure, each cell written to the database as soon
+// as it is left. A row that is not yet in the database (the last row of the grid) becomes one when a
+// cell of it is written, with the operation's o_id.
+class NormsModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    NormsModel(Connection *connection, MessageService *messages, QObject *parent = nullptr);
+
+    void load(int operation);
+    int operation() const { return m_operation; }
+    int savedRows() const { return int(m_rows.size()); }
+    int rowOf(int normId) const; // -1 when absent
+    int idAt(int row) const;     // 0 for the new row
+    // Deletes a saved row unless it is the operation's last one. Answers whether it deleted.
+    bool removeRow(int row);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+
+Q_SIGNALS:
+    void saved(int normId);
+
+private:
+    struct Row
+    {
+        int id = 0;
+        QVariant norma, price, prize;
+    };
+    Connection *m_connection;
+    MessageService *m_messages;
+    int m_operation = 0;
+    std::vector<Row> m_rows;
+};
+
+// The norms of one operation (opened from the operation list with "Цены" ticked).
+class NormsWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit NormsWindow(const AppContext &context, QWidget *parent = nullptr);
+    ~NormsWindow() override;
+
+    void openForOperation(int operation);
+    NormsModel *model() const { return m_model; }
+    // "Удалить" and "Сохранить".
+    void deleteNorm();
+    void saveAndClose();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void commitEditor();
+
+    std::unique_ptr<Ui::NormsWindow> ui;
+    AppContext m_context;
+    NormsModel *m_model;
+};
+
+} // namespace tabel

@@ -1,0 +1,404 @@
+#include "data/datamodule.h"
+#include "data/sqlparams.h"
+#include "refbooks/normswindow.h"
+#include "refbooks/operationeditor.h"
+#include "refbooks/operationkindlistwindow.h"
+#include "refbooks/operationlistwindow.h"
+#include "refbooks/productlistwindow.h"
+#include "reports/spreadsheet.h"
+#include "testsupport/shop.h"
+#include "testsupport/windowfixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using namespace tabel;
+
+// Operations with their prices and norms: the list in both modes, the editor with its pickers, the
+// norms window and the export, on the real database.
+class TestOperations : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::TestDatabase> db;
+    std::unique_ptr<test::WindowFixture> fx;
+    OperationListWindow *list = nullptr;
+    OperationEditor *editor = nullptr;
+    ProductListWindow *products = nullptr;
+    OperationKindListWindow *kinds = nullptr;
+    NormsWindow *norms = nullptr;
+    QHash<QDialog *, std::function<void()>> whileOpen;
+    int profile = 0, bracket = 0, cutting = 0, painting = 0, cutProfile = 0, paintBracket = 0;
+
+    template <typename T> T *child(QDialog *w, const char *name) { return w->findChild<T *>(QLatin1String(name)); }
+    QString operations()
+    {
+        return db
+            ->scalar(QStringLiteral("select string_agg(i.marka || '/' || v.vid || '/' || o.naimen, '|' order by o.id) "
+                                    "from accounts_dep.oper o join accounts_dep.izdel i on i.id = o.i_id "
+                                    "join accounts_dep.vid_oper v on v.id = o.vid"))
+            .toString();
+    }
+    void selectOperation(int id) { QVERIFY(fx->data.oper()->locate(QStringLiteral("id"), id)); }
+    void doubleClickCurrent(QDialog *w, QTableView *grid, int row)
+    {
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QRect cell = grid->visualRect(grid->model()->index(row, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+private Q_SLOTS:
+    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
+    void cleanupTestCase() { db.reset(); }
+
+    void init()
+    {
+        db->clear();
+        test::Shop shop(*db);
+        profile = shop.product(QStringLiteral("ПН-27"));
+        bracket = shop.product(QStringLiteral("КР-40"));
+        cutting = shop.kind(QStringLiteral("Резка"));
+        painting = shop.kind(QStringLiteral("Краска"));
+        cutProfile = shop.operation(profile, cutting, 0, {2.5, 1.75});
+        paintBracket = shop.operation(bracket, painting, 1, {4});
+        db->exec(QStringLiteral("update accounts_dep.oper set cena_new = 3.25 where id = %1").arg(cutProfile));
+        fx = std::make_unique<test::WindowFixture>(*db);
+        list = fx->windows.add(std::make_unique<OperationListWindow>(fx->context));
+        editor = fx->windows.add(std::make_unique<OperationEditor>(fx->context));
+        products = fx->windows.add(std::make_unique<ProductListWindow>(fx->context));
+        kinds = fx->windows.add(std::make_unique<OperationKindListWindow>(fx->context));
+        norms = fx->windows.add(std::make_unique<NormsWindow>(fx->context));
+        whileOpen.clear();
+        fx->onModal = [this](QDialog *d) {
+            if (whileOpen.contains(d))
+                whileOpen.value(d)();
+            return d->result();
+        };
+    }
+    void cleanup() { fx.reset(); }
+
+    void maintenanceOpening()
+    {
+        whileOpen[list] = [this] {
+            QCOMPARE(list->windowTitle(), QStringLiteral("Операции"));
+            auto *grid = child<QTableView>(list, "grid");
+            const QStringList titles{QStringLiteral("Марка"), QStringLiteral("Опреция"), QStringLiteral("Цена (min)"),
+                                     QStringLiteral("Вид"), QStringLiteral("Нормы (шт.)")};
+            for (int c = 0; c < titles.size(); ++c)
+                QCOMPARE(grid->model()->headerData(c, Qt::Horizontal).toString(), titles.at(c));
+            for (int c = 5; c < 8; ++c)
+                QVERIFY(grid->isColumnHidden(c));
+            // КР-40 sorts before ПН-27; the lowest of the norm prices, the number of norms.
+            QCOMPARE(grid->model()->index(1, 0).data().toString(), QStringLiteral("ПН-27"));
+            QCOMPARE(grid->model()->index(1, 2).data().toString(), QStringLiteral("1,75"));
+            QCOMPARE(grid->model()->index(1, 3).data().toString(), QStringLiteral("Готовая продукция"));
+            QCOMPARE(grid->model()->index(1, 4).data().toString(), QStringLiteral("2"));
+            QVERIFY(child<QPushButton>(list, "addButton")->isDefault());
+            QVERIFY(child<QLineEdit>(list, "searchEdit")->isVisible()); // until a pick has used it
+            list->reject();
+        };
+        list->openForMaintenance();
+        QVERIFY(!fx->data.oper()->isOpen());
+    }
+
+    // A new operation through the editor and its two pickers; it is listed at once, with its first norm.
+    void addThroughThePickers()
+    {
+        whileOpen[products] = [this] {
+            test::type(child<QLineEdit>(products, "searchEdit"), QStringLiteral("КР"));
+            doubleClickCurrent(products, child<QTableView>(products, "grid"), 0);
+        };
+        whileOpen[kinds] = [this] {
+            test::type(child<QLineEdit>(kinds, "searchEdit"), QStringLiteral("Ре"));
+            QTest::keyClick(child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
+        };
+        whileOpen[editor] = [this] {
+            QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение новой цены за операцию"));
+            QCOMPARE(editor->focusWidget(), child<QPushButton>(editor, "productButton"));
+            QCOMPARE(child<QComboBox>(editor, "productKindCombo")->currentText(), QStringLiteral("Готовая продукция"));
+            QVERIFY(child<QLineEdit>(editor, "productEdit")->isReadOnly());
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton); // boxes empty: refused
+            QTest::mouseClick(child<QPushButton>(editor, "productButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "kindButton"), Qt::LeftButton);
+            QCOMPARE(child<QLineEdit>(editor, "productEdit")->text(), QStringLiteral("КР-40"));
+            QCOMPARE(child<QLineEdit>(editor, "kindEdit")->text(), QStringLiteral("Резка"));
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+        };
+        whileOpen[list] = [this] {
+            QTest::mouseClick(child<QPushButton>(list, "addButton"), Qt::LeftButton);
+            QCOMPARE(fx->data.oper()->recordCount(), 3); // listed at once
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(fx->messages.boxes.size(), 1);
+        QCOMPARE(fx->messages.last(), QStringLiteral("Все поля должны быть заполнены!"));
+        QVERIFY(operations().endsWith(QStringLiteral("|КР-40/Резка/0")));
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(n.norma || '/' || n.price, ',') from accounts_dep.norm n "
+                                           "join accounts_dep.oper o on o.id = n.o_id where o.i_id = %1 and o.vid = %2")
+                                .arg(bracket)
+                                .arg(cutting))
+                     .toString(),
+                 QStringLiteral("0/0"));
+    }
+
+    void changeAndDuplicates_data()
+    {
+        QTest::addColumn<int>("naimen");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unchanged passes its own row") << 1 << QString();
+        QTest::newRow("another product kind") << 0 << QString();
+    }
+
+    void changeAndDuplicates()
+    {
+        QFETCH(int, naimen);
+        QFETCH(QString, message);
+        whileOpen[editor] = [&] {
+            QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
+            QCOMPARE(child<QLineEdit>(editor, "productEdit")->text(), QStringLiteral("КР-40"));
+            QCOMPARE(child<QComboBox>(editor, "productKindCombo")->currentIndex(), 1);
+            child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(naimen);
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+        };
+        whileOpen[list] = [&] {
+            selectOperation(paintBracket);
+            QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(fx->messages.last(), message);
+        QCOMPARE(db->scalar(QStringLiteral("select naimen from accounts_dep.oper where id = %1").arg(paintBracket)).toInt(),
+                 naimen);
+    }
+
+    void duplicateRefused()
+    {
+        // Give the bracket's painting the profile's cutting parameters.
+        whileOpen[kinds] = [this] {
+            QVERIFY(fx->data.vidOper()->locate(QStringLiteral("vid"), QStringLiteral("Резка")));
+            QTest::keyClick(child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
+        };
+        whileOpen[products] = [this] {
+            test::type(child<QLineEdit>(products, "searchEdit"), QStringLiteral("ПН"));
+            doubleClickCurrent(products, child<QTableView>(products, "grid"), 0);
+        };
+        whileOpen[editor] = [&] {
+            QTest::mouseClick(child<QPushButton>(editor, "productButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "kindButton"), Qt::LeftButton);
+            child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(0);
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QVERIFY(editor->isVisible()); // stays open
+            editor->reject();
+        };
+        whileOpen[list] = [&] {
+            selectOperation(paintBracket);
+            QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            list->reject();
+        };
+        const QString before = operations();
+        list->openForMaintenance();
+        QCOMPARE(fx->messages.boxes.size(), 1);
+        QCOMPARE(fx->messages.last(), QStringLiteral("Операция с такими параметрами уже заведена!"));
+        QCOMPARE(operations(), before);
+    }
+
+    void deleteOperation_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("usedByEntries");
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("No") << false << false << false;
+        QTest::newRow("Yes") << true << false << true;
+        QTest::newRow("Yes, entries use it") << true << true << false;
+    }
+
+    void deleteOperation()
+    {
+        QFETCH(bool, yes);
+        QFETCH(bool, usedByEntries);
+        QFETCH(bool, deleted);
+        if (usedByEntries)
+            test::Shop(*db).entry({QDate(2024, 3, 1), 1, test::Shop(*db).worker(QStringLiteral("Антонов А.А.")), paintBracket});
+        fx->messages.answers = {yes};
+        whileOpen[list] = [&] {
+            selectOperation(paintBracket);
+            QTest::mouseClick(child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(fx->messages.boxes.first().text, QStringLiteral("Удалить операцию?"));
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.oper where id = %1").arg(paintBracket)).toInt(),
+                 deleted ? 0 : 1);
+        if (usedByEntries)
+            QVERIFY(fx->messages.last().contains(QStringLiteral("используется в записях (1)")));
+    }
+
+    void pickOperation_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("startOn"); // 0: the first row
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("first row") << QString() << 0 << QStringLiteral("КР-40");
+        QTest::newRow("the entry's own operation") << QString() << 2 << QStringLiteral("ПН-27");
+        QTest::newRow("search") << QStringLiteral("пн") << 0 << QStringLiteral("ПН-27");
+        QTest::newRow("blanks show everything") << QStringLiteral("   ") << 0 << QStringLiteral("КР-40");
+        QTest::newRow("nothing found: nothing handed back") << QStringLiteral("Я") << 0 << QString();
+    }
+
+    void pickOperation()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, startOn);
+        QFETCH(QString, chosen);
+        whileOpen[list] = [&] {
+            QCOMPARE(child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Выбрать"));
+            QVERIFY(child<QPushButton>(list, "changeButton")->isDefault());
+            test::type(child<QLineEdit>(list, "searchEdit"), typed);
+            QTest::keyClick(child<QLineEdit>(list, "searchEdit"), Qt::Key_Return);
+        };
+        const auto row = list->pickOperation(startOn == 2 ? std::optional<int>(cutProfile) : std::nullopt);
+        QCOMPARE(row.has_value(), !chosen.isEmpty());
+        if (row) {
+            QCOMPARE(row->mark, chosen);
+            const bool isProfile = chosen == QStringLiteral("ПН-27");
+            QCOMPARE(row->id, isProfile ? cutProfile : paintBracket);
+            QCOMPARE(row->productId, qint64(isProfile ? profile : bracket));
+            QCOMPARE(row->kindId, isProfile ? cutting : painting);
+            QCOMPARE(row->naimen, isProfile ? 0 : 1);
+            QCOMPARE(row->price, isProfile ? 1.75 : 4.0);
+            QCOMPARE(row->norms, qint64(isProfile ? 2 : 1));
+        }
+        // Maintenance shows no search box after a pick, and every operation.
+        whileOpen[list] = [&] {
+            QVERIFY(!child<QLineEdit>(list, "searchEdit")->isVisible());
+            QCOMPARE(fx->data.oper()->recordCount(), 2);
+            list->reject();
+        };
+        list->openForMaintenance();
+    }
+
+    void exportWritesEveryOperation()
+    {
+        QTemporaryDir dir;
+        QStringList opened;
+        list->spreadsheet().setFolder(dir.path());
+        list->spreadsheet().setOpener([&](const QString &path) {
+            opened << path;
+            return true;
+        });
+        db->exec(QStringLiteral("delete from accounts_dep.norm where o_id = %1").arg(paintBracket)); // not in Oper
+        whileOpen[list] = [&] {
+            test::type(child<QLineEdit>(list, "searchEdit"), QStringLiteral("ПН")); // a search is ignored
+            QTest::mouseClick(child<QPushButton>(list, "excelButton"), Qt::LeftButton);
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(opened.size(), 1);
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TESTS "/reports/readxlsx.py"), opened.first()});
+        p.waitForFinished(60000);
+        const QJsonObject cells = QJsonDocument::fromJson(p.readAllStandardOutput()).object().value(QStringLiteral("cells")).toObject();
+        auto cell = [&](const char *at) { return cells.value(QLatin1String(at)).toObject().value(QStringLiteral("value")).toVariant(); };
+        QCOMPARE(cell("A1").toString(), QStringLiteral("Марка"));
+        QCOMPARE(cell("B1").toString(), QStringLiteral("Операция"));
+        QCOMPARE(cell("C1").toString(), QStringLiteral("Цена"));
+        QCOMPARE(cell("D1").toString(), QStringLiteral("Вид"));
+        QCOMPARE(cell("A2").toString(), QStringLiteral("КР-40"));
+        QCOMPARE(cell("D2").toString(), QStringLiteral("Заготовки"));
+        QCOMPARE(cell("A3").toString(), QStringLiteral("ПН-27"));
+        QCOMPARE(cell("C3").toDouble(), 3.25); // the operation's own price, as a number
+        QCOMPARE(cells.value(QStringLiteral("C3")).toObject().value(QStringLiteral("type")).toString(), QStringLiteral("n"));
+        QCOMPARE(cell("D3").toString(), QStringLiteral("Готовая продукция"));
+        QVERIFY(!cells.contains(QStringLiteral("A4")));
+    }
+
+    void pricesOpensTheNorms()
+    {
+        whileOpen[norms] = [this] {
+            QCOMPARE(norms->windowTitle(), QStringLiteral("Норматив"));
+            QCOMPARE(norms->model()->operation(), cutProfile);
+            QCOMPARE(norms->model()->savedRows(), 2);
+            norms->reject();
+        };
+        whileOpen[list] = [&] {
+            child<QCheckBox>(list, "pricesCheck")->setChecked(true);
+            selectOperation(cutProfile);
+            doubleClickCurrent(list, child<QTableView>(list, "grid"), fx->data.oper()->recNo() - 1);
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(fx->shown, (QList<QDialog *>{list, norms}));
+        QVERIFY(child<QCheckBox>(list, "pricesCheck")->isChecked()); // kept between openings
+    }
+
+    void normsAreWrittenCellByCell()
+    {
+        NormsModel *model = norms->model();
+        whileOpen[norms] = [&] {
+            QCOMPARE(model->rowCount(), 3); // two norms and the row for a new one
+            QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("2,50"));
+            QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("1,75"));
+            // A price changed: written at once, rows sorted by norm again.
+            QVERIFY(model->setData(model->index(0, 1), QStringLiteral("12,5"), Qt::EditRole));
+            QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("12,50"));
+            // A new row: its operation's key.
+            QVERIFY(model->setData(model->index(2, 0), QStringLiteral("50"), Qt::EditRole));
+            QCOMPARE(model->savedRows(), 3);
+            QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("50")); // sorted by norm
+            QVERIFY(model->setData(model->index(0, 1), QStringLiteral("0,125"), Qt::EditRole));
+            QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("0,125"));
+            // A value that does not fit the column: a message, nothing written.
+            QVERIFY(!model->setData(model->index(0, 0), QStringLiteral("1,5"), Qt::EditRole));
+            QVERIFY(!model->setData(model->index(0, 2), QStringLiteral("99999999999"), Qt::EditRole));
+            QCOMPARE(fx->messages.boxes.size(), 2);
+            QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
+            QTest::mouseClick(child<QPushButton>(norms, "saveButton"), Qt::LeftButton);
+        };
+        whileOpen[list] = [&] {
+            child<QCheckBox>(list, "pricesCheck")->setChecked(true);
+            selectOperation(cutProfile);
+            const int recNo = fx->data.oper()->recNo();
+            doubleClickCurrent(list, child<QTableView>(list, "grid"), recNo - 1);
+            // After "Сохранить" the list shows the new count and lowest price on the same row.
+            QCOMPARE(fx->data.oper()->recNo(), recNo);
+            QCOMPARE(fx->data.oper()->asInt(QStringLiteral("norma")), 3);
+            QCOMPARE(fx->data.oper()->asDouble(QStringLiteral("cena")), 0.125);
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(norma || '=' || price, ',' order by norma) from "
+                                           "accounts_dep.norm where o_id = %1").arg(cutProfile))
+                     .toString(),
+                 QStringLiteral("50=0.125,100=12.5,200=1.75"));
+    }
+
+    void lastNormStays()
+    {
+        NormsModel *model = norms->model();
+        whileOpen[norms] = [&] {
+            QVERIFY(model->removeRow(0));
+            QCOMPARE(model->savedRows(), 1);
+            QVERIFY(!model->removeRow(0)); // the last one stays
+            QVERIFY(!model->removeRow(1)); // the new row is nothing to delete
+            QCOMPARE(model->savedRows(), 1);
+            norms->reject();
+        };
+        norms->openForOperation(cutProfile);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(cutProfile)).toInt(), 1);
+    }
+};
+
+QTEST_MAIN(TestOperations)
+#include "tst_operations.moc"

@@ -11,7 +11,9 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cmath>
+#include <charconv>
 
 namespace tabel {
 
@@ -68,6 +70,7 @@ int Spreadsheet::openWorkbook(const QString &what)
         return -1;
     }
     m_path = path;
+    m_locale = QLocale();
     m_text = workbook_add_format(m_workbook);
     format_set_num_format(m_text, "@");
     m_bold = workbook_add_format(m_workbook);
@@ -77,6 +80,34 @@ int Spreadsheet::openWorkbook(const QString &what)
     format_set_bold(m_boldText);
     m_fitWidths.clear();
     return 1;
+}
+
+double Spreadsheet::readNumber(const QString &text, bool *ok) const
+{
+    // The common case, plain digits with a sign and the locale's separator, read without the
+    // locale's general parser; anything else (grouping, exponents) goes to it.
+    const QChar point = m_locale.decimalPoint().at(0);
+    char buffer[64];
+    qsizetype n = 0;
+    bool seenPoint = false, plain = text.size() < qsizetype(sizeof buffer);
+    for (qsizetype i = 0; plain && i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            buffer[n++] = char(c.unicode());
+        else if (c == point && !seenPoint)
+            buffer[n++] = '.', seenPoint = true;
+        else if (i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+')))
+            buffer[n++] = char(c.unicode());
+        else
+            plain = false;
+    }
+    if (!plain)
+        return m_locale.toDouble(text, ok);
+    const char *begin = buffer + (n > 0 && buffer[0] == '+' ? 1 : 0); // from_chars takes no plus
+    double v = 0;
+    const auto [end, error] = std::from_chars(begin, buffer + n, v); // the same in every C locale
+    *ok = error == std::errc() && end == buffer + n && std::isfinite(v);
+    return *ok ? v : 0;
 }
 
 int Spreadsheet::writeCell(int sheet, int column, int row, const QString &text)
@@ -89,14 +120,21 @@ int Spreadsheet::writeCell(int sheet, int column, int row, const QString &text, 
 {
     if (text.isEmpty())
         return 1;
-    const QString error = QStringLiteral("Ошибка при записи: лист %1, столбец %2, строка %3").arg(sheet).arg(column).arg(row);
+    auto error = [&] {
+        return QStringLiteral("Ошибка при записи: лист %1, столбец %2, строка %3").arg(sheet).arg(column).arg(row);
+    };
     if (!m_sheet || sheet != 1) {
-        m_messages->error(QStringLiteral("Ошибочный номер листа Microsoft Excel"), error);
+        m_messages->error(QStringLiteral("Ошибочный номер листа Microsoft Excel"), error());
         return -1;
     }
     lxw_format *format = textFormat ? (bold ? m_boldText : m_text) : (bold ? m_bold : nullptr);
+    // Only what can start a number is read as one (a mark or a name is not parsed at all).
     bool isNumber = false;
-    const double number = textFormat ? 0 : QLocale().toDouble(text, &isNumber);
+    double number = 0;
+    const QChar first = text.at(0);
+    if (!textFormat && (first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
+                        first == m_locale.decimalPoint().at(0)))
+        number = readNumber(text, &isNumber);
     lxw_error result;
     if (row < 1 || column < 1 || row > LXW_ROW_MAX || column > LXW_COL_MAX)
         result = LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
@@ -106,7 +144,7 @@ int Spreadsheet::writeCell(int sheet, int column, int row, const QString &text, 
         result = worksheet_write_string(m_sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), text.toUtf8().constData(),
                                         format);
     if (result != LXW_NO_ERROR) {
-        m_messages->error(QStringLiteral("Ошибка Microsoft Excel"), error);
+        m_messages->error(QStringLiteral("Ошибка Microsoft Excel"), error());
         return -1;
     }
     if (fitColumn) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QMap>
 #include <QString>
 
@@ -45,6 +46,7 @@ public:
 
 private:
     bool finish(); // false when the file could not be written
+    double readNumber(const QString &text, bool *ok) const;
 
     MessageService *m_messages;
     QString m_folder;
@@ -55,6 +57,7 @@ private:
     lxw_format *m_text = nullptr;
     lxw_format *m_bold = nullptr;
     lxw_format *m_boldText = nullptr;
+    QLocale m_locale; // the numbers' form, as the export began
     QMap<int, int> m_fitWidths; // column (from 0) -> widest text written with "fit column", in characters
 };
 

@@ -7,6 +7,7 @@
 #include "data/datamodule.h"
 #include "data/shiftviews.h"
 #include "data/sqlparams.h"
+#include "psqltime.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -22,31 +23,6 @@
 
 using namespace tabel;
 
-namespace {
-double psqlSeconds(const QString &database, const QString &script)
-{
-    QTemporaryFile file;
-    file.open();
-    file.write(script.toUtf8());
-    file.flush();
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
-    p.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral("psql"),
-            {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
-             QStringLiteral("sys"), QStringLiteral("-d"), database, QStringLiteral("-o"),
-             QStringLiteral("/dev/null"), QStringLiteral("-f"), file.fileName()});
-    p.waitForFinished(-1);
-    if (p.exitCode() != 0) {
-        std::fprintf(stderr, "psql: %s\n", p.readAllStandardError().constData());
-        std::exit(1);
-    }
-    return t.nsecsElapsed() / 1e9;
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {

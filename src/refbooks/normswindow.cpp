@@ -141,6 +141,7 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
         return false; // unchanged: nothing is written
     const std::optional<QVariant> v = cellValue(column, value.toString());
     if (!v) {
+        m_lastWriteFailed = true;
         m_messages->error(QStringLiteral("Ошибка"),
                           QStringLiteral("«%1» не подходит для столбца «%2»: нужно %3.")
                               .arg(value.toString(), kTitles[column],
@@ -148,14 +149,16 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
         return false;
     }
     int id = isNew ? 0 : m_rows[index.row()].id;
-    bool done = guarded(m_messages, [&] {
+    m_lastWriteFailed = true;
+    const bool done = guarded(m_messages, [&] {
         if (isNew) {
             // A new row takes its operation's key, however the grid started it.
             QSqlQuery q = execBound(m_connection,
                                     QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
                                                    "values (?, ?, ?, ?) returning id"),
-                                    {m_operation, column == 0 ? *v : QVariant(0), column == 1 ? *v : QVariant(0.0),
-                                     column == 2 ? *v : QVariant(0)});
+                                    {m_operation, column == 0 ? *v : QVariant(QMetaType::fromType<int>()),
+                                     column == 1 ? *v : QVariant(QMetaType::fromType<double>()),
+                                     column == 2 ? *v : QVariant(QMetaType::fromType<int>())});
             q.next();
             id = q.value(0).toInt();
         } else {
@@ -167,8 +170,9 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
             if (changed == 0)
                 throw DataError(QStringLiteral("Норматив не найден: его удалил другой пользователь"));
         }
+        load(m_operation); // read again, sorted by the norm figure
     });
-    load(m_operation); // read again, sorted by the norm figure
+    m_lastWriteFailed = !done;
     if (done)
         Q_EMIT saved(id);
     return done;
@@ -207,6 +211,7 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
     ui->grid->verticalHeader()->setDefaultSectionSize(ui->grid->fontMetrics().height() + 6);
     ui->grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_model, &NormsModel::saved, this, [this](int id) {
+        m_savedDuringCommit = true;
         const int row = m_model->rowOf(id);
         if (row >= 0) // the saved row stays current
             ui->grid->setCurrentIndex(m_model->index(row, ui->grid->currentIndex().column() < 0
@@ -227,25 +232,30 @@ void NormsWindow::openForOperation(int operation)
     m_context.services.exec(this);
 }
 
-void NormsWindow::commitEditor()
+bool NormsWindow::commitEditor()
 {
     // A cell still being typed in is written as if it had been left.
-    const QModelIndex current = ui->grid->currentIndex();
+    const QPersistentModelIndex current = ui->grid->currentIndex();
+    m_model->clearWriteFailure();
+    m_savedDuringCommit = false;
     ui->grid->setCurrentIndex(QModelIndex());
-    if (current.isValid())
-        ui->grid->setCurrentIndex(m_model->index(std::min(current.row(), m_model->rowCount() - 1), current.column()));
+    if (!m_savedDuringCommit && current.isValid()) // a saved row has been made current already
+        ui->grid->setCurrentIndex(current);
+    return !m_model->lastWriteFailed();
 }
 
 void NormsWindow::deleteNorm()
 {
-    commitEditor();
+    if (!commitEditor())
+        return;
     m_model->removeRow(ui->grid->currentIndex().row());
     ui->grid->setCurrentIndex(m_model->index(0, 0));
 }
 
 void NormsWindow::saveAndClose()
 {
-    commitEditor();
+    if (!commitEditor())
+        return; // the message has been shown; the window stays with the row
     // The list's count and lowest price are read anew, on the same row.
     Dataset *operations = m_context.data->oper();
     if (operations->isOpen()) {

@@ -36,6 +36,9 @@ public:
     int idAt(int row) const;     // 0 for the new row
     // Deletes a saved row unless it is the operation's last one. Answers whether it deleted.
     bool removeRow(int row);
+    // Whether the last cell left could not be written (a value that does not fit, a refusal).
+    bool lastWriteFailed() const { return m_lastWriteFailed; }
+    void clearWriteFailure() { m_lastWriteFailed = false; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -57,6 +60,7 @@ private:
     MessageService *m_messages;
     int m_operation = 0;
     std::vector<Row> m_rows;
+    bool m_lastWriteFailed = false;
 };
 
 // The norms of one operation (opened from the operation list with "Цены" ticked).
@@ -77,11 +81,14 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void commitEditor();
+    bool commitEditor(); // false when the cell being typed in could not be written
+
+
 
     std::unique_ptr<Ui::NormsWindow> ui;
     AppContext m_context;
     NormsModel *m_model;
+    bool m_savedDuringCommit = false;
 };
 
 } // namespace tabel

@@ -11,7 +11,6 @@
 #include "refbooks/operationkindlistwindow.h"
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/productlistwindow.h"
-#include "ui/duplicates.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowregistry.h"
@@ -94,22 +93,6 @@ void OperationEditor::save()
     const QString kind = QString::number(m_kindId);
     const QString naimen = QString::number(ui->productKindCombo->currentIndex());
     const QString product = QString::number(m_productId);
-    // In the order every book takes them: the product and the kind cannot go meanwhile, and two
-    // clients cannot both add the same operation.
-    Transaction transaction(*connection);
-    transaction.lock(locks::book(locks::Products));
-    transaction.lock(locks::book(locks::OperationKinds));
-    transaction.lock(locks::book(locks::Operations));
-    QSqlQuery exists = execBound(connection,
-                                 QStringLiteral("select (select count(*) from accounts_dep.izdel where id = ?), "
-                                                "(select count(*) from accounts_dep.vid_oper where id = ?)"),
-                                 {m_productId, m_kindId});
-    exists.next();
-    if (exists.value(0).toLongLong() == 0 || exists.value(1).toLongLong() == 0) {
-        messages->error(QStringLiteral("Ошибка"),
-                        QStringLiteral("Изделие или вид операции больше не существует. Выберите их заново."));
-        return;
-    }
     const QString statement =
         m_mode == Mode::Add
             ? QStringLiteral("select count(ID) as cnt from accounts_dep.OPER where vid=") + kind +
@@ -117,21 +100,45 @@ void OperationEditor::save()
             : QStringLiteral("select count(*) as cnt from accounts_dep.OPER where vid=") + kind +
                   QStringLiteral(" and naimen=") + naimen + QStringLiteral(" and i_id=") + product +
                   QStringLiteral(" and id<>") + QString::number(m_id);
-    if (duplicateFound(data, messages, statement, QStringLiteral("Операция с такими параметрами уже заведена!")))
-        return;
-    if (m_mode == Mode::Add) {
-        Command *ins = data->operIns();
-        ins->setText(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") + kind +
-                     QStringLiteral(", ") + naimen + QStringLiteral(", ") + product + QStringLiteral(", 0)"));
-        ins->execute();
-    } else {
-        Command *ed = data->operEd();
-        ed->setText(QStringLiteral("update accounts_dep.oper set vid=") + kind + QStringLiteral(", naimen=") + naimen +
-                    QStringLiteral(",  i_id=") + product + QStringLiteral(" where id=") + QString::number(m_id));
-        if (ed->execute() == 0)
-            throw DataError(QStringLiteral("Операция не найдена: ее удалил другой пользователь"));
+    QString refusal;
+    {
+        // In the order every book takes them: the product and the kind cannot go meanwhile, and two
+        // clients cannot both add the same operation. Messages wait until the locks are gone.
+        Transaction transaction(*connection);
+        transaction.lock(locks::book(locks::Products));
+        transaction.lock(locks::book(locks::OperationKinds));
+        transaction.lock(locks::book(locks::Operations));
+        QSqlQuery exists = execBound(connection,
+                                     QStringLiteral("select (select count(*) from accounts_dep.izdel where id = ?), "
+                                                    "(select count(*) from accounts_dep.vid_oper where id = ?)"),
+                                     {m_productId, m_kindId});
+        exists.next();
+        if (exists.value(0).toLongLong() == 0 || exists.value(1).toLongLong() == 0)
+            refusal = QStringLiteral("Изделие или вид операции больше не существует. Выберите их заново.");
+        else if (data->duplicateCount(statement) > 0)
+            refusal = QStringLiteral("Операция с такими параметрами уже заведена!");
+        if (refusal.isEmpty()) {
+            if (m_mode == Mode::Add) {
+                Command *ins = data->operIns();
+                ins->setText(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") +
+                             kind + QStringLiteral(", ") + naimen + QStringLiteral(", ") + product +
+                             QStringLiteral(", 0)"));
+                ins->execute();
+            } else {
+                Command *ed = data->operEd();
+                ed->setText(QStringLiteral("update accounts_dep.oper set vid=") + kind + QStringLiteral(", naimen=") +
+                            naimen + QStringLiteral(",  i_id=") + product + QStringLiteral(" where id=") +
+                            QString::number(m_id));
+                if (ed->execute() == 0)
+                    throw DataError(QStringLiteral("Операция не найдена: ее удалил другой пользователь"));
+            }
+            transaction.commit(); // the first norm of a new operation comes with it
+        }
     }
-    transaction.commit(); // the first norm of a new operation comes with it
+    if (!refusal.isEmpty()) {
+        messages->error(QStringLiteral("Ошибка"), refusal);
+        return;
+    }
     Dataset *operations = data->oper();
     operations->close();
     operations->open();

@@ -7,7 +7,6 @@
 #include "data/locks.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
-#include "ui/duplicates.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
@@ -61,32 +60,41 @@ void OperationKindEditor::save()
     }
     DataModule *data = m_context.data;
     Dataset *kinds = data->vidOper();
-    // The check and the write under the book's lock: two clients cannot both add the same name.
-    Transaction transaction(data->connection());
-    transaction.lock(locks::book(locks::OperationKinds));
     QString statement = QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=") +
                         quoted(QLocale().toUpper(name));
     if (m_mode == Mode::Change)
         statement += QStringLiteral(" and id<>") + QString::number(m_id);
-    if (duplicateFound(data, m_context.services.messages, statement, QStringLiteral("Такая операция уже заведена!")))
-        return;
-    if (m_mode == Mode::Add) {
-        kinds->insert();
-    } else {
-        if (!kinds->locate(QStringLiteral("id"), m_id))
-            throw DataError(QStringLiteral("Вид операции не найден: его удалил другой пользователь"));
-        kinds->edit();
+    bool duplicate = false;
+    {
+        // The check and the write under the book's lock: two clients cannot both add the same name.
+        // The lock goes before any message is shown, so that nobody waits on an open box.
+        Transaction transaction(data->connection());
+        transaction.lock(locks::book(locks::OperationKinds));
+        duplicate = data->duplicateCount(statement) > 0;
+        if (!duplicate) {
+            if (m_mode == Mode::Add) {
+                kinds->insert();
+            } else {
+                if (!kinds->locate(QStringLiteral("id"), m_id))
+                    throw DataError(QStringLiteral("Вид операции не найден: его удалил другой пользователь"));
+                kinds->edit();
+            }
+            try {
+                kinds->setValue(QStringLiteral("vid"), name);
+                kinds->post();
+                transaction.commit();
+            } catch (...) {
+                // Nothing was written: the list is read again, the editor stays open with the text.
+                kinds->cancel();
+                kinds->close();
+                kinds->open();
+                throw;
+            }
+        }
     }
-    try {
-        kinds->setValue(QStringLiteral("vid"), name);
-        kinds->post();
-        transaction.commit();
-    } catch (...) {
-        // Nothing was written: the list is read again, the editor stays open with the text.
-        kinds->cancel();
-        kinds->close();
-        kinds->open();
-        throw;
+    if (duplicate) {
+        m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("Такая операция уже заведена!"));
+        return;
     }
     kinds->close();
     kinds->open();

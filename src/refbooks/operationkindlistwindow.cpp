@@ -54,6 +54,14 @@ void OperationKindListWindow::showEvent(QShowEvent *event)
         ui->searchEdit->setFocus();
 }
 
+void OperationKindListWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Each time the window becomes active (also back from an editor or a picker).
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && ui->searchEdit->isVisible())
+        ui->searchEdit->setFocus();
+}
+
 void OperationKindListWindow::openForMaintenance()
 {
     Dataset *kinds = m_context.data->vidOper();
@@ -124,6 +132,7 @@ void OperationKindListWindow::deleteKind()
     if (!messages->ask(QStringLiteral("Удаление"), QStringLiteral("Удалить вид операции?")))
         return;
     const int id = int(kinds->asInt(QStringLiteral("id")));
+    QString refusal;
     {
         // Operations name their kind; entries reach theirs through them. A kind still in use stays.
         Transaction transaction(m_context.data->connection());
@@ -133,20 +142,23 @@ void OperationKindListWindow::deleteKind()
         used.next();
         const qint64 operations = used.value(0).toLongLong();
         if (operations > 0) {
-            messages->error(QStringLiteral("Ошибка"),
-                            QStringLiteral("Вид операции используется в операциях (%1), удалить его нельзя.")
-                                .arg(operations));
-            return;
+            refusal = QStringLiteral("Вид операции используется в операциях (%1), удалить его нельзя.")
+                                .arg(operations);
+        } else {
+            try {
+                kinds->remove();
+                transaction.commit();
+            } catch (...) {
+                // The list shows what the database holds, not the failed attempt.
+                kinds->close();
+                kinds->open();
+                throw;
+            }
         }
-        try {
-            kinds->remove();
-            transaction.commit();
-        } catch (...) {
-            // The list shows what the database holds, not the failed attempt.
-            kinds->close();
-            kinds->open();
-            throw;
-        }
+    }
+    if (!refusal.isEmpty()) { // shown once the lock is gone
+        messages->error(QStringLiteral("Ошибка"), refusal);
+        return;
     }
     kinds->close();
     kinds->open();

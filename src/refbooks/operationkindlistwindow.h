@@ -43,6 +43,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     std::unique_ptr<Ui::OperationKindListWindow> ui;

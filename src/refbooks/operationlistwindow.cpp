@@ -99,6 +99,14 @@ void OperationListWindow::showEvent(QShowEvent *event)
         ui->searchEdit->setFocus();
 }
 
+void OperationListWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Each time the window becomes active (also back from an editor or a picker).
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && ui->searchEdit->isVisible())
+        ui->searchEdit->setFocus();
+}
+
 void OperationListWindow::openForMaintenance()
 {
     Dataset *operations = m_context.data->oper();
@@ -181,6 +189,7 @@ void OperationListWindow::deleteOperation()
         return;
     const int id = int(operations->asInt(QStringLiteral("id")));
     Connection *connection = &m_context.data->connection();
+    QString refusal;
     {
         // Entries reach their product and kind through their operation: one still in use stays.
         Transaction transaction(*connection);
@@ -189,14 +198,17 @@ void OperationListWindow::deleteOperation()
         used.next();
         const qint64 entries = used.value(0).toLongLong();
         if (entries > 0) {
-            messages->error(QStringLiteral("Ошибка"),
-                            QStringLiteral("Операция используется в записях (%1), удалить ее нельзя.").arg(entries));
-            return;
+            refusal = QStringLiteral("Операция используется в записях (%1), удалить ее нельзя.").arg(entries);
+        } else {
+            Command *del = m_context.data->operDel();
+            del->setParam(QStringLiteral("id"), id);
+            del->execute();
+            transaction.commit();
         }
-        Command *del = m_context.data->operDel();
-        del->setParam(QStringLiteral("id"), id);
-        del->execute();
-        transaction.commit();
+    }
+    if (!refusal.isEmpty()) { // shown once the lock is gone
+        messages->error(QStringLiteral("Ошибка"), refusal);
+        return;
     }
     operations->close();
     operations->open();
@@ -217,12 +229,19 @@ void OperationListWindow::exportToSpreadsheet()
     xls.writeCell(1, 2, 1, QStringLiteral("Операция"));
     xls.writeCell(1, 3, 1, QStringLiteral("Цена"));
     xls.writeCell(1, 4, 1, QStringLiteral("Вид"));
+    try {
     int row = 2;
     for (m_xlsRep->first(); !m_xlsRep->eof(); m_xlsRep->next(), ++row) {
         xls.writeCell(1, 1, row, m_xlsRep->asString(QStringLiteral("MARKA")));
         xls.writeCell(1, 2, row, m_xlsRep->asString(QStringLiteral("VID")));
         xls.writeCell(1, 3, row, QLocale().toString(m_xlsRep->asDouble(QStringLiteral("cena")), 'g', 15));
         xls.writeCell(1, 4, row, productKindText(m_xlsRep->asInt(QStringLiteral("NAIMEN"))));
+    }
+    } catch (...) {
+        // No half-written file is left behind; the error is shown by the action's guard.
+        xls.discard();
+        m_xlsRep->close();
+        throw;
     }
     }
     xls.setVisible(true);

@@ -8,7 +8,6 @@
 #include "data/locks.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
-#include "ui/duplicates.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
@@ -84,36 +83,46 @@ void ProductEditor::save()
         messages->error(QStringLiteral("Ошибка"), QStringLiteral("Все поля должны быть заполнены!"));
         return;
     }
-    DataModule *data = m_context.data;
-    // The check and the write under the book's lock: two clients cannot both add the same mark.
-    Transaction transaction(data->connection());
-    transaction.lock(locks::book(locks::Products));
-    QString statement = QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(marka)=") +
-                        quoted(QLocale().toUpper(mark));
-    if (m_mode == Mode::Change)
-        statement += QStringLiteral("and id<>") + QString::number(m_id);
-    if (duplicateFound(data, messages, statement, QStringLiteral("Такая марка изделия уже заведена!")))
-        return;
     const std::optional<double> number = typedNumber(numberText);
     if (!number) {
         messages->error(QStringLiteral("Ошибка"),
                         QStringLiteral("Расценка «%1» не является числом.").arg(numberText));
         return;
     }
-    Command *sql = data->sqlExec();
-    if (m_mode == Mode::Add) {
-        sql->setText(QStringLiteral("INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, id_msm_bs, "
-                                    "massa)VALUES(") +
-                     quoted(mark) + QStringLiteral(", '', 6, ") + sqlNumber(*number) + QStringLiteral("::t_float)"));
-        sql->execute();
-    } else {
-        sql->setText(QStringLiteral("UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=") + quoted(mark) +
-                     QStringLiteral(", massa=") + sqlNumber(*number) + QStringLiteral("::t_float where id=") +
-                     QString::number(m_id));
-        if (sql->execute() == 0)
-            throw DataError(QStringLiteral("Изделие не найдено: его удалил другой пользователь"));
+    DataModule *data = m_context.data;
+    QString statement = QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(marka)=") +
+                        quoted(QLocale().toUpper(mark));
+    if (m_mode == Mode::Change)
+        statement += QStringLiteral("and id<>") + QString::number(m_id);
+    bool duplicate = false;
+    {
+        // The check and the write under the book's lock: two clients cannot both add the same mark.
+        // The lock goes before any message is shown, so that nobody waits on an open box.
+        Transaction transaction(data->connection());
+        transaction.lock(locks::book(locks::Products));
+        duplicate = data->duplicateCount(statement) > 0;
+        if (!duplicate) {
+            Command *sql = data->sqlExec();
+            if (m_mode == Mode::Add) {
+                sql->setText(QStringLiteral("INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, "
+                                            "id_msm_bs, massa)VALUES(") +
+                             quoted(mark) + QStringLiteral(", '', 6, ") + sqlNumber(*number) +
+                             QStringLiteral("::t_float)"));
+                sql->execute();
+            } else {
+                sql->setText(QStringLiteral("UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=") + quoted(mark) +
+                             QStringLiteral(", massa=") + sqlNumber(*number) + QStringLiteral("::t_float where id=") +
+                             QString::number(m_id));
+                if (sql->execute() == 0)
+                    throw DataError(QStringLiteral("Изделие не найдено: его удалил другой пользователь"));
+            }
+            transaction.commit();
+        }
     }
-    transaction.commit();
+    if (duplicate) {
+        messages->error(QStringLiteral("Ошибка"), QStringLiteral("Такая марка изделия уже заведена!"));
+        return;
+    }
     Dataset *products = data->izdel();
     products->close();
     products->open();

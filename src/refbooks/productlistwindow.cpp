@@ -54,6 +54,14 @@ void ProductListWindow::showEvent(QShowEvent *event)
         ui->searchEdit->setFocus();
 }
 
+void ProductListWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Each time the window becomes active (also back from an editor or a picker).
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && ui->searchEdit->isVisible())
+        ui->searchEdit->setFocus();
+}
+
 void ProductListWindow::openForMaintenance()
 {
     Dataset *products = m_context.data->izdel();
@@ -126,6 +134,7 @@ void ProductListWindow::deleteProduct()
         return;
     const qint64 id = products->asInt(QStringLiteral("id"));
     Connection *connection = &m_context.data->connection();
+    QString refusal;
     {
         // Operations and entries name their product; the register, the reports and the time sheet
         // would silently lose what still uses it. Such a product stays.
@@ -139,16 +148,19 @@ void ProductListWindow::deleteProduct()
         const qint64 operations = used.value(0).toLongLong();
         const qint64 entries = used.value(1).toLongLong();
         if (operations > 0 || entries > 0) {
-            messages->error(QStringLiteral("Ошибка"),
-                            QStringLiteral("Изделие используется (операций: %1, записей: %2), удалить его нельзя.")
+            refusal = QStringLiteral("Изделие используется (операций: %1, записей: %2), удалить его нельзя.")
                                 .arg(operations)
-                                .arg(entries));
-            return;
+                                .arg(entries);
+        } else {
+            Command *del = m_context.data->delSmena();
+            del->setText(QStringLiteral("delete from cmn_gds_and_srv.gds_and_srv  where id=") + QString::number(id));
+            del->execute();
+            transaction.commit();
         }
-        Command *del = m_context.data->delSmena();
-        del->setText(QStringLiteral("delete from cmn_gds_and_srv.gds_and_srv  where id=") + QString::number(id));
-        del->execute();
-        transaction.commit();
+    }
+    if (!refusal.isEmpty()) { // shown once the lock is gone
+        messages->error(QStringLiteral("Ошибка"), refusal);
+        return;
     }
     products->refresh();
 }

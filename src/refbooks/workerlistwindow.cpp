@@ -50,6 +50,14 @@ void WorkerListWindow::showEvent(QShowEvent *event)
         ui->searchEdit->setFocus();
 }
 
+void WorkerListWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Each time the window becomes active (also back from an editor or a picker).
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && ui->searchEdit->isVisible())
+        ui->searchEdit->setFocus();
+}
+
 void WorkerListWindow::openForMaintenance()
 {
     Dataset *workers = m_context.data->workers();

@@ -14,6 +14,7 @@
 #include "ui/windowsetup.h"
 
 #include <QCalendarWidget>
+#include <QScopeGuard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QTimer>
@@ -83,20 +84,20 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
                    [this] { openSummaryReports(); });
     connectGuarded(ui->timesheetAction, &QAction::triggered, this, messages, [this] { openTimesheet(); });
     connectGuarded(ui->workersAction, &QAction::triggered, this, messages, [this] {
+        const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
         m_context.windows->get<WorkerListWindow>()->openForMaintenance();
-        activateAfterReturn();
     });
     connectGuarded(ui->productsAction, &QAction::triggered, this, messages, [this] {
+        const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
         m_context.windows->get<ProductListWindow>()->openForMaintenance();
-        activateAfterReturn();
     });
     connectGuarded(ui->pricesAction, &QAction::triggered, this, messages, [this] {
+        const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
         m_context.windows->get<OperationListWindow>()->openForMaintenance();
-        activateAfterReturn();
     });
     connectGuarded(ui->operationsAction, &QAction::triggered, this, messages, [this] {
+        const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
         m_context.windows->get<OperationKindListWindow>()->openForMaintenance();
-        activateAfterReturn();
     });
     // Any closing of the calendar confirms the date: a click, the keyboard, or closing it without a
     // choice. Typing alone does not.

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
@@ -57,15 +58,30 @@ int Spreadsheet::openWorkbook(const QString &what)
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm"));
     const QString base = QDir(m_folder).filePath(fileSafe(what) + QLatin1Char(' ') + stamp);
     QString path = base + QStringLiteral(".xlsx");
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = base + QStringLiteral(" (%1).xlsx").arg(n);
+    // The name is taken at once (a file nobody else may then create): a second export in the same
+    // minute, here or by another copy of the program, gets the next one, and an unwritable folder
+    // fails here rather than at the end.
+    bool reserved = false;
     if (QDir().mkpath(m_folder)) {
+        for (int n = 2; !reserved && n < 1000; ++n) {
+            QFile placeholder(path);
+            reserved = placeholder.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+            if (!reserved) {
+                if (!placeholder.exists())
+                    break; // not a name taken: the folder refuses
+                path = base + QStringLiteral(" (%1).xlsx").arg(n);
+            }
+        }
+    }
+    if (reserved) {
         lxw_workbook_options options{};
         options.constant_memory = LXW_FALSE;
         m_workbook = workbook_new_opt(path.toUtf8().constData(), &options);
     }
     if (!m_workbook || !(m_sheet = workbook_add_worksheet(m_workbook, nullptr))) {
         finish();
+        if (reserved)
+            QFile::remove(path);
         m_messages->error(QStringLiteral("Ошибка"), QStringLiteral("Ошибка открытия файла Microsoft Excel."));
         return -1;
     }
@@ -168,6 +184,14 @@ int Spreadsheet::setVisible(bool visible)
                          QStringLiteral("Программа для таблиц не найдена. Файл сохранен: %1").arg(path),
                          MessageService::Icon::Information);
     return 1;
+}
+
+void Spreadsheet::discard()
+{
+    if (!m_workbook)
+        return;
+    finish();
+    QFile::remove(m_path);
 }
 
 bool Spreadsheet::finish()

@@ -35,6 +35,8 @@ public:
     int writeCell(int sheet, int column, int row, const QString &text, bool textFormat, bool fitColumn, bool bold);
     // true finishes the file and opens it; 1.
     int setVisible(bool visible);
+    // An export that failed half-way: its file is removed.
+    void discard();
 
     QString filePath() const { return m_path; }
     // Where the files go; tests and the benchmark point it elsewhere.

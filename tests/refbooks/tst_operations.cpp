@@ -384,6 +384,24 @@ private Q_SLOTS:
                  QStringLiteral("50=0.125,100=12.5,200=1.75"));
     }
 
+    // A new norm with only its figure typed leaves its price empty: the lowest price stays as it was.
+    void newNormWithoutAPrice()
+    {
+        NormsModel *model = norms->model();
+        whileOpen[norms] = [&] {
+            QVERIFY(model->setData(model->index(model->rowCount() - 1, 0), QStringLiteral("300"), Qt::EditRole));
+            QCOMPARE(model->savedRows(), 3);
+            QCOMPARE(model->index(2, 1).data().toString(), QString());
+            QTest::mouseClick(child<QPushButton>(norms, "saveButton"), Qt::LeftButton);
+        };
+        fx->data.oper()->open();
+        selectOperation(cutProfile);
+        norms->openForOperation(cutProfile);
+        QCOMPARE(fx->data.oper()->asInt(QStringLiteral("norma")), 3);
+        QCOMPARE(fx->data.oper()->asDouble(QStringLiteral("cena")), 1.75);
+        fx->data.oper()->close();
+    }
+
     void lastNormStays()
     {
         NormsModel *model = norms->model();

@@ -142,6 +142,9 @@ private Q_SLOTS:
         QCOMPARE(s->writeCell(2, 1, 1, QStringLiteral("x")), -1);
         QCOMPARE(messages.boxes.last().caption, QStringLiteral("Ошибочный номер листа Microsoft Excel"));
         QCOMPARE(messages.last(), QStringLiteral("Ошибка при записи: лист 2, столбец 1, строка 1"));
+        QCOMPARE(s->writeCell(1, 1, 1048577, QStringLiteral("за краем листа")), -1);
+        QCOMPARE(messages.boxes.last().caption, QStringLiteral("Ошибка Microsoft Excel"));
+        QCOMPARE(messages.last(), QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577"));
         QCOMPARE(s->writeCell(1, 1, 1, QStringLiteral("дальше")), 1); // the export goes on
     }
 };

@@ -275,6 +275,12 @@ void NormsWindow::keyPressEvent(QKeyEvent *event)
         guarded(m_context.services.messages, [this] { saveAndClose(); });
         return;
     }
+    if (event->key() == Qt::Key_Insert) { // a new norm: the grid's last row
+        const int column = std::max(0, ui->grid->currentIndex().column());
+        ui->grid->setCurrentIndex(m_model->index(m_model->rowCount() - 1, column));
+        ui->grid->edit(ui->grid->currentIndex());
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 

@@ -330,6 +330,10 @@ private Q_SLOTS:
             QCOMPARE(norms->windowTitle(), QStringLiteral("Норматив"));
             QCOMPARE(norms->model()->operation(), cutProfile);
             QCOMPARE(norms->model()->savedRows(), 2);
+            auto *grid = child<QTableView>(norms, "grid");
+            QTest::keyClick(grid, Qt::Key_Insert); // a new norm starts on the grid's last row
+            QCOMPARE(grid->currentIndex().row(), norms->model()->rowCount() - 1);
+            QCOMPARE(grid->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("*"));
             norms->reject();
         };
         whileOpen[list] = [&] {
@@ -341,6 +345,34 @@ private Q_SLOTS:
         list->openForMaintenance();
         QCOMPARE(fx->shown, (QList<QDialog *>{list, norms}));
         QVERIFY(child<QCheckBox>(list, "pricesCheck")->isChecked()); // kept between openings
+    }
+
+    // In selection mode a double-click chooses, "Цены" ticked or not.
+    void doubleClickInSelectionChooses()
+    {
+        whileOpen[list] = [&] {
+            child<QCheckBox>(list, "pricesCheck")->setChecked(true);
+            doubleClickCurrent(list, child<QTableView>(list, "grid"), 0);
+        };
+        const auto row = list->pickOperation();
+        QVERIFY(row.has_value());
+        QCOMPARE(row->id, paintBracket); // КР-40 sorts first
+        QVERIFY(!fx->shown.contains(norms));
+    }
+
+    void emptyListActionsDoNothing()
+    {
+        whileOpen[list] = [&] {
+            test::type(child<QLineEdit>(list, "searchEdit"), QStringLiteral("Я")); // filtered to nothing
+            QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
+            child<QLineEdit>(list, "searchEdit")->clear();
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(fx->shown, QList<QDialog *>{list});
+        QVERIFY(fx->messages.boxes.isEmpty());
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.oper")).toInt(), 2);
     }
 
     void normsAreWrittenCellByCell()

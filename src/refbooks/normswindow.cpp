@@ -12,6 +12,8 @@
 #include "ui/windowsetup.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QSqlQuery>
@@ -146,6 +148,7 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
                           QStringLiteral("«%1» не подходит для столбца «%2»: нужно %3.")
                               .arg(value.toString(), kTitles[column],
                                    column == 1 ? QStringLiteral("число") : QStringLiteral("целое число")));
+        Q_EMIT refused(index, value.toString());
         return false;
     }
     int id = isNew ? 0 : m_rows[index.row()].id;
@@ -175,6 +178,8 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
     m_lastWriteFailed = !done;
     if (done)
         Q_EMIT saved(id);
+    else
+        Q_EMIT refused(index, value.toString());
     return done;
 }
 
@@ -217,6 +222,19 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
             ui->grid->setCurrentIndex(m_model->index(row, ui->grid->currentIndex().column() < 0
                                                               ? 0
                                                               : ui->grid->currentIndex().column()));
+    });
+    // A value that was not written leaves its cell in editing, with the text as typed.
+    connect(m_model, &NormsModel::refused, this, [this](const QModelIndex &index, const QString &typed) {
+        const QPersistentModelIndex cell(index);
+        QTimer::singleShot(0, this, [this, cell, typed] {
+            if (!cell.isValid())
+                return;
+            ui->grid->setCurrentIndex(cell);
+            ui->grid->edit(cell);
+            if (auto *editor = qobject_cast<QLineEdit *>(ui->grid->indexWidget(cell) ? ui->grid->indexWidget(cell)
+                                                                                      : ui->grid->focusWidget()))
+                editor->setText(typed);
+        });
     });
     MessageService *messages = m_context.services.messages;
     connectGuarded(ui->deleteButton, &QPushButton::clicked, this, messages, [this] { deleteNorm(); });

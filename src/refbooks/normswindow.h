@@ -49,6 +49,8 @@ public:
 
 Q_SIGNALS:
     void saved(int normId);
+    // A typed value was not written (it does not fit, or the database refused it).
+    void refused(const QModelIndex &index, const QString &typed);
 
 private:
     struct Row

@@ -9,6 +9,7 @@
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QJsonArray>
@@ -432,6 +433,41 @@ private Q_SLOTS:
         QCOMPARE(fx->data.oper()->asInt(QStringLiteral("norma")), 3);
         QCOMPARE(fx->data.oper()->asDouble(QStringLiteral("cena")), 1.75);
         fx->data.oper()->close();
+    }
+
+    // A value typed into the grid that does not fit: a message, and the cell stays in editing with it.
+    void refusedCellStaysInEditing()
+    {
+        whileOpen[norms] = [&] {
+            auto *grid = child<QTableView>(norms, "grid");
+            QVERIFY(QTest::qWaitForWindowExposed(norms));
+            const QModelIndex cell = grid->model()->index(0, 0);
+            grid->setCurrentIndex(cell);
+            grid->edit(cell);
+            auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+            if (!editor) // offscreen, the focus may not have moved: find the cell's editor
+                editor = grid->viewport()->findChild<QLineEdit *>();
+            QVERIFY(editor);
+            editor->setText(QStringLiteral("1,5"));
+            QTest::keyClick(editor, Qt::Key_Tab); // leaves the column
+            QCOMPARE(fx->messages.boxes.size(), 1);
+            QVERIFY(fx->messages.last().contains(QStringLiteral("целое число")));
+            // An editor open again on the cell, the typed text in it (the one left is hidden and goes).
+            auto openEditor = [grid]() -> QLineEdit * {
+                for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+                    if (e->isVisible())
+                        return e;
+                return nullptr;
+            };
+            QTRY_COMPARE(grid->currentIndex(), QModelIndex(cell));
+            QTRY_VERIFY(openEditor() && openEditor()->text() == QStringLiteral("1,5"));
+            norms->reject();
+        };
+        norms->openForOperation(cutProfile);
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(norma::text, ',' order by norma) from accounts_dep.norm "
+                                           "where o_id = %1").arg(cutProfile))
+                     .toString(),
+                 QStringLiteral("100,200"));
     }
 
     void lastNormStays()

@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <stdexcept>
 
@@ -18,6 +19,23 @@ namespace tabel::test {
 
 namespace {
 const QString kTemplate = QStringLiteral("tabel_test_template");
+
+bool tryPsql(const QStringList &args, QByteArray *error = nullptr)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("psql"),
+            QStringList{QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                        QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-v"),
+                        QStringLiteral("ON_ERROR_STOP=1")} +
+                args);
+    p.waitForFinished(600000);
+    if (error)
+        *error = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
 
 void psql(const QStringList &args)
 {
@@ -77,8 +95,20 @@ TestDatabase::~TestDatabase()
 {
     m_connection.close();
     QSqlDatabase::removeDatabase(m_connection.name());
-    psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-          QStringLiteral("drop database if exists %1 with (force)").arg(m_name)});
+    // Our own sessions are ended; an autovacuum worker that happens to be in the database is the
+    // server's, which a plain drop waits for (a forced one would refuse to end it).
+    QByteArray error;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (tryPsql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+                     QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname = '%1' "
+                                    "and usename = current_user and pid <> pg_backend_pid()")
+                         .arg(m_name),
+                     QStringLiteral("-c"), QStringLiteral("drop database if exists %1").arg(m_name)},
+                    &error))
+            return;
+        QThread::msleep(250);
+    }
+    qFatal("psql failed: %s", error.constData());
 }
 
 Connection::Driver TestDatabase::driver() const

@@ -26,9 +26,6 @@ class TestOperationKinds : public QObject
     std::unique_ptr<test::WindowFixture> fx;
     OperationKindListWindow *list = nullptr;
     OperationKindEditor *editor = nullptr;
-    // What the test does while the list, or the editor, is open.
-    std::function<void()> inList;
-    std::function<void()> inEditor;
 
     template <typename T> T *listChild(const char *name) { return list->findChild<T *>(QLatin1String(name)); }
     template <typename T> T *editorChild(const char *name) { return editor->findChild<T *>(QLatin1String(name)); }
@@ -78,15 +75,6 @@ private Q_SLOTS:
         fx = std::make_unique<test::WindowFixture>(*db);
         list = fx->windows.add(std::make_unique<OperationKindListWindow>(fx->context));
         editor = fx->windows.add(std::make_unique<OperationKindEditor>(fx->context));
-        inList = {};
-        inEditor = {};
-        fx->onModal = [this](QDialog *d) {
-            if (d == list && inList)
-                inList();
-            else if (d == editor && inEditor)
-                inEditor();
-            return d->result();
-        };
     }
     void cleanup()
     {
@@ -97,7 +85,7 @@ private Q_SLOTS:
 
     void maintenanceOpening()
     {
-        inList = [this] {
+        fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Виды операций"));
             auto *grid = listChild<QTableView>("grid");
             QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Операции"));
@@ -147,7 +135,7 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         const QStringList before = kindsInDatabase();
         bool editorOpened = false;
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             editorOpened = true;
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового вида операций"));
             QVERIFY(editorChild<QLineEdit>("nameEdit")->text().isEmpty());
@@ -155,7 +143,7 @@ private Q_SLOTS:
             QVERIFY(editorChild<QPushButton>("saveButton")->isDefault());
             typeAndSave(typed);
         };
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
             if (stored.isEmpty())
                 return;
@@ -195,12 +183,12 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, message);
         const int id = kindId(row);
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных вида операции"));
             QCOMPARE(editorChild<QLineEdit>("nameEdit")->text(), row);
             typeAndSave(typed);
         };
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             selectRow(row);
             QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
         };
@@ -231,7 +219,7 @@ private Q_SLOTS:
         if (usedByAnOperation)
             test::Shop(*db).operation(test::Shop(*db).product(QStringLiteral("ПН-27")), id, 0, {1.5});
         fx->messages.answers = {yes};
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             selectRow(QStringLiteral("Гибка"));
             QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
             QCOMPARE(gridNames().contains(QStringLiteral("Гибка")), !deleted);
@@ -252,7 +240,7 @@ private Q_SLOTS:
     void emptyListActionsDoNothing()
     {
         db->exec(QStringLiteral("delete from accounts_dep.vid_oper"));
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
             QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
         };
@@ -279,7 +267,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, downs);
         QFETCH(QString, chosen);
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             auto *search = listChild<QLineEdit>("searchEdit");
             QVERIFY(search->isVisible());
             QCOMPARE(list->focusWidget(), search);
@@ -300,7 +288,7 @@ private Q_SLOTS:
         QCOMPARE(choice->name, chosen);
         QCOMPARE(choice->id, chosen.isEmpty() ? 0 : kindId(chosen));
         // The next maintenance opening shows every kind, with no search box.
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QVERIFY(!listChild<QLineEdit>("searchEdit")->isVisible());
             QCOMPARE(gridNames().size(), 4);
             list->reject();
@@ -310,15 +298,15 @@ private Q_SLOTS:
 
     void pickLeftWithoutAChoice()
     {
-        inList = [&] { QTest::keyClick(list, Qt::Key_Escape); };
+        fx->whileOpen[list] = [&] { QTest::keyClick(list, Qt::Key_Escape); };
         QVERIFY(!list->pickKind().has_value());
-        inList = [&] { QTest::mouseClick(listChild<QPushButton>("exitButton"), Qt::LeftButton); };
+        fx->whileOpen[list] = [&] { QTest::mouseClick(listChild<QPushButton>("exitButton"), Qt::LeftButton); };
         QVERIFY(!list->pickKind().has_value());
     }
 
     void searchBoxKeys()
     {
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             auto *search = listChild<QLineEdit>("searchEdit");
             test::type(search, QStringLiteral("Гиб"));
             QTest::keyClick(search, Qt::Key_Left);
@@ -339,7 +327,7 @@ private Q_SLOTS:
         auto *reg = fx->windows.add(std::make_unique<RegisterWindow>(fx->context));
         reg->setClock(fx->clock());
         fx->session.shiftViews().setAcceptanceFilter(QStringLiteral("ta"));
-        inList = [&] { list->reject(); };
+        fx->whileOpen[list] = [&] { list->reject(); };
         reg->findChild<QAction *>(QStringLiteral("operationsAction"))->trigger();
         QCOMPARE(fx->shown, QList<QDialog *>{list});
         QVERIFY(fx->messages.boxes.isEmpty());

@@ -39,7 +39,6 @@ class TestOperations : public QObject
     ProductListWindow *products = nullptr;
     OperationKindListWindow *kinds = nullptr;
     NormsWindow *norms = nullptr;
-    QHash<QDialog *, std::function<void()>> whileOpen;
     int profile = 0, bracket = 0, cutting = 0, painting = 0, cutProfile = 0, paintBracket = 0;
 
     template <typename T> T *child(QDialog *w, const char *name) { return w->findChild<T *>(QLatin1String(name)); }
@@ -81,18 +80,12 @@ private Q_SLOTS:
         products = fx->windows.add(std::make_unique<ProductListWindow>(fx->context));
         kinds = fx->windows.add(std::make_unique<OperationKindListWindow>(fx->context));
         norms = fx->windows.add(std::make_unique<NormsWindow>(fx->context));
-        whileOpen.clear();
-        fx->onModal = [this](QDialog *d) {
-            if (whileOpen.contains(d))
-                whileOpen.value(d)();
-            return d->result();
-        };
     }
     void cleanup() { fx.reset(); }
 
     void maintenanceOpening()
     {
-        whileOpen[list] = [this] {
+        fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Операции"));
             auto *grid = child<QTableView>(list, "grid");
             const QStringList titles{QStringLiteral("Марка"), QStringLiteral("Опреция"), QStringLiteral("Цена (min)"),
@@ -117,15 +110,15 @@ private Q_SLOTS:
     // A new operation through the editor and its two pickers; it is listed at once, with its first norm.
     void addThroughThePickers()
     {
-        whileOpen[products] = [this] {
+        fx->whileOpen[products] = [this] {
             test::type(child<QLineEdit>(products, "searchEdit"), QStringLiteral("КР"));
             doubleClickCurrent(products, child<QTableView>(products, "grid"), 0);
         };
-        whileOpen[kinds] = [this] {
+        fx->whileOpen[kinds] = [this] {
             test::type(child<QLineEdit>(kinds, "searchEdit"), QStringLiteral("Ре"));
             QTest::keyClick(child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
         };
-        whileOpen[editor] = [this] {
+        fx->whileOpen[editor] = [this] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение новой цены за операцию"));
             QCOMPARE(editor->focusWidget(), child<QPushButton>(editor, "productButton"));
             QCOMPARE(child<QComboBox>(editor, "productKindCombo")->currentText(), QStringLiteral("Готовая продукция"));
@@ -137,7 +130,7 @@ private Q_SLOTS:
             QCOMPARE(child<QLineEdit>(editor, "kindEdit")->text(), QStringLiteral("Резка"));
             QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
-        whileOpen[list] = [this] {
+        fx->whileOpen[list] = [this] {
             QTest::mouseClick(child<QPushButton>(list, "addButton"), Qt::LeftButton);
             QCOMPARE(fx->data.oper()->recordCount(), 3); // listed at once
             list->reject();
@@ -166,14 +159,14 @@ private Q_SLOTS:
     {
         QFETCH(int, naimen);
         QFETCH(QString, message);
-        whileOpen[editor] = [&] {
+        fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
             QCOMPARE(child<QLineEdit>(editor, "productEdit")->text(), QStringLiteral("КР-40"));
             QCOMPARE(child<QComboBox>(editor, "productKindCombo")->currentIndex(), 1);
             child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(naimen);
             QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             selectOperation(paintBracket);
             QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
             list->reject();
@@ -187,15 +180,15 @@ private Q_SLOTS:
     void duplicateRefused()
     {
         // Give the bracket's painting the profile's cutting parameters.
-        whileOpen[kinds] = [this] {
+        fx->whileOpen[kinds] = [this] {
             QVERIFY(fx->data.vidOper()->locate(QStringLiteral("vid"), QStringLiteral("Резка")));
             QTest::keyClick(child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
         };
-        whileOpen[products] = [this] {
+        fx->whileOpen[products] = [this] {
             test::type(child<QLineEdit>(products, "searchEdit"), QStringLiteral("ПН"));
             doubleClickCurrent(products, child<QTableView>(products, "grid"), 0);
         };
-        whileOpen[editor] = [&] {
+        fx->whileOpen[editor] = [&] {
             QTest::mouseClick(child<QPushButton>(editor, "productButton"), Qt::LeftButton);
             QTest::mouseClick(child<QPushButton>(editor, "kindButton"), Qt::LeftButton);
             child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(0);
@@ -203,7 +196,7 @@ private Q_SLOTS:
             QVERIFY(editor->isVisible()); // stays open
             editor->reject();
         };
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             selectOperation(paintBracket);
             QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
             list->reject();
@@ -233,7 +226,7 @@ private Q_SLOTS:
         if (usedByEntries)
             test::Shop(*db).entry({QDate(2024, 3, 1), 1, test::Shop(*db).worker(QStringLiteral("Антонов А.А.")), paintBracket});
         fx->messages.answers = {yes};
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             selectOperation(paintBracket);
             QTest::mouseClick(child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
             list->reject();
@@ -263,7 +256,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, startOn);
         QFETCH(QString, chosen);
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             QCOMPARE(child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Выбрать"));
             QVERIFY(child<QPushButton>(list, "changeButton")->isDefault());
             test::type(child<QLineEdit>(list, "searchEdit"), typed);
@@ -282,7 +275,7 @@ private Q_SLOTS:
             QCOMPARE(row->norms, qint64(isProfile ? 2 : 1));
         }
         // Maintenance shows no search box after a pick, and every operation.
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             QVERIFY(!child<QLineEdit>(list, "searchEdit")->isVisible());
             QCOMPARE(fx->data.oper()->recordCount(), 2);
             list->reject();
@@ -300,7 +293,7 @@ private Q_SLOTS:
             return true;
         });
         db->exec(QStringLiteral("delete from accounts_dep.norm where o_id = %1").arg(paintBracket)); // not in Oper
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             test::type(child<QLineEdit>(list, "searchEdit"), QStringLiteral("ПН")); // a search is ignored
             QTest::mouseClick(child<QPushButton>(list, "excelButton"), Qt::LeftButton);
             list->reject();
@@ -327,7 +320,7 @@ private Q_SLOTS:
 
     void pricesOpensTheNorms()
     {
-        whileOpen[norms] = [this] {
+        fx->whileOpen[norms] = [this] {
             QCOMPARE(norms->windowTitle(), QStringLiteral("Норматив"));
             QCOMPARE(norms->model()->operation(), cutProfile);
             QCOMPARE(norms->model()->savedRows(), 2);
@@ -337,7 +330,7 @@ private Q_SLOTS:
             QCOMPARE(grid->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("*"));
             norms->reject();
         };
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             child<QCheckBox>(list, "pricesCheck")->setChecked(true);
             selectOperation(cutProfile);
             doubleClickCurrent(list, child<QTableView>(list, "grid"), fx->data.oper()->recNo() - 1);
@@ -351,7 +344,7 @@ private Q_SLOTS:
     // In selection mode a double-click chooses, "Цены" ticked or not.
     void doubleClickInSelectionChooses()
     {
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             child<QCheckBox>(list, "pricesCheck")->setChecked(true);
             doubleClickCurrent(list, child<QTableView>(list, "grid"), 0);
         };
@@ -363,7 +356,7 @@ private Q_SLOTS:
 
     void emptyListActionsDoNothing()
     {
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             test::type(child<QLineEdit>(list, "searchEdit"), QStringLiteral("Я")); // filtered to nothing
             QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
             QTest::mouseClick(child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
@@ -379,7 +372,7 @@ private Q_SLOTS:
     void normsAreWrittenCellByCell()
     {
         NormsModel *model = norms->model();
-        whileOpen[norms] = [&] {
+        fx->whileOpen[norms] = [&] {
             QCOMPARE(model->rowCount(), 3); // two norms and the row for a new one
             QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("2,50"));
             QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("1,75"));
@@ -399,7 +392,7 @@ private Q_SLOTS:
             QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
             QTest::mouseClick(child<QPushButton>(norms, "saveButton"), Qt::LeftButton);
         };
-        whileOpen[list] = [&] {
+        fx->whileOpen[list] = [&] {
             child<QCheckBox>(list, "pricesCheck")->setChecked(true);
             selectOperation(cutProfile);
             const int recNo = fx->data.oper()->recNo();
@@ -421,7 +414,7 @@ private Q_SLOTS:
     void newNormWithoutAPrice()
     {
         NormsModel *model = norms->model();
-        whileOpen[norms] = [&] {
+        fx->whileOpen[norms] = [&] {
             QVERIFY(model->setData(model->index(model->rowCount() - 1, 0), QStringLiteral("300"), Qt::EditRole));
             QCOMPARE(model->savedRows(), 3);
             QCOMPARE(model->index(2, 1).data().toString(), QString());
@@ -438,7 +431,7 @@ private Q_SLOTS:
     // A value typed into the grid that does not fit: a message, and the cell stays in editing with it.
     void refusedCellStaysInEditing()
     {
-        whileOpen[norms] = [&] {
+        fx->whileOpen[norms] = [&] {
             auto *grid = child<QTableView>(norms, "grid");
             QVERIFY(QTest::qWaitForWindowExposed(norms));
             const QModelIndex cell = grid->model()->index(0, 0);
@@ -473,7 +466,7 @@ private Q_SLOTS:
     void lastNormStays()
     {
         NormsModel *model = norms->model();
-        whileOpen[norms] = [&] {
+        fx->whileOpen[norms] = [&] {
             QVERIFY(model->removeRow(0));
             QCOMPARE(model->savedRows(), 1);
             QVERIFY(!model->removeRow(0)); // the last one stays

@@ -23,8 +23,6 @@ class TestProducts : public QObject
     std::unique_ptr<test::WindowFixture> fx;
     ProductListWindow *list = nullptr;
     ProductEditor *editor = nullptr;
-    std::function<void()> inList;
-    std::function<void()> inEditor;
 
     template <typename T> T *listChild(const char *name) { return list->findChild<T *>(QLatin1String(name)); }
     template <typename T> T *editorChild(const char *name) { return editor->findChild<T *>(QLatin1String(name)); }
@@ -80,15 +78,6 @@ private Q_SLOTS:
         fx = std::make_unique<test::WindowFixture>(*db);
         list = fx->windows.add(std::make_unique<ProductListWindow>(fx->context));
         editor = fx->windows.add(std::make_unique<ProductEditor>(fx->context));
-        inList = {};
-        inEditor = {};
-        fx->onModal = [this](QDialog *d) {
-            if (d == list && inList)
-                inList();
-            else if (d == editor && inEditor)
-                inEditor();
-            return d->result();
-        };
     }
     void cleanup()
     {
@@ -99,7 +88,7 @@ private Q_SLOTS:
 
     void maintenanceOpening()
     {
-        inList = [this] {
+        fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Изделия"));
             auto *grid = listChild<QTableView>("grid");
             QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Марка изделия"));
@@ -150,12 +139,12 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QString, stored);
         const QString before = products();
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового изделия"));
             QCOMPARE(editor->focusWidget(), editorChild<QLineEdit>("markEdit"));
             fill(mark, typed);
         };
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             fx->data.izdel()->setRecNo(2);
             QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
             QCOMPARE(fx->data.izdel()->recNo(), 2); // back on the row it remembered
@@ -179,7 +168,7 @@ private Q_SLOTS:
 
     void numberBoxKeys()
     {
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             auto *number = editorChild<QLineEdit>("numberEdit");
             test::type(number, QStringLiteral("a1.2x"));
             QCOMPARE(number->text(), QStringLiteral("1,2"));
@@ -215,13 +204,13 @@ private Q_SLOTS:
         QFETCH(QString, number);
         QFETCH(QString, message);
         const QString id = db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = ") + quoted(row)).toString();
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных изделия"));
             QCOMPARE(editorChild<QLineEdit>("markEdit")->text(), row);
             QCOMPARE(editorChild<QLineEdit>("numberEdit")->text(), shown);
             fill(mark, number);
         };
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             doubleClickMark(row);
             list->reject();
         };
@@ -260,7 +249,7 @@ private Q_SLOTS:
                 shop.entry({QDate(2024, 3, 1), 1, shop.worker(QStringLiteral("Антонов А.А.")), op});
         }
         fx->messages.answers = {yes};
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QVERIFY(fx->data.izdel()->locate(QStringLiteral("marka"), QStringLiteral("КР-40")));
             QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
             QCOMPARE(gridMarks().contains(QStringLiteral("КР-40")), !deleted);
@@ -291,7 +280,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, downs);
         QFETCH(QString, chosen);
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             auto *search = listChild<QLineEdit>("searchEdit");
             QVERIFY(search->isVisible());
             QCOMPARE(list->focusWidget(), search);
@@ -320,7 +309,7 @@ private Q_SLOTS:
         QCOMPARE(choice->id, db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = ") + quoted(chosen))
                                  .toLongLong());
         // The filter is off for the next maintenance opening.
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QCOMPARE(gridMarks().size(), 4);
             list->reject();
         };
@@ -329,7 +318,7 @@ private Q_SLOTS:
 
     void leftWithoutAChoice()
     {
-        inList = [&] { QTest::keyClick(list, Qt::Key_Escape); };
+        fx->whileOpen[list] = [&] { QTest::keyClick(list, Qt::Key_Escape); };
         QVERIFY(!list->pickProduct().has_value());
     }
 };

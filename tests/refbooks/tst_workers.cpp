@@ -27,8 +27,6 @@ class TestWorkers : public QObject
     std::unique_ptr<test::WindowFixture> fx;
     WorkerListWindow *list = nullptr;
     WorkerEditor *editor = nullptr;
-    std::function<void()> inList;
-    std::function<void()> inEditor;
 
     template <typename T> T *listChild(const char *name) { return list->findChild<T *>(QLatin1String(name)); }
     template <typename T> T *editorChild(const char *name) { return editor->findChild<T *>(QLatin1String(name)); }
@@ -72,15 +70,6 @@ private Q_SLOTS:
         fx = std::make_unique<test::WindowFixture>(*db);
         editor = fx->windows.add(std::make_unique<WorkerEditor>(fx->context));
         list = fx->windows.add(std::make_unique<WorkerListWindow>(fx->context));
-        inList = {};
-        inEditor = {};
-        fx->onModal = [this](QDialog *d) {
-            if (d == list && inList)
-                inList();
-            else if (d == editor && inEditor)
-                inEditor();
-            return d->result();
-        };
     }
     void cleanup()
     {
@@ -91,7 +80,7 @@ private Q_SLOTS:
 
     void maintenanceOpening()
     {
-        inList = [this] {
+        fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Список рабочих"));
             auto *grid = listChild<QTableView>("grid");
             QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ФИО"));
@@ -131,7 +120,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, department);
         QFETCH(QString, stored);
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение данных нового работника"));
             QCOMPARE(editorChild<QComboBox>("departmentCombo")->currentIndex(), -1);
             QCOMPARE(editorChild<QComboBox>("departmentCombo")->count(), 3);
@@ -143,7 +132,7 @@ private Q_SLOTS:
             if (editor->isVisible())
                 QTest::mouseClick(editorChild<QPushButton>("cancelButton"), Qt::LeftButton);
         };
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             fx->data.workers()->setRecNo(3);
             QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
             QCOMPARE(fx->data.workers()->recNo(), 1); // the list reopens on its first row
@@ -185,7 +174,7 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         const int id = db->scalar(QStringLiteral("select id from accounts_dep.person where fio = ") + quoted(worker)).toInt();
         int recNoBefore = 0;
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных работника"));
             QCOMPARE(editorChild<QLineEdit>("nameEdit")->text(), worker);
             QCOMPARE(editorChild<QComboBox>("departmentCombo")->currentText(), startsOn);
@@ -195,7 +184,7 @@ private Q_SLOTS:
                 editorChild<QComboBox>("departmentCombo")->setCurrentText(choose);
             QTest::mouseClick(editorChild<QPushButton>("saveButton"), Qt::LeftButton);
         };
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             select(worker);
             recNoBefore = fx->data.workers()->recNo();
             QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
@@ -224,7 +213,7 @@ private Q_SLOTS:
         QFETCH(QString, worker);
         QFETCH(int, currentAfter);
         fx->messages.answers = {yes};
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             select(worker);
             QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
             QCOMPARE(fx->data.workers()->recNo(), currentAfter);
@@ -260,7 +249,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, downs);
         QFETCH(QString, chosen);
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             auto *search = listChild<QLineEdit>("searchEdit");
             QCOMPARE(list->focusWidget(), search);
             QVERIFY(listChild<QPushButton>("changeButton")->isDefault());
@@ -284,19 +273,19 @@ private Q_SLOTS:
     // afresh.
     void searchSurvivesMaintenanceOnly()
     {
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             test::type(listChild<QLineEdit>("searchEdit"), QStringLiteral("Б"));
             QCOMPARE(gridNames(), QStringList{QStringLiteral("Борисов Б.Б.")});
             list->reject();
         };
         list->openForMaintenance();
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QCOMPARE(listChild<QLineEdit>("searchEdit")->text(), QStringLiteral("Б"));
             QCOMPARE(gridNames(), QStringList{QStringLiteral("Борисов Б.Б.")});
             list->reject();
         };
         list->openForMaintenance();
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QVERIFY(listChild<QLineEdit>("searchEdit")->text().isEmpty());
             QCOMPARE(gridNames().size(), 4);
             list->reject();
@@ -306,7 +295,7 @@ private Q_SLOTS:
 
     void emptyListActionsDoNothing()
     {
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             test::type(listChild<QLineEdit>("searchEdit"), QStringLiteral("Я")); // filtered to nothing
             QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
             QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
@@ -321,7 +310,7 @@ private Q_SLOTS:
 
     void wheelActsOnTheFocusedLookupOnly()
     {
-        inEditor = [&] {
+        fx->whileOpen[editor] = [&] {
             auto *department = editorChild<QComboBox>("departmentCombo");
             auto *position = editorChild<QComboBox>("positionCombo");
             department->setCurrentIndex(0);
@@ -342,7 +331,7 @@ private Q_SLOTS:
             }
             editor->reject();
         };
-        inList = [&] {
+        fx->whileOpen[list] = [&] {
             QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
             list->reject();
         };

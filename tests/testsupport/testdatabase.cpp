@@ -39,18 +39,9 @@ bool tryPsql(const QStringList &args, QByteArray *error = nullptr)
 
 void psql(const QStringList &args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral("psql"),
-            QStringList{QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                        QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-v"),
-                        QStringLiteral("ON_ERROR_STOP=1")} +
-                args);
-    p.waitForFinished(600000);
-    if (p.exitCode() != 0)
-        qFatal("psql failed: %s", p.readAllStandardError().constData());
+    QByteArray error;
+    if (!tryPsql(args, &error))
+        qFatal("psql failed: %s", error.constData());
 }
 
 bool templateExists()

@@ -19,7 +19,13 @@ WindowFixture::WindowFixture(TestDatabase &db, const QDate &day) : session(&data
     context.services.showModal = [this](QDialog *d) {
         shown << d;
         d->show();
-        const int result = onModal ? onModal(d) : modalResult;
+        int result = modalResult;
+        if (whileOpen.contains(d)) {
+            whileOpen.value(d)();
+            result = d->result();
+        } else if (onModal) {
+            result = onModal(d);
+        }
         d->hide();
         return result;
     };

@@ -8,6 +8,7 @@
 #include "ui/windowregistry.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 
 #include <functional>
@@ -39,6 +40,8 @@ public:
     // default nothing: it shows and returns at once with modalResult). onModal answers the result
     // the modal call returns (usually the dialog's own, after the test pressed its buttons).
     QList<QDialog *> shown;
+    // What the test does while a given window is open; the modal call then answers its result.
+    QHash<QDialog *, std::function<void()>> whileOpen;
     std::function<int(QDialog *)> onModal;
     int modalResult = 0;
     int quits = 0;

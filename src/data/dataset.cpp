@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/dataerror.h"
+#include "data/odbcfetch.h"
 #include "data/sqlexec.h"
 #include "data/sqlparams.h"
 
@@ -58,19 +59,25 @@ void Dataset::open()
                              : QStringLiteral("select * from ") + m_updateTable;
     // Statements with parameters are reopened again and again with new values (the register's views
     // on every date change): keep them prepared.
+    const bool withParams = text.contains(QLatin1Char(':')) && !toPositional(text).names.isEmpty();
+    std::optional<FetchedRows> block;
+    if (!withParams && m_connection && m_connection->driver() == Connection::Driver::Odbc)
+        block = fetchAllOdbc(m_connection, text);
+    if (block) {
+        setFields(block->fields);
+        m_rows = std::move(block->rows);
+        opened();
+        return;
+    }
     std::optional<QSqlQuery> plain;
-    if (!text.contains(QLatin1Char(':')) || toPositional(text).names.isEmpty())
+    if (!withParams)
         plain.emplace(execStatement(m_connection, text, m_params));
     QSqlQuery &q = plain ? *plain : m_prepared.exec(m_connection, text, m_params);
     const QSqlRecord rec = q.record();
-    m_fields.clear();
-    m_fieldIndex.clear();
-    for (int i = 0; i < rec.count(); ++i) {
-        m_fields << rec.fieldName(i);
-        const QString key = rec.fieldName(i).toLower();
-        if (!m_fieldIndex.contains(key)) // the first of two equal names wins
-            m_fieldIndex.insert(key, i);
-    }
+    QStringList fields;
+    for (int i = 0; i < rec.count(); ++i)
+        fields << rec.fieldName(i);
+    setFields(fields);
     m_rows.clear();
     const int n = rec.count();
     const int size = q.size();
@@ -83,6 +90,22 @@ void Dataset::open()
         m_rows.push_back(std::move(r));
     }
     q.finish();
+    opened();
+}
+
+void Dataset::setFields(const QStringList &fields)
+{
+    m_fields = fields;
+    m_fieldIndex.clear();
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString key = fields.at(i).toLower();
+        if (!m_fieldIndex.contains(key)) // the first of two equal names wins
+            m_fieldIndex.insert(key, i);
+    }
+}
+
+void Dataset::opened()
+{
     m_state = State::Browse;
     if (m_filtered && !m_filterText.isEmpty())
         m_filterExpr = FilterExpression::parse(m_filterText, m_fields);

@@ -103,6 +103,8 @@ Q_SIGNALS:
 private:
     using Row = QVector<QVariant>;
     int requireField(const QString &name) const;
+    void setFields(const QStringList &fields);
+    void opened(); // rows read: browse them from the first
     void rebuildView();
     void moveTo(int index);
     void notifyReset();

@@ -61,18 +61,46 @@ NormsModel::NormsModel(Connection *connection, MessageService *messages, QObject
 {
 }
 
-void NormsModel::load(int operation)
+void NormsModel::load(int operation, int insertedId)
 {
-    beginResetModel();
-    m_operation = operation;
-    m_rows.clear();
+    std::vector<Row> rows;
     QSqlQuery q = execBound(m_connection,
                             QStringLiteral("select id, norma, price, prize from accounts_dep.norm where o_id = ? "
                                            "order by norma, id"),
                             {operation});
     while (q.next())
-        m_rows.push_back({q.value(0).toInt(), q.value(1), q.value(2), q.value(3)});
-    endResetModel();
+        rows.push_back({q.value(0).toInt(), q.value(1), q.value(2), q.value(3)});
+    const int oldCount = int(m_rows.size()), newCount = int(rows.size());
+    if (!m_loaded || operation != m_operation || newCount < oldCount) {
+        beginResetModel();
+        m_operation = operation;
+        m_rows = std::move(rows);
+        m_loaded = true;
+        endResetModel();
+        return;
+    }
+    // The same operation read again while a cell may be committed from its editor: the rows move to
+    // their new places instead of a reset, which would tear the editor from the grid half-way.
+    // What each row of the grid is now: a norm's id, the new-norm row (0), or nothing yet (-1).
+    std::vector<int> identity;
+    for (const Row &r : m_rows)
+        identity.push_back(r.id);
+    identity.push_back(insertedId);
+    if (newCount > oldCount) {
+        beginInsertRows(QModelIndex(), oldCount + 1, newCount);
+        m_rows.resize(size_t(newCount));
+        endInsertRows();
+    }
+    identity.resize(size_t(newCount) + 1, -1);
+    Q_EMIT layoutAboutToBeChanged();
+    m_rows = std::move(rows);
+    const QModelIndexList persistent = persistentIndexList();
+    for (const QModelIndex &p : persistent) {
+        const int id = identity[size_t(p.row())];
+        const int row = id == 0 ? newCount : id < 0 ? -1 : rowOf(id);
+        changePersistentIndex(p, row < 0 ? QModelIndex() : index(row, p.column()));
+    }
+    Q_EMIT layoutChanged();
 }
 
 int NormsModel::rowOf(int normId) const
@@ -173,7 +201,7 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
             if (changed == 0)
                 throw DataError(QStringLiteral("Норматив не найден: его удалил другой пользователь"));
         }
-        load(m_operation); // read again, sorted by the norm figure
+        load(m_operation, isNew ? id : 0); // read again, sorted by the norm figure
     });
     m_lastWriteFailed = !done;
     if (done)
@@ -218,10 +246,15 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
     connect(m_model, &NormsModel::saved, this, [this](int id) {
         m_savedDuringCommit = true;
         const int row = m_model->rowOf(id);
-        if (row >= 0) // the saved row stays current
-            ui->grid->setCurrentIndex(m_model->index(row, ui->grid->currentIndex().column() < 0
-                                                              ? 0
-                                                              : ui->grid->currentIndex().column()));
+        if (row < 0)
+            return;
+        // The saved row stays current, without an editor opened on it again: the next Enter or Esc
+        // then presses "Сохранить", and a Tab still moves on into the next cell's editor.
+        const QAbstractItemView::EditTriggers triggers = ui->grid->editTriggers();
+        ui->grid->setEditTriggers(triggers & ~QAbstractItemView::CurrentChanged);
+        ui->grid->setCurrentIndex(
+            m_model->index(row, ui->grid->currentIndex().column() < 0 ? 0 : ui->grid->currentIndex().column()));
+        ui->grid->setEditTriggers(triggers);
     });
     // A value that was not written leaves its cell in editing, with the text as typed.
     connect(m_model, &NormsModel::refused, this, [this](const QModelIndex &index, const QString &typed) {

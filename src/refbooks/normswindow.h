@@ -29,7 +29,9 @@ class NormsModel : public QAbstractTableModel
 public:
     NormsModel(Connection *connection, MessageService *messages, QObject *parent = nullptr);
 
-    void load(int operation);
+    // Reads the operation's rows; read again for the same operation, the rows keep what the grid
+    // holds on them (current cell, an open editor), the new-norm row passing to insertedId.
+    void load(int operation, int insertedId = 0);
     int operation() const { return m_operation; }
     int savedRows() const { return int(m_rows.size()); }
     int rowOf(int normId) const; // -1 when absent
@@ -63,6 +65,7 @@ private:
     int m_operation = 0;
     std::vector<Row> m_rows;
     bool m_lastWriteFailed = false;
+    bool m_loaded = false;
 };
 
 // The norms of one operation (opened from the operation list with "Цены" ticked).

@@ -6,6 +6,7 @@
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/productlistwindow.h"
 #include "reports/spreadsheet.h"
+#include "testsupport/recordingmessages.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 
@@ -17,12 +18,16 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <functional>
+#include <latch>
+#include <thread>
 #include <memory>
 
 using namespace tabel;
@@ -476,6 +481,101 @@ private Q_SLOTS:
         };
         norms->openForOperation(cutProfile);
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(cutProfile)).toInt(), 1);
+    }
+
+    // Two clients deleting the last two norms of an operation at the same moment: one of them is
+    // refused, and one of the operation's own norms stays. The database holds each deletion a while,
+    // so that the two counts would both see two rows if nothing put the clients in turn.
+    void concurrentDeletionsKeepOneNorm()
+    {
+        db->exec(QStringLiteral("create or replace function public.slow_norm_delete() returns trigger language plpgsql as "
+                                "$$ begin perform pg_sleep(0.3); return old; end $$; "
+                                "create trigger slow_delete before delete on accounts_dep.norm "
+                                "for each row execute function public.slow_norm_delete()"));
+        const auto dropTrigger = qScopeGuard([this] {
+            db->exec(QStringLiteral("drop trigger slow_delete on accounts_dep.norm; drop function public.slow_norm_delete()"));
+        });
+        std::latch start(2);
+        std::atomic<int> deleted{0};
+        auto client = [&](int n) {
+            Connection connection(QStringLiteral("client%1").arg(n));
+            connection.setDriver(db->driver());
+            connection.setConnectionString(db->connection().connectionString());
+            connection.open();
+            test::RecordingMessages messages;
+            NormsModel model(&connection, &messages);
+            model.load(cutProfile);
+            start.arrive_and_wait();
+            if (model.removeRow(n)) // each its own row: 100 and 200
+                ++deleted;
+        };
+        std::thread first(client, 0), second(client, 1);
+        first.join();
+        second.join();
+        QCOMPARE(deleted.load(), 1);
+        const QString left = db->scalar(QStringLiteral("select string_agg(norma::text, ',') from accounts_dep.norm "
+                                                       "where o_id = %1").arg(cutProfile))
+                                 .toString();
+        QVERIFY2(left == QStringLiteral("100") || left == QStringLiteral("200"), qPrintable(left));
+    }
+
+    // "Сохранить" is pressed by Enter and Esc only where the grid has no cell editor open: in the
+    // editor, Enter writes the cell and Esc takes the typing back, and the window stays; the next
+    // key, on the grid, presses "Сохранить".
+    void enterAndEscapeWithACellEditor_data()
+    {
+        QTest::addColumn<int>("inEditor");
+        QTest::addColumn<int>("onGrid"); // 0: none
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QString>("prices");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << 0 << false << QStringLiteral("7,1.75");
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << 0 << false << QStringLiteral("2.5,1.75");
+        QTest::newRow("Enter, Enter") << int(Qt::Key_Return) << int(Qt::Key_Return) << true << QStringLiteral("7,1.75");
+        QTest::newRow("Enter, Esc") << int(Qt::Key_Enter) << int(Qt::Key_Escape) << true << QStringLiteral("7,1.75");
+        QTest::newRow("Esc, Enter") << int(Qt::Key_Escape) << int(Qt::Key_Return) << true << QStringLiteral("2.5,1.75");
+        QTest::newRow("Esc, Esc") << int(Qt::Key_Escape) << int(Qt::Key_Escape) << true << QStringLiteral("2.5,1.75");
+    }
+
+    void enterAndEscapeWithACellEditor()
+    {
+        QFETCH(int, inEditor);
+        QFETCH(int, onGrid);
+        QFETCH(bool, closes);
+        QFETCH(QString, prices);
+        bool stayed = false;
+        fx->whileOpen[norms] = [&] {
+            auto *grid = child<QTableView>(norms, "grid");
+            QVERIFY(QTest::qWaitForWindowExposed(norms));
+            const QModelIndex cell = grid->model()->index(0, 1);
+            grid->setCurrentIndex(cell);
+            grid->edit(cell);
+            QLineEdit *editor = nullptr;
+            for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+                if (e->isVisible())
+                    editor = e;
+            QVERIFY(editor);
+            editor->setText(QStringLiteral("7"));
+            QTest::keyClick(editor, Qt::Key(inEditor));
+            QCoreApplication::processEvents(); // the grid commits on Enter a moment later
+            QVERIFY(norms->isVisible());
+            for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+                QVERIFY(!e->isVisible()); // closed, with nothing left behind
+            if (onGrid)
+                QTest::keyClick(grid, Qt::Key(onGrid));
+            stayed = norms->isVisible();
+            if (stayed)
+                norms->reject();
+        };
+        fx->data.oper()->open();
+        selectOperation(cutProfile);
+        norms->openForOperation(cutProfile);
+        fx->data.oper()->close();
+        QCOMPARE(stayed, !closes);
+        QCOMPARE(fx->messages.boxes.size(), 0);
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(price::text, ',' order by norma) from accounts_dep.norm "
+                                           "where o_id = %1").arg(cutProfile))
+                     .toString(),
+                 prices);
     }
 };
 

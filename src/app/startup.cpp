@@ -6,6 +6,7 @@
 #include "data/connectionstring.h"
 #include "data/datamodule.h"
 #include "data/session.h"
+#include "entries/entryeditor.h"
 #include "refbooks/normswindow.h"
 #include "refbooks/operationeditor.h"
 #include "refbooks/operationkindeditor.h"
@@ -94,6 +95,7 @@ void Startup::createWindows()
     m_windows.add(std::make_unique<OperationKindEditor>(m_context));
     m_windows.add(std::make_unique<OperationEditor>(m_context));
     m_windows.add(std::make_unique<NormsWindow>(m_context));
+    m_windows.add(std::make_unique<EntryEditor>(m_context));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
     setMainWindow(login);
 }

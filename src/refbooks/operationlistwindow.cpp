@@ -142,8 +142,11 @@ std::optional<OperationRow> OperationListWindow::pickOperation(std::optional<int
     ui->changeButton->setDefault(false);
     ui->searchEdit->hide();
     m_searchHidden = true;
+    // Oper stays open on the row handed back, also when the search had filtered it: the entry
+    // editor's base price reads it.
     operations->setFiltered(false);
-    operations->close();
+    if (m_choice)
+        operations->locate(QStringLiteral("id"), m_choice->id);
     return m_choice;
 }
 

@@ -4,6 +4,9 @@
 
 #include "register/acceptancedelegate.h"
 #include "data/session.h"
+#include "entries/entryeditor.h"
+#include "entries/entrystore.h"
+#include "ui/messageservice.h"
 #include "refbooks/operationkindlistwindow.h"
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/productlistwindow.h"
@@ -78,6 +81,10 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     connectGuarded(ui->shift4Button, &QPushButton::clicked, this, messages, [this] { selectShift(4); });
     connectGuarded(ui->dayOffCheck, &QCheckBox::toggled, this, messages, [this] { styleDayOff(); });
     connectGuarded(ui->refreshButton, &QPushButton::clicked, this, messages, [this] { refresh(); });
+    connectGuarded(ui->addButton, &QPushButton::clicked, this, messages, [this] { addEntry(); });
+    connectGuarded(ui->changeButton, &QPushButton::clicked, this, messages, [this] { changeEntry(); });
+    connectGuarded(ui->deleteButton, &QPushButton::clicked, this, messages, [this] { deleteEntry(); });
+    connectGuarded(ui->grid, &QTableView::doubleClicked, this, messages, [this] { toggleAcceptance(); });
     connect(ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->exitAction, &QAction::triggered, this, &QDialog::reject);
     connectGuarded(ui->summaryReportsAction, &QAction::triggered, this, messages,
@@ -237,6 +244,60 @@ int RegisterWindow::runWindow(QDialog *window)
 void RegisterWindow::activateAfterReturn()
 {
     guarded(m_context.services.messages, [this] { activate(); });
+}
+
+void RegisterWindow::addEntry()
+{
+    const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
+    m_context.windows->get<EntryEditor>()->addEntry(date(), isDayOff());
+}
+
+void RegisterWindow::changeEntry()
+{
+    Dataset *entries = m_context.session->currentQuery();
+    const int recNo = entries->recNo();
+    if (entries->isEmpty())
+        return;
+    // Back on the entry's record number once the register is active again.
+    const auto activateAgain = qScopeGuard([this, recNo] {
+        activateAfterReturn();
+        Dataset *now = m_context.session->currentQuery();
+        if (!now->isEmpty() && recNo >= 1)
+            now->setRecNo(std::min(recNo, now->recordCount()));
+    });
+    m_context.windows->get<EntryEditor>()->changeEntry(isDayOff());
+}
+
+void RegisterWindow::deleteEntry()
+{
+    Dataset *entries = m_context.session->currentQuery();
+    const QString id = entries->isEmpty() ? QString() : entries->asString(QStringLiteral("id"));
+    if (id.isEmpty())
+        return;
+    const bool yes = m_context.services.messages->ask(QStringLiteral("Удаление"), QStringLiteral("Удалить позицию из списка?"));
+    // Whatever the answer, the view is read again, also when the deletion failed.
+    const auto reopen = qScopeGuard([entries] {
+        entries->close();
+        entries->open();
+    });
+    if (yes)
+        EntryStore(m_context.data).remove(id.toInt());
+}
+
+void RegisterWindow::toggleAcceptance()
+{
+    if (!m_acceptanceAllowed)
+        return;
+    Dataset *entries = m_context.session->currentQuery();
+    if (entries->isEmpty())
+        return;
+    const QString mark = EntryStore::toggledMark(entries->asString(QStringLiteral("ok")));
+    EntryStore(m_context.data).setMark(int(entries->asInt(QStringLiteral("id"))), mark);
+    const int recNo = entries->recNo();
+    entries->close();
+    entries->open();
+    if (!entries->isEmpty() && recNo >= 1)
+        entries->setRecNo(std::min(recNo, entries->recordCount()));
 }
 
 void RegisterWindow::openSummaryReports()

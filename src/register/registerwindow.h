@@ -55,6 +55,13 @@ public:
     // Every return from a window opened here makes the register active again.
     void activateAfterReturn();
 
+    // The row actions: "Добавить" and "Изменить" through the entry editor, "Удалить" with the day's
+    // hours posted again, and a double click that accepts an entry or takes the acceptance back.
+    void addEntry();
+    void changeEntry();
+    void deleteEntry();
+    void toggleAcceptance();
+
 Q_SIGNALS:
     void versionCheckDue();
     void timesheetRequested(const QDate &date);

@@ -1,0 +1,222 @@
+#include "entries/entrystore.h"
+
+#include "data/dataerror.h"
+#include "data/datamodule.h"
+#include "data/locks.h"
+#include "data/sqlexec.h"
+#include "data/sqlparams.h"
+#include "data/transaction.h"
+#include "entries/pricing.h"
+
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <set>
+
+namespace tabel {
+
+namespace {
+const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");
+const QString kDuplicate = QStringLiteral("Позиция с такими параметрами уже заведена!");
+
+QString n(qint64 v)
+{
+    return QString::number(v);
+}
+
+// A digits-only box: its trimmed text, checked again here whatever reached it.
+QString checkNumber(const QString &typed, const QString &label, qint64 maximum, QString *message)
+{
+    const QString text = typed.trimmed();
+    if (!message->isEmpty() || text.isEmpty())
+        return text;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            *message = QStringLiteral("В поле «%1» допустимы только цифры.").arg(label);
+            return text;
+        }
+    }
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    if (!ok || v > maximum)
+        *message = QStringLiteral("Число в поле «%1» слишком велико: не больше %2.").arg(label, n(maximum));
+    return text;
+}
+
+qint64 count(Connection *connection, const QString &statement)
+{
+    QSqlQuery q = execBound(connection, statement, {});
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+// Months first, then workers, each in ascending order: every client takes them the same way.
+void lockKeys(Transaction &t, const std::set<std::pair<int, int>> &months, const std::set<int> &workers)
+{
+    for (const auto &[year, month] : months)
+        t.lock({locks::TimesheetMonth, year * 100 + month}, Transaction::Mode::Shared);
+    for (int w : workers)
+        t.lock({locks::Worker, w});
+}
+} // namespace
+
+QString statementDate(const QDate &date)
+{
+    return date.toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+QString EntryStore::duplicateStatement(const EntryDraft &d, int colour)
+{
+    QString s = QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") + n(d.workerId) +
+                QStringLiteral(" and o_id=") + n(d.operationId) + QStringLiteral(" and i_id=") + n(d.productId) +
+                QStringLiteral(" and data=to_date('") + statementDate(d.date) +
+                QStringLiteral("', 'DD.MM.YYYY') and smena=") + n(d.shift);
+    if (d.entryId)
+        s += QStringLiteral(" and id<>") + n(*d.entryId);
+    return s + QStringLiteral(" and color=") + n(colour);
+}
+
+QString EntryStore::insertStatement(const EntryDraft &d, int colour)
+{
+    return QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
+                          "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(") +
+           n(d.workerId) + QStringLiteral(", ") + n(d.productId) + QStringLiteral(", ") + n(d.operationId) +
+           QStringLiteral(", ") + sqlNumber(roundPrice(d.price)) + QStringLiteral(",") + d.quantity.trimmed() +
+           QStringLiteral(", ") + d.rejects.trimmed() + QStringLiteral(", to_date('") + statementDate(d.date) +
+           QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") + n(d.shift) + QStringLiteral(", ") + n(colour) +
+           QStringLiteral(", ") + d.hours.trimmed() + QStringLiteral(", '") + statementDate(d.today) +
+           QStringLiteral("', '") + QStringLiteral("no") + QStringLiteral("', 0, ") + QStringLiteral("0, 0, 0, 0, 0)");
+}
+
+QString EntryStore::updateStatement(const EntryDraft &d, int colour)
+{
+    return QStringLiteral("update accounts_dep.SMENA set w_id=") + n(d.workerId) + QStringLiteral(", i_id=") +
+           n(d.productId) + QStringLiteral(", o_id=") + n(d.operationId) + QStringLiteral(", cena=") +
+           sqlNumber(roundPrice(d.price)) + QStringLiteral(", kol_vo=") + d.quantity.trimmed() +
+           QStringLiteral(", brak=") + d.rejects.trimmed() + QStringLiteral(", data=to_date('") +
+           statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY'), smena=") + n(d.shift) +
+           QStringLiteral(", color=") + n(colour) + QStringLiteral(", time=") + d.hours.trimmed() +
+           QStringLiteral(", vvod='") + statementDate(d.today) + QStringLiteral("', prize=0, id_doc=") +
+           QStringLiteral("0") + QStringLiteral(", id_doc_item=") + QStringLiteral("0") +
+           QStringLiteral(", f_gds_qty_use=") + QStringLiteral("0") + QStringLiteral(", id_gds_use=") +
+           QStringLiteral("0") + QStringLiteral(", id_cons_use=") + QStringLiteral("0") +
+           QStringLiteral(" where id=") + n(d.entryId.value_or(0));
+}
+
+QString EntryStore::save(const EntryDraft &d)
+{
+    const bool paint = isPaintOperation(d.operation);
+    if (d.worker.trimmed().isEmpty() || d.operation.trimmed().isEmpty() || d.quantity.trimmed().isEmpty() ||
+        d.rejects.trimmed().isEmpty() || d.hours.trimmed().isEmpty() || (paint && d.colour.trimmed().isEmpty()))
+        return kAllFields;
+    // What the columns hold: kol_vo and color integer, brak smallint, hours up to a day cell (smallint).
+    QString message;
+    checkNumber(d.quantity, QStringLiteral("Кол-во"), 2147483647, &message);
+    checkNumber(d.rejects, QStringLiteral("Брак"), 32767, &message);
+    checkNumber(d.hours, QStringLiteral("Время"), 32767, &message);
+    const QString colourText = checkNumber(d.colour, QStringLiteral("Цвет"), 2147483647, &message);
+    if (!message.isEmpty())
+        return message;
+    if (!d.date.isValid() || d.workerId <= 0 || d.operationId <= 0 || d.productId <= 0)
+        return kAllFields;
+    const int colour = colourText.isEmpty() ? 0 : colourText.toInt();
+    const EntryKey key{d.workerId, d.date, d.shift};
+
+    Connection *c = &m_data->connection();
+    Transaction t(*c);
+    std::set<std::pair<int, int>> months{{d.date.year(), d.date.month()}};
+    std::set<int> workers{d.workerId};
+    if (d.entryId && d.original.date.isValid()) {
+        months.insert({d.original.date.year(), d.original.date.month()});
+        workers.insert(d.original.worker);
+    }
+    lockKeys(t, months, workers);
+    // The picked operation and product must still be there (the books delete under these locks).
+    t.lock(locks::book(locks::Products), Transaction::Mode::Shared);
+    t.lock(locks::book(locks::Operations), Transaction::Mode::Shared);
+    if (count(c, QStringLiteral("select count(*) from accounts_dep.izdel where id=") + n(d.productId)) == 0)
+        return QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
+    if (count(c, QStringLiteral("select count(*) from accounts_dep.oper where id=") + n(d.operationId) +
+                     QStringLiteral(" and i_id=") + n(d.productId)) == 0)
+        return QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
+    if (d.entryId && count(c, QStringLiteral("select count(*) from accounts_dep.smena where id=") + n(*d.entryId)) == 0)
+        return QStringLiteral("Позиция удалена другим пользователем.");
+    if (m_data->duplicateCount(duplicateStatement(d, colour)) > 0)
+        return kDuplicate;
+    execBound(c, d.entryId ? updateStatement(d, colour) : insertStatement(d, colour), {});
+    post(key, true);
+    if (d.entryId && d.original.date.isValid() && !(d.original == key))
+        post(d.original, false); // the day the entry left
+    t.commit();
+    return QString();
+}
+
+void EntryStore::post(const EntryKey &key, bool createRow)
+{
+    Connection *c = &m_data->connection();
+    const QString worker = n(key.worker), shift = n(key.shift), month = n(key.date.month()),
+                  year = n(key.date.year()), day = n(key.date.day());
+    const qint64 rows = count(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") +
+                                     worker + QStringLiteral(" and smena=") + shift + QStringLiteral(" and month=") +
+                                     month + QStringLiteral(" and year=") + year);
+    // Read after this transaction's own write, under the worker's lock.
+    const qint64 total =
+        count(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + worker +
+                     QStringLiteral(" and smena=") + shift + QStringLiteral(" and data=to_date('") +
+                     statementDate(key.date) + QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data"));
+    if (rows != 0)
+        execBound(c, QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") + n(total) +
+                         QStringLiteral(" where w_id=") + worker + QStringLiteral(" and smena=") + shift +
+                         QStringLiteral(" and month=") + month + QStringLiteral(" and year=") + year,
+                  {});
+    else if (createRow)
+        execBound(c, QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
+                         QStringLiteral(") ") + QStringLiteral("values(") + shift + QStringLiteral(", ") + worker +
+                         QStringLiteral(", ") + month + QStringLiteral(", ") + year + QStringLiteral(", ") +
+                         n(total) + QStringLiteral(")"),
+                  {});
+}
+
+bool EntryStore::remove(int entryId)
+{
+    Connection *c = &m_data->connection();
+    // Where the entry is now decides the locks; it is read again under them, in case another client
+    // moved it meanwhile.
+    EntryKey key;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QSqlQuery q = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"),
+                                {entryId});
+        if (!q.next())
+            return false;
+        key = {q.value(0).toInt(), q.value(1).toDate(), q.value(2).toInt()};
+        q.finish();
+        Transaction t(*c);
+        lockKeys(t, {{key.date.year(), key.date.month()}}, {key.worker});
+        QSqlQuery again = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"),
+                                    {entryId});
+        if (!again.next())
+            return false;
+        const EntryKey now{again.value(0).toInt(), again.value(1).toDate(), again.value(2).toInt()};
+        again.finish();
+        if (!(now == key))
+            continue; // moved while we waited: lock where it is now
+        execBound(c, QStringLiteral("delete from accounts_dep.smena where id=") + n(entryId), {});
+        // The day's cell keeps the hours of the entries that remain, 0 after the last one.
+        post(key, false);
+        t.commit();
+        return true;
+    }
+    throw DataError(QStringLiteral("Позиция меняется другим пользователем. Повторите удаление."));
+}
+
+QString EntryStore::toggledMark(const QString &mark)
+{
+    return mark == QLatin1String("да") || mark == QLatin1String("ok") ? QStringLiteral("no") : QStringLiteral("ok");
+}
+
+void EntryStore::setMark(int entryId, const QString &mark)
+{
+    execStatement(&m_data->connection(), QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id"),
+                  {{QStringLiteral("ok"), mark}, {QStringLiteral("id"), entryId}});
+}
+
+} // namespace tabel

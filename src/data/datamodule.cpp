@@ -6,8 +6,8 @@
 
 namespace tabel {
 
-DataModule::DataModule(QObject *parent)
-    : QObject(parent), m_connection(QStringLiteral("ADO_DB"))
+DataModule::DataModule(QObject *parent, const QString &connectionName)
+    : QObject(parent), m_connection(connectionName)
 {
     setObjectName(QStringLiteral("DataModule"));
     m_workers = query(QStringLiteral("Workers"), statements::workers());

@@ -14,7 +14,8 @@ class DataModule : public QObject
 {
     Q_OBJECT
 public:
-    explicit DataModule(QObject *parent = nullptr);
+    // Another connection name lets several modules (clients) live in one process, each in its thread.
+    explicit DataModule(QObject *parent = nullptr, const QString &connectionName = QStringLiteral("ADO_DB"));
     ~DataModule() override;
 
     Connection &connection() { return m_connection; }

@@ -1,5 +1,8 @@
 #include "data/transaction.h"
 
+#include <QStringList>
+#include <QVariantList>
+
 #include "data/connection.h"
 #include "data/dataerror.h"
 #include "data/sqlexec.h"
@@ -77,13 +80,25 @@ AdvisoryKey advisoryKey(const QList<int> &key)
 
 void Transaction::lock(const QList<int> &key, Mode mode)
 {
+    lock(QList<LockRequest>{{key, mode}});
+}
+
+void Transaction::lock(const QList<LockRequest> &keys)
+{
     if (!m_active)
         throw DataError(QStringLiteral("Блокировка вне транзакции"));
-    const AdvisoryKey k = advisoryKey(key);
-    execBound(&m_connection,
-              mode == Mode::Shared ? QStringLiteral("select pg_advisory_xact_lock_shared(?, ?)")
-                                   : QStringLiteral("select pg_advisory_xact_lock(?, ?)"),
-              {k.space, k.value});
+    if (keys.isEmpty())
+        return;
+    // The server evaluates the list from left to right: the keys are taken in the order given.
+    QStringList calls;
+    QVariantList values;
+    for (const LockRequest &r : keys) {
+        const AdvisoryKey k = advisoryKey(r.key);
+        calls << (r.mode == Mode::Shared ? QStringLiteral("pg_advisory_xact_lock_shared(?, ?)")
+                                         : QStringLiteral("pg_advisory_xact_lock(?, ?)"));
+        values << k.space << k.value;
+    }
+    execBound(&m_connection, QStringLiteral("select ") + calls.join(QStringLiteral(", ")), values);
 }
 
 } // namespace tabel

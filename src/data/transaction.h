@@ -23,6 +23,13 @@ public:
     // A transaction-scoped advisory lock on a key of several integers, held until the transaction
     // ends. Clients that lock the same key wait for each other; take keys always in the same order.
     void lock(const QList<int> &key, Mode mode = Mode::Exclusive);
+    // Several keys in one statement, taken in the order given.
+    struct LockRequest
+    {
+        QList<int> key;
+        Mode mode = Mode::Exclusive;
+    };
+    void lock(const QList<LockRequest> &keys);
 
 private:
     Connection &m_connection;

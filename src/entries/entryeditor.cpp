@@ -105,11 +105,8 @@ bool EntryEditor::changeEntry(bool dayOff)
     setPaint(paint);
     if (paint)
         ui->colourEdit->setText(entries->asString(QStringLiteral("color")).trimmed());
-    // What the save needs of the entry as it is now: its id and where its hours were posted.
     m_entryId = int(entries->asInt(QStringLiteral("id")));
     m_storedOperation = m_operationId;
-    m_original = {m_workerId, entries->value(QStringLiteral("data")).toDate(),
-                  int(entries->asInt(QStringLiteral("smena")))};
     return m_context.services.exec(this) == QDialog::Accepted;
 }
 
@@ -182,10 +179,8 @@ EntryDraft EntryEditor::draft() const
     d.date = ui->datePicker->date();
     d.shift = m_context.session->shiftView();
     d.today = m_today();
-    if (m_mode == Mode::Change) {
+    if (m_mode == Mode::Change)
         d.entryId = m_entryId;
-        d.original = m_original;
-    }
     return d;
 }
 

@@ -63,10 +63,9 @@ private:
     bool m_dayOff = false;
     int m_workerId = 0, m_operationId = 0, m_productId = 0;
     double m_price = 0;
-    // The entry being changed, as it was when the editor opened.
+    // The entry being changed and its operation, as they were when the editor opened.
     int m_entryId = 0;
     int m_storedOperation = 0;
-    EntryKey m_original;
     std::function<QDate()> m_today;
 };
 

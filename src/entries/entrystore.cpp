@@ -18,6 +18,7 @@ namespace tabel {
 namespace {
 const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");
 const QString kDuplicate = QStringLiteral("Позиция с такими параметрами уже заведена!");
+const QString kDeleted = QStringLiteral("Позиция удалена другим пользователем.");
 
 QString n(qint64 v)
 {
@@ -49,13 +50,34 @@ qint64 count(Connection *connection, const QString &statement)
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
-// Months first, then workers, each in ascending order: every client takes them the same way.
-void lockKeys(Transaction &t, const std::set<std::pair<int, int>> &months, const std::set<int> &workers)
+// The keys of a save or a deletion: months first, then workers, each in ascending order, then the
+// books whose rows the entry refers to. Every client takes them the same way.
+QList<Transaction::LockRequest> entryLocks(const QList<EntryKey> &keys, bool books)
 {
-    for (const auto &[year, month] : months)
-        t.lock({locks::TimesheetMonth, year * 100 + month}, Transaction::Mode::Shared);
+    std::set<int> months, workers;
+    for (const EntryKey &k : keys) {
+        months.insert(k.date.year() * 100 + k.date.month());
+        workers.insert(k.worker);
+    }
+    QList<Transaction::LockRequest> locks;
+    for (int m : months)
+        locks.push_back({{locks::TimesheetMonth, m}, Transaction::Mode::Shared});
     for (int w : workers)
-        t.lock({locks::Worker, w});
+        locks.push_back({{locks::Worker, w}, Transaction::Mode::Exclusive});
+    if (books) {
+        locks.push_back({locks::book(locks::Products), Transaction::Mode::Shared});
+        locks.push_back({locks::book(locks::Operations), Transaction::Mode::Shared});
+    }
+    return locks;
+}
+
+// Where an entry is posted now, as the database holds it.
+std::optional<EntryKey> storedKey(Connection *c, int entryId)
+{
+    QSqlQuery q = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"), {entryId});
+    if (!q.next())
+        return std::nullopt;
+    return EntryKey{q.value(0).toInt(), q.value(1).toDate(), q.value(2).toInt()};
 }
 } // namespace
 
@@ -122,32 +144,47 @@ QString EntryStore::save(const EntryDraft &d)
     const EntryKey key{d.workerId, d.date, d.shift};
 
     Connection *c = &m_data->connection();
-    Transaction t(*c);
-    std::set<std::pair<int, int>> months{{d.date.year(), d.date.month()}};
-    std::set<int> workers{d.workerId};
-    if (d.entryId && d.original.date.isValid()) {
-        months.insert({d.original.date.year(), d.original.date.month()});
-        workers.insert(d.original.worker);
+    // An edit posts again the day the entry leaves: where the database holds it now (another client
+    // may have moved it since the editor opened), read again under the locks.
+    std::optional<EntryKey> from;
+    if (d.entryId) {
+        from = storedKey(c, *d.entryId);
+        if (!from)
+            return kDeleted;
     }
-    lockKeys(t, months, workers);
-    // The picked operation and product must still be there (the books delete under these locks).
-    t.lock(locks::book(locks::Products), Transaction::Mode::Shared);
-    t.lock(locks::book(locks::Operations), Transaction::Mode::Shared);
-    if (count(c, QStringLiteral("select count(*) from accounts_dep.izdel where id=") + n(d.productId)) == 0)
-        return QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
-    if (count(c, QStringLiteral("select count(*) from accounts_dep.oper where id=") + n(d.operationId) +
-                     QStringLiteral(" and i_id=") + n(d.productId)) == 0)
-        return QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
-    if (d.entryId && count(c, QStringLiteral("select count(*) from accounts_dep.smena where id=") + n(*d.entryId)) == 0)
-        return QStringLiteral("Позиция удалена другим пользователем.");
-    if (m_data->duplicateCount(duplicateStatement(d, colour)) > 0)
-        return kDuplicate;
-    execBound(c, d.entryId ? updateStatement(d, colour) : insertStatement(d, colour), {});
-    post(key, true);
-    if (d.entryId && d.original.date.isValid() && !(d.original == key))
-        post(d.original, false); // the day the entry left
-    t.commit();
-    return QString();
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Transaction t(*c);
+        t.lock(entryLocks(from ? QList<EntryKey>{key, *from} : QList<EntryKey>{key}, true));
+        if (d.entryId) {
+            const std::optional<EntryKey> now = storedKey(c, *d.entryId);
+            if (!now)
+                return kDeleted;
+            if (!(*now == *from)) { // moved meanwhile: lock where it is now
+                from = now;
+                continue;
+            }
+        }
+        // The picked operation and product must still be there: the books delete under their locks.
+        QSqlQuery there = execBound(
+            c, QStringLiteral("select (select count(*) from accounts_dep.izdel where id=?), "
+                              "(select count(*) from accounts_dep.oper where id=? and i_id=?)"),
+            {d.productId, d.operationId, d.productId});
+        there.next();
+        if (there.value(0).toLongLong() == 0)
+            return QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
+        if (there.value(1).toLongLong() == 0)
+            return QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
+        there.finish();
+        if (m_data->duplicateCount(duplicateStatement(d, colour)) > 0)
+            return kDuplicate;
+        execBound(c, d.entryId ? updateStatement(d, colour) : insertStatement(d, colour), {});
+        post(key, true);
+        if (from && !(*from == key))
+            post(*from, false); // the day the entry left
+        t.commit();
+        return QString();
+    }
+    throw DataError(QStringLiteral("Позиция меняется другим пользователем. Повторите запись."));
 }
 
 void EntryStore::post(const EntryKey &key, bool createRow)
@@ -181,36 +218,31 @@ bool EntryStore::remove(int entryId)
     Connection *c = &m_data->connection();
     // Where the entry is now decides the locks; it is read again under them, in case another client
     // moved it meanwhile.
-    EntryKey key;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        QSqlQuery q = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"),
-                                {entryId});
-        if (!q.next())
-            return false;
-        key = {q.value(0).toInt(), q.value(1).toDate(), q.value(2).toInt()};
-        q.finish();
+    std::optional<EntryKey> key = storedKey(c, entryId);
+    for (int attempt = 0; attempt < 5 && key; ++attempt) {
         Transaction t(*c);
-        lockKeys(t, {{key.date.year(), key.date.month()}}, {key.worker});
-        QSqlQuery again = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"),
-                                    {entryId});
-        if (!again.next())
+        t.lock(entryLocks({*key}, false));
+        const std::optional<EntryKey> now = storedKey(c, entryId);
+        if (!now)
             return false;
-        const EntryKey now{again.value(0).toInt(), again.value(1).toDate(), again.value(2).toInt()};
-        again.finish();
-        if (!(now == key))
-            continue; // moved while we waited: lock where it is now
+        if (!(*now == *key)) {
+            key = now;
+            continue;
+        }
         execBound(c, QStringLiteral("delete from accounts_dep.smena where id=") + n(entryId), {});
         // The day's cell keeps the hours of the entries that remain, 0 after the last one.
-        post(key, false);
+        post(*key, false);
         t.commit();
         return true;
     }
+    if (!key)
+        return false;
     throw DataError(QStringLiteral("Позиция меняется другим пользователем. Повторите удаление."));
 }
 
 QString EntryStore::toggledMark(const QString &mark)
 {
-    return mark == QLatin1String("да") || mark == QLatin1String("ok") ? QStringLiteral("no") : QStringLiteral("ok");
+    return mark == QStringLiteral("да") || mark == QLatin1String("ok") ? QStringLiteral("no") : QStringLiteral("ok");
 }
 
 void EntryStore::setMark(int entryId, const QString &mark)

@@ -29,9 +29,9 @@ struct EntryDraft
     QDate date;
     int shift = 1;
     QDate today; // the saving day, written to vvod
-    // An edit: the entry's id and where it was posted, both taken when the editor opened.
+    // An edit: the entry's id, taken when the editor opened. The day it leaves is where the
+    // database holds it at saving.
     std::optional<int> entryId;
-    EntryKey original;
 };
 
 // Saving, deleting and accepting production entries, with the day's hours posted to the time sheet.

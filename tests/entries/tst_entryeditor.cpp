@@ -1,0 +1,459 @@
+#include "entries/entryeditor.h"
+#include "refbooks/operationlistwindow.h"
+#include "refbooks/workerlistwindow.h"
+#include "register/registerwindow.h"
+#include "testsupport/shop.h"
+#include "testsupport/windowfixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace tabel;
+
+// The entry editor over the register, with the worker and operation lists as its pickers, and the
+// register's row actions, on the real database.
+class TestEntryEditor : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::TestDatabase> db;
+    std::unique_ptr<test::WindowFixture> fx;
+    RegisterWindow *reg = nullptr;
+    EntryEditor *editor = nullptr;
+    WorkerListWindow *workers = nullptr;
+    OperationListWindow *operations = nullptr;
+    int ivanov = 0, petrov = 0, profile = 0, cutting = 0, painting = 0;
+    const QDate kMonday{2023, 3, 13};
+
+    template <typename T> T *child(QWidget *w, const char *name) { return w->findChild<T *>(QLatin1String(name)); }
+    QLineEdit *box(const char *name) { return child<QLineEdit>(editor, name); }
+    // What the pickers do while their list is open: choose the current row, or leave.
+    void chooseWorker(const QString &search = QString())
+    {
+        fx->whileOpen[workers] = [this, search] {
+            if (!search.isEmpty())
+                test::type(child<QLineEdit>(workers, "searchEdit"), search);
+            QTest::mouseClick(child<QPushButton>(workers, "changeButton"), Qt::LeftButton);
+        };
+    }
+    void chooseOperation(const QString &search = QString())
+    {
+        fx->whileOpen[operations] = [this, search] {
+            if (!search.isEmpty())
+                test::type(child<QLineEdit>(operations, "searchEdit"), search);
+            QTest::mouseClick(child<QPushButton>(operations, "changeButton"), Qt::LeftButton);
+        };
+    }
+    // Fills the editor for a cutting entry of Petrov: 3 pieces, 8 hours.
+    void fillCutting()
+    {
+        chooseWorker(QStringLiteral("Пет"));
+        QTest::mouseClick(child<QToolButton>(editor, "workerButton"), Qt::LeftButton);
+        chooseOperation(QStringLiteral("ПН"));
+        QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+        box("quantityEdit")->setText(QStringLiteral("3"));
+        box("hoursEdit")->setText(QStringLiteral("8"));
+    }
+    int hours(int worker, int shift, const QDate &date)
+    {
+        const QVariant v = db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 "
+                                                     "and month=%4 and year=%5")
+                                          .arg(date.day()).arg(worker).arg(shift).arg(date.month()).arg(date.year()));
+        return v.isNull() ? -1 : v.toInt();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
+    void cleanupTestCase() { db.reset(); }
+
+    void init()
+    {
+        db->clear();
+        test::Shop shop(*db);
+        ivanov = shop.worker(QStringLiteral("Иванов И.И."));
+        petrov = shop.worker(QStringLiteral("Петров П.П."));
+        profile = shop.product(QStringLiteral("ПН-27"));
+        const int bracket = shop.product(QStringLiteral("КР-40"));
+        cutting = shop.operation(profile, shop.kind(QStringLiteral("Резка")), 0, {10});
+        painting = shop.operation(bracket, shop.kind(QStringLiteral("Покраска порошковая")), 1, {12.5});
+        fx = std::make_unique<test::WindowFixture>(*db, kMonday);
+        fx->session.shiftViews().setAcceptanceFilter(QStringLiteral("ta"));
+        reg = fx->windows.add(std::make_unique<RegisterWindow>(fx->context));
+        reg->setClock(fx->clock());
+        editor = fx->windows.add(std::make_unique<EntryEditor>(fx->context));
+        editor->setClock(fx->clock());
+        workers = fx->windows.add(std::make_unique<WorkerListWindow>(fx->context));
+        operations = fx->windows.add(std::make_unique<OperationListWindow>(fx->context));
+        reg->activate();
+    }
+    void cleanup() { fx.reset(); }
+
+    void controls()
+    {
+        QCOMPARE(child<QGroupBox>(editor, "entryGroup")->title(), QStringLiteral("Закрыто мастером"));
+        const QList<QPair<const char *, QString>> labels = {
+            {"workerLabel", QStringLiteral("ФИО")},     {"operationLabel", QStringLiteral("Операция")},
+            {"quantityLabel", QStringLiteral("Кол-во")}, {"hoursLabel", QStringLiteral("Время")},
+            {"colourLabel", QStringLiteral("Цвет")},    {"dateLabel", QStringLiteral("Дата")},
+            {"rejectsLabel", QStringLiteral("Брак")},   {"basePriceLabel", QStringLiteral("Цена база")},
+            {"finalPriceLabel", QStringLiteral("Цена итог")}, {"sumLabel", QStringLiteral("Сумма")}};
+        for (const auto &[name, text] : labels)
+            QCOMPARE(child<QLabel>(editor, name)->text(), text);
+        for (const char *name : {"workerEdit", "operationEdit", "basePriceEdit", "finalPriceEdit", "sumEdit"}) {
+            QVERIFY(box(name)->isReadOnly());
+            QCOMPARE(box(name)->focusPolicy(), Qt::NoFocus);
+        }
+        QVERIFY(child<QPushButton>(editor, "saveButton")->isDefault());
+        QCOMPARE(child<QPushButton>(editor, "saveButton")->text(), QStringLiteral("Запись"));
+        QCOMPARE(child<QPushButton>(editor, "cancelButton")->text(), QStringLiteral("Отмена"));
+        // Tab order over the fields that take the focus.
+        QWidget *w = child<QToolButton>(editor, "workerButton");
+        QStringList order;
+        for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
+            while (!(w->focusPolicy() & Qt::TabFocus) || w->parentWidget()->objectName() == QLatin1String("datePicker"))
+                w = w->nextInFocusChain();
+            order << w->objectName();
+        }
+        QCOMPARE(order.join(QLatin1Char(' ')),
+                 QStringLiteral("workerButton operationButton quantityEdit hoursEdit colourEdit datePicker rejectsEdit "
+                                "saveButton cancelButton"));
+    }
+
+    // A new entry empties worker, operation, quantity and colour, sets rejects and hours to 0, takes
+    // the register's date, and keeps the price fields of the last opening.
+    void newEntryOpening()
+    {
+        box("workerEdit")->setText(QStringLiteral("старое"));
+        box("colourEdit")->setText(QStringLiteral("4"));
+        box("hoursEdit")->setText(QStringLiteral("7"));
+        box("finalPriceEdit")->setText(QStringLiteral("9,5"));
+        box("sumEdit")->setText(QStringLiteral("19"));
+        fx->whileOpen[editor] = [this] {
+            QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение новой позиции"));
+            QCOMPARE(editor->mode(), EntryEditor::Mode::New);
+            QCOMPARE(child<QDateEdit>(editor, "datePicker")->date(), QDate(2023, 3, 10));
+            for (const char *name : {"workerEdit", "operationEdit", "quantityEdit", "colourEdit"})
+                QCOMPARE(box(name)->text(), QString());
+            QCOMPARE(box("rejectsEdit")->text(), QStringLiteral("0"));
+            QCOMPARE(box("hoursEdit")->text(), QStringLiteral("0"));
+            QCOMPARE(box("finalPriceEdit")->text(), QStringLiteral("9,5"));
+            QCOMPARE(box("sumEdit")->text(), QStringLiteral("19"));
+            QTest::keyClick(editor, Qt::Key_Escape); // "Отмена": nothing cleared
+        };
+        QVERIFY(!editor->addEntry(QDate(2023, 3, 10), false));
+        QVERIFY(fx->shown.contains(editor));
+        QCOMPARE(box("hoursEdit")->text(), QStringLiteral("0"));
+    }
+
+    void pickAndPriceRules_data()
+    {
+        QTest::addColumn<bool>("dayOff");
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<QString>("search"); // the operation list's search
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("final");
+        QTest::addColumn<QString>("sum"); // of 3 pieces
+        QTest::addColumn<bool>("paint");
+        QTest::newRow("shift 1") << false << 1 << QString() << QStringLiteral("КР-40; Покраска порошковая; Заготовки")
+                                 << QStringLiteral("12,5") << QStringLiteral("12,5") << QStringLiteral("37,5") << true;
+        QTest::newRow("shift 3: 10 gives 12") << false << 3 << QStringLiteral("ПН") << QStringLiteral("ПН-27; Резка; Готовая продукция")
+                                              << QStringLiteral("10") << QStringLiteral("12") << QStringLiteral("36") << false;
+        QTest::newRow("day off in overtime: three times") << true << 4 << QStringLiteral("пн")
+                                                          << QStringLiteral("ПН-27; Резка; Готовая продукция")
+                                                          << QStringLiteral("10") << QStringLiteral("30")
+                                                          << QStringLiteral("90") << false;
+    }
+
+    void pickAndPriceRules()
+    {
+        QFETCH(bool, dayOff);
+        QFETCH(int, shift);
+        QFETCH(QString, search);
+        QFETCH(QString, operation);
+        QFETCH(QString, base);
+        QFETCH(QString, final);
+        QFETCH(QString, sum);
+        QFETCH(bool, paint);
+        fx->session.setShiftView(shift);
+        fx->whileOpen[editor] = [&] {
+            box("colourEdit")->setText(QStringLiteral("5")); // a colour typed before the pick
+            chooseWorker();
+            QTest::mouseClick(child<QToolButton>(editor, "workerButton"), Qt::LeftButton);
+            QCOMPARE(box("workerEdit")->text(), QStringLiteral("Иванов И.И."));
+            QCOMPARE(editor->workerId(), ivanov);
+            box("quantityEdit")->setText(QStringLiteral("3"));
+            chooseOperation(search);
+            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            QCOMPARE(box("operationEdit")->text(), operation);
+            QCOMPARE(box("basePriceEdit")->text(), base); // the picked row's, also after a search
+            QCOMPARE(box("finalPriceEdit")->text(), final);
+            QCOMPARE(box("sumEdit")->text(), sum);
+            QCOMPARE(box("colourEdit")->isEnabled(), paint);
+            QCOMPARE(child<QLabel>(editor, "colourLabel")->isEnabled(), paint);
+            QCOMPARE(box("colourEdit")->text(), paint ? QStringLiteral("5") : QString());
+            editor->reject();
+        };
+        editor->addEntry(kMonday, dayOff);
+    }
+
+    // An operation list with nothing to choose hands back nothing; a worker list likewise.
+    void emptyListsHandBackNothing()
+    {
+        fx->whileOpen[editor] = [&] {
+            chooseWorker(QStringLiteral("Я"));
+            QTest::mouseClick(child<QToolButton>(editor, "workerButton"), Qt::LeftButton);
+            chooseOperation(QStringLiteral("Я"));
+            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            QCOMPARE(box("workerEdit")->text(), QString());
+            QCOMPARE(box("operationEdit")->text(), QString());
+            QCOMPARE(editor->operationId(), 0);
+            editor->reject();
+        };
+        editor->addEntry(kMonday, false);
+    }
+
+    // The four digit boxes take digits only, typed, pasted or composed.
+    void digitBoxes()
+    {
+        for (const char *name : {"quantityEdit", "rejectsEdit", "colourEdit", "hoursEdit"}) {
+            QLineEdit *b = box(name);
+            b->setEnabled(true);
+            b->clear();
+            QTest::keyClicks(b, QStringLiteral("1a-2,.3 "));
+            QCOMPARE(b->text(), QStringLiteral("123"));
+            QTest::keyClick(b, Qt::Key_Backspace);
+            QCOMPARE(b->text(), QStringLiteral("12"));
+            QApplication::clipboard()->setText(QStringLiteral("4x"));
+            b->paste();
+            QCOMPARE(b->text(), QStringLiteral("12"));
+            QApplication::clipboard()->setText(QStringLiteral("45"));
+            b->paste();
+            QCOMPARE(b->text(), QStringLiteral("1245"));
+            QInputMethodEvent composed;
+            composed.setCommitString(QStringLiteral("٣z"));
+            QApplication::sendEvent(b, &composed);
+            QCOMPARE(b->text(), QStringLiteral("1245"));
+        }
+    }
+
+    // "Запись": the entry written, the view read again with it, the hours posted, the fields emptied.
+    void saveNewEntry()
+    {
+        fx->whileOpen[editor] = [&] {
+            fillCutting();
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+        };
+        QVERIFY(editor->addEntry(kMonday, false));
+        QVERIFY(fx->messages.boxes.isEmpty());
+        QCOMPARE(db->scalar(QStringLiteral("select concat_ws('|', w_id=%1, o_id=%2, kol_vo, time, cena, smena, ok) "
+                                           "from accounts_dep.smena").arg(petrov).arg(cutting)).toString(),
+                 QStringLiteral("t|t|3|8|10|1|no"));
+        QCOMPARE(hours(petrov, 1, kMonday), 8);
+        QCOMPARE(fx->data.smena(1)->recordCount(), 1);
+        QCOMPARE(fx->data.smena(1)->asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
+        for (const char *name : {"workerEdit", "operationEdit", "quantityEdit", "rejectsEdit", "colourEdit",
+                                 "hoursEdit", "basePriceEdit", "finalPriceEdit", "sumEdit"})
+            QCOMPARE(box(name)->text(), QString());
+    }
+
+    void refusalsKeepTheEditorOpen_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no quantity") << "quantity" << QStringLiteral("Все поля должны быть заполнены!");
+        QTest::newRow("paint without a colour") << "paint" << QStringLiteral("Все поля должны быть заполнены!");
+        QTest::newRow("hours beyond a day cell") << "hours" << QStringLiteral("Число в поле «Время» слишком велико: не больше 32767.");
+        QTest::newRow("a repeat") << "repeat" << QStringLiteral("Позиция с такими параметрами уже заведена!");
+    }
+
+    void refusalsKeepTheEditorOpen()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, message);
+        if (what == QLatin1String("repeat")) {
+            fx->whileOpen[editor] = [&] {
+                fillCutting();
+                editor->save();
+            };
+            QVERIFY(editor->addEntry(kMonday, false));
+        }
+        bool stayed = false;
+        fx->whileOpen[editor] = [&] {
+            fillCutting();
+            if (what == QLatin1String("quantity"))
+                box("quantityEdit")->clear();
+            if (what == QLatin1String("hours"))
+                box("hoursEdit")->setText(QStringLiteral("40000"));
+            if (what == QLatin1String("paint")) {
+                chooseOperation(QStringLiteral("КР"));
+                QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            }
+            QTest::keyClick(child<QPushButton>(editor, "saveButton"), Qt::Key_Return);
+            stayed = editor->isVisible() && !box("workerEdit")->text().isEmpty();
+            editor->reject();
+        };
+        QVERIFY(!editor->addEntry(kMonday, false));
+        QVERIFY(stayed);
+        QCOMPARE(fx->messages.boxes.size(), 1);
+        QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
+        QCOMPARE(fx->messages.boxes.first().icon, MessageService::Icon::Error);
+        QCOMPARE(fx->messages.last(), message);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(),
+                 what == QLatin1String("repeat") ? 1 : 0);
+    }
+
+    // Leaving an emptied "Время" fills in 0; Enter while it still has the focus meets the message.
+    void emptiedHours()
+    {
+        fx->whileOpen[editor] = [&] {
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            fillCutting();
+            QLineEdit *hoursBox = box("hoursEdit");
+            hoursBox->setFocus();
+            hoursBox->clear();
+            QTest::keyClick(hoursBox, Qt::Key_Return);
+            QCOMPARE(fx->messages.last(), QStringLiteral("Все поля должны быть заполнены!"));
+            QTest::keyClick(hoursBox, Qt::Key_Tab); // leaves it
+            QCOMPARE(hoursBox->text(), QStringLiteral("0"));
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+        };
+        QVERIFY(editor->addEntry(kMonday, false));
+        QCOMPARE(hours(petrov, 1, kMonday), 0);
+    }
+
+    // "Изменить": the fields from the view's row; "Цена база" 0 until a pick; the picker starts on the
+    // entry's own operation; the save changes the row and the register stays on its record number.
+    void changeEntry()
+    {
+        test::Shop shop(*db);
+        shop.entry({kMonday, 1, ivanov, cutting, 4, 1, 12.5, 6});
+        const int paintEntry = shop.entry({kMonday, 1, petrov, painting, 2, 0, 3.25, 5, QStringLiteral("no"), 7});
+        reg->refresh();
+        Dataset *view = fx->data.smena(1);
+        QVERIFY(view->locate(QStringLiteral("id"), paintEntry));
+        QCOMPARE(view->recNo(), 2);
+        fx->whileOpen[editor] = [&] {
+            QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных о позиции"));
+            QCOMPARE(box("workerEdit")->text(), QStringLiteral("Петров П.П."));
+            QCOMPARE(box("operationEdit")->text(), QStringLiteral("КР-40; Покраска порошковая; Заготовки"));
+            QCOMPARE(box("quantityEdit")->text(), QStringLiteral("2"));
+            QCOMPARE(box("rejectsEdit")->text(), QStringLiteral("0"));
+            QCOMPARE(box("hoursEdit")->text(), QStringLiteral("5"));
+            QCOMPARE(box("colourEdit")->text(), QStringLiteral("7"));
+            QVERIFY(box("colourEdit")->isEnabled());
+            QCOMPARE(box("finalPriceEdit")->text(), QStringLiteral("3,25"));
+            QCOMPARE(box("sumEdit")->text(), QStringLiteral("6,5"));
+            editor->recomputePrices(); // as leaving "Кол-во" does
+            QCOMPARE(box("basePriceEdit")->text(), QStringLiteral("0"));
+            QCOMPARE(box("finalPriceEdit")->text(), QStringLiteral("3,25"));
+            // The picker starts on the entry's operation, also after another was picked.
+            fx->whileOpen[operations] = [&] {
+                QCOMPARE(fx->data.oper()->asInt(QStringLiteral("id")), painting);
+                QVERIFY(fx->data.oper()->locate(QStringLiteral("id"), cutting));
+                QTest::mouseClick(child<QPushButton>(operations, "changeButton"), Qt::LeftButton);
+            };
+            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            QVERIFY(!box("colourEdit")->isEnabled());
+            fx->whileOpen[operations] = [&] {
+                QCOMPARE(fx->data.oper()->asInt(QStringLiteral("id")), painting);
+                operations->reject();
+            };
+            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            box("hoursEdit")->setText(QStringLiteral("9"));
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+        };
+        QTest::mouseClick(child<QPushButton>(reg, "changeButton"), Qt::LeftButton);
+        QVERIFY(fx->messages.boxes.isEmpty());
+        QCOMPARE(db->scalar(QStringLiteral("select concat_ws('|', o_id=%1, time, cena, color) from accounts_dep.smena "
+                                           "where id=%2").arg(cutting).arg(paintEntry)).toString(),
+                 QStringLiteral("t|9|10|0"));
+        QCOMPARE(hours(petrov, 1, kMonday), 9);
+        QCOMPARE(fx->session.currentQuery()->recNo(), 2);
+    }
+
+    void changeOnAnEmptyViewDoesNothing()
+    {
+        editor->setWindowTitle(QStringLiteral("x"));
+        QTest::mouseClick(child<QPushButton>(reg, "changeButton"), Qt::LeftButton);
+        QVERIFY(fx->shown.isEmpty());
+        QCOMPARE(editor->windowTitle(), QStringLiteral("x"));
+    }
+
+    void deleteEntry_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("left");
+        QTest::newRow("Yes") << true << 5;
+        QTest::newRow("No") << false << 11;
+    }
+
+    void deleteEntry()
+    {
+        QFETCH(bool, yes);
+        QFETCH(int, left);
+        test::Shop shop(*db);
+        shop.entry({kMonday, 4, ivanov, cutting, 4, 1, 12.5, 6});
+        shop.entry({kMonday, 4, ivanov, painting, 4, 1, 12.5, 5});
+        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d13, d14) values (%1, 4, 3, 2023, 11, 2)")
+                     .arg(ivanov));
+        reg->selectShift(4);
+        reg->refresh();
+        fx->data.smena(4)->setRecNo(1); // the 6 hours
+        QCOMPARE(fx->data.smena(4)->asInt(QStringLiteral("time")), 6);
+        fx->messages.answers = {yes};
+        QTest::mouseClick(child<QPushButton>(reg, "deleteButton"), Qt::LeftButton);
+        QCOMPARE(fx->messages.boxes.size(), 1);
+        QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Удаление"));
+        QCOMPARE(fx->messages.last(), QStringLiteral("Удалить позицию из списка?"));
+        QCOMPARE(fx->data.smena(4)->recordCount(), yes ? 1 : 2);
+        QCOMPARE(hours(ivanov, 4, kMonday), left);
+        QCOMPARE(hours(ivanov, 4, kMonday.addDays(1)), 2);
+    }
+
+    void doubleClickTogglesTheMark_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("full access") << QString() << QStringLiteral("ok");
+        QTest::newRow("entry role: no effect") << QStringLiteral("entry") << QStringLiteral("no");
+    }
+
+    void doubleClickTogglesTheMark()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, after);
+        test::Shop shop(*db);
+        shop.entry({kMonday, 1, ivanov, cutting, 4, 1, 12.5, 6});
+        shop.entry({kMonday, 1, petrov, cutting, 4, 1, 12.5, 6});
+        reg->setAcceptanceAllowed(password.isEmpty());
+        reg->refresh();
+        reg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(reg));
+        auto *grid = child<QTableView>(reg, "grid");
+        const QRect cell = grid->visualRect(grid->model()->index(1, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(petrov)).toString(), after);
+        QCOMPARE(fx->data.smena(1)->recNo(), 2);
+        // Below the rows: nothing toggles.
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, QPoint(cell.center().x(), grid->viewport()->height() - 3));
+        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(petrov)).toString(), after);
+        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(ivanov)).toString(),
+                 QStringLiteral("no"));
+        reg->hide();
+    }
+};
+
+QTEST_MAIN(TestEntryEditor)
+#include "tst_entryeditor.moc"

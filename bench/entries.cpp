@@ -1,0 +1,142 @@
+// Saving entries: four clients at once doing 10,000 random actions (new entries, moves, repeated
+// saves, deletions) through the program's entry store, then the time sheet checked against the
+// entries; and the price of safety: one save through its transaction and locks against the same
+// statements run bare, one after the other in autocommit, side by side in one run.
+//
+//   bench_entries [DATABASE [ACTIONS [odbc|native]]]   (DATABASE: an empty shop, it is filled)
+
+#include "data/connectionstring.h"
+#include "data/datamodule.h"
+#include "data/sqlexec.h"
+#include "entries/entrystore.h"
+#include "testsupport/entryworkload.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <cstdio>
+#include <future>
+#include <vector>
+
+using namespace tabel;
+
+namespace {
+qint64 scalar(Connection *c, const QString &s)
+{
+    QSqlQuery q = execBound(c, s, {});
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+// The save's statements without transaction, locks or checks of what the pick refers to.
+void saveBare(Connection *c, const EntryDraft &d, int colour)
+{
+    if (scalar(c, EntryStore::duplicateStatement(d, colour)) > 0)
+        return;
+    execBound(c, EntryStore::insertStatement(d, colour), {});
+    const QString w = QString::number(d.workerId), s = QString::number(d.shift), m = QString::number(d.date.month()),
+                  y = QString::number(d.date.year()), day = QString::number(d.date.day());
+    const qint64 rows = scalar(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + w +
+                                      QStringLiteral(" and smena=") + s + QStringLiteral(" and month=") + m +
+                                      QStringLiteral(" and year=") + y);
+    const qint64 total = scalar(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + w +
+                                       QStringLiteral(" and smena=") + s + QStringLiteral(" and data=to_date('") +
+                                       statementDate(d.date) +
+                                       QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data"));
+    if (rows != 0)
+        execBound(c, QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") +
+                         QString::number(total) + QStringLiteral(" where w_id=") + w + QStringLiteral(" and smena=") +
+                         s + QStringLiteral(" and month=") + m + QStringLiteral(" and year=") + y,
+                  {});
+    else
+        execBound(c, QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
+                         QStringLiteral(") values(") + s + QStringLiteral(", ") + w + QStringLiteral(", ") + m +
+                         QStringLiteral(", ") + y + QStringLiteral(", ") + QString::number(total) + QStringLiteral(")"),
+                  {});
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString database = args.value(1, QStringLiteral("tabel_entries"));
+    const int actions = args.value(2, QStringLiteral("10000")).toInt();
+    const bool native = args.value(3) == QLatin1String("native");
+    const Connection::Driver driver = native ? Connection::Driver::Native : Connection::Driver::Odbc;
+    const QString connection = connectionString(database, QStringLiteral("127.0.0.1"));
+
+    DataModule dm;
+    dm.connection().setDriver(driver);
+    dm.connection().setConnectionString(connection);
+    dm.connection().open();
+    const test::Workload w = test::makeWorkload(dm.connection());
+
+    // Four clients at once.
+    QElapsedTimer t;
+    t.start();
+    std::vector<std::future<test::ClientResult>> clients;
+    for (quint32 seed = 1; seed <= 4; ++seed)
+        clients.push_back(std::async(std::launch::async, [&, seed] {
+            return test::runClient(w, driver, connection, actions / 4, seed);
+        }));
+    test::ClientResult all;
+    for (auto &c : clients) {
+        const test::ClientResult r = c.get();
+        all.saved += r.saved;
+        all.refused += r.refused;
+        all.moved += r.moved;
+        all.deleted += r.deleted;
+        all.failed += r.failed;
+    }
+    const double seconds = t.nsecsElapsed() / 1e9;
+    const test::Mismatches m = test::checkTimesheet(dm.connection());
+    std::printf("entries on %s (%s): %d actions by 4 clients in %.2f s, %.0f actions/s\n", qPrintable(database),
+                native ? "libpq" : "ODBC", actions, seconds, actions / seconds);
+    std::printf("  %d saved, %d refused, %d moved or saved again, %d deleted, %d failed (rolled back)\n", all.saved,
+                all.refused, all.moved, all.deleted, all.failed);
+    std::printf("  mismatches: %lld (cells %lld, second rows %lld, alike entries %lld; goal: 0)\n", m.total(), m.cells,
+                m.rows, m.duplicates);
+
+    // The price of safety: new entries, each distinct (its own colour), by one client.
+    EntryStore store(&dm);
+    int colour = 1000;
+    auto draft = [&](int i) {
+        EntryDraft d;
+        d.worker = QStringLiteral("Рабочий");
+        d.operation = QStringLiteral("ПН-27; Резка; Готовая продукция");
+        d.workerId = w.workers.at(i % w.workers.size());
+        d.operationId = w.operations.at(0).first;
+        d.productId = w.operations.at(0).second;
+        d.quantity = QStringLiteral("10");
+        d.rejects = QStringLiteral("0");
+        d.hours = QStringLiteral("1");
+        d.colour = QString::number(++colour);
+        d.price = 2.5;
+        d.date = w.dates.at(i % w.dates.size());
+        d.shift = 1 + i % 4;
+        d.today = QDate(2024, 4, 2);
+        return d;
+    };
+    const int batch = 200;
+    std::vector<double> safe, bare;
+    for (int b = 0; b < 5; ++b) {
+        t.restart();
+        for (int i = 0; i < batch; ++i)
+            store.save(draft(i));
+        safe.push_back(t.nsecsElapsed() / 1e6 / batch);
+        t.restart();
+        for (int i = 0; i < batch; ++i) {
+            const EntryDraft d = draft(i);
+            saveBare(&dm.connection(), d, d.colour.toInt());
+        }
+        bare.push_back(t.nsecsElapsed() / 1e6 / batch);
+    }
+    std::sort(safe.begin(), safe.end());
+    std::sort(bare.begin(), bare.end());
+    const double s = safe[safe.size() / 2], r = bare[bare.size() / 2];
+    std::printf("  one save: %.2f ms in its transaction with locks, %.2f ms bare, ratio %.2f (goal: at most 1.50)\n", s, r,
+                s / r);
+    return m.total() == 0 ? 0 : 1;
+}

@@ -89,6 +89,7 @@ bool EntryEditor::changeEntry(bool dayOff)
     ui->operationEdit->setText(operationText(entries->asString(QStringLiteral("marka")),
                                              entries->asString(QStringLiteral("vid")),
                                              int(entries->asInt(QStringLiteral("naimen")))));
+    ui->operationEdit->setCursorPosition(0);
     ui->quantityEdit->setText(entries->asString(QStringLiteral("kol_vo")).trimmed());
     ui->rejectsEdit->setText(entries->asString(QStringLiteral("brak")).trimmed());
     m_workerId = int(entries->asInt(QStringLiteral("w_id")));
@@ -145,6 +146,7 @@ void EntryEditor::pickOperation()
         control->close();
         ui->operationEdit->setText(mark + QStringLiteral("; ") + row->kind.trimmed() + QStringLiteral("; ") +
                                    productKindText(row->naimen));
+        ui->operationEdit->setCursorPosition(0); // a long text shows its beginning
     }
     setPaint(isPaintOperation(ui->operationEdit->text()));
     recomputePrices();

@@ -12,7 +12,9 @@
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QLocale>
 #include <QRegularExpressionValidator>
 #include <QTimer>
@@ -48,8 +50,8 @@ EntryEditor::EntryEditor(const AppContext &context, QWidget *parent)
     ui->workerEdit->installEventFilter(this);
     ui->operationEdit->installEventFilter(this);
     MessageService *messages = m_context.services.messages;
-    connectGuarded(ui->workerButton, &QToolButton::clicked, this, messages, [this] { pickWorker(); });
-    connectGuarded(ui->operationButton, &QToolButton::clicked, this, messages, [this] { pickOperation(); });
+    connectGuarded(ui->workerButton, &QPushButton::clicked, this, messages, [this] { pickWorker(); });
+    connectGuarded(ui->operationButton, &QPushButton::clicked, this, messages, [this] { pickOperation(); });
     connectGuarded(ui->saveButton, &QPushButton::clicked, this, messages, [this] { save(); });
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -122,6 +124,7 @@ void EntryEditor::setPaint(bool paint)
 void EntryEditor::pickWorker()
 {
     const auto choice = m_context.windows->get<WorkerListWindow>()->pickWorker();
+    ui->workerButton->setFocus(); // the editor is active again
     if (!choice)
         return;
     ui->workerEdit->setText(choice->name);
@@ -133,17 +136,19 @@ void EntryEditor::pickOperation()
     const std::optional<int> start =
         m_mode == Mode::Change ? std::optional<int>(m_storedOperation) : std::nullopt;
     const auto row = m_context.windows->get<OperationListWindow>()->pickOperation(start);
+    ui->workerButton->setFocus(); // the editor is active again
     if (row) {
-        m_productId = int(row->productId);
-        m_operationId = row->id;
-        m_price = entryPrice(row->price, m_dayOff, m_context.session->shiftView());
+        // The product's mark first: when it cannot be read, the editor keeps its operation whole.
         Dataset *control = m_context.data->control();
         control->close();
         control->setSql({QStringLiteral("select marka from accounts_dep.izdel where id=") +
-                         QString::number(m_productId)});
+                         QString::number(row->productId)});
         control->open();
         const QString mark = control->isEmpty() ? QString() : control->asString(QStringLiteral("marka")).trimmed();
         control->close();
+        m_productId = int(row->productId);
+        m_operationId = row->id;
+        m_price = entryPrice(row->price, m_dayOff, m_context.session->shiftView());
         ui->operationEdit->setText(mark + QStringLiteral("; ") + row->kind.trimmed() + QStringLiteral("; ") +
                                    productKindText(row->naimen));
         ui->operationEdit->setCursorPosition(0); // a long text shows its beginning
@@ -193,26 +198,28 @@ void EntryEditor::save()
         m_context.services.messages->error(QStringLiteral("Ошибка"), refusal);
         return; // nothing written; the editor stays as it is
     }
-    // The view shows the saved entry at once, on the same record number.
-    Dataset *entries = m_context.session->currentQuery();
-    const int recNo = entries->recNo();
-    entries->close();
-    entries->open();
-    if (!entries->isEmpty() && recNo >= 1)
-        entries->setRecNo(std::min(recNo, entries->recordCount()));
+    // The view shows the saved entry at once, on the same record number. The entry is saved: a view
+    // that cannot be read now is reported, and the editor closes all the same.
     for (int s = 1; s <= 3; ++s)
         m_context.data->hTabel(s)->close();
+    guarded(m_context.services.messages, [this] {
+        Dataset *entries = m_context.session->currentQuery();
+        const int recNo = entries->recNo();
+        entries->close();
+        entries->open();
+        if (!entries->isEmpty() && recNo >= 1)
+            entries->setRecNo(std::min(recNo, entries->recordCount()));
+    });
     for (QLineEdit *box : {ui->workerEdit, ui->operationEdit, ui->quantityEdit, ui->rejectsEdit, ui->colourEdit,
                            ui->hoursEdit, ui->basePriceEdit, ui->finalPriceEdit, ui->sumEdit})
         box->clear();
     accept();
 }
 
-bool EntryEditor::event(QEvent *event)
+void EntryEditor::showEvent(QShowEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate)
-        ui->workerButton->setFocus();
-    return QDialog::event(event);
+    QDialog::showEvent(event);
+    ui->workerButton->setFocus();
 }
 
 bool EntryEditor::eventFilter(QObject *watched, QEvent *event)
@@ -225,8 +232,12 @@ bool EntryEditor::eventFilter(QObject *watched, QEvent *event)
         });
         return true;
     }
-    if ((watched == ui->quantityEdit || watched == ui->hoursEdit) && event->type() == QEvent::FocusOut)
-        guarded(m_context.services.messages, [this] { recomputePrices(); });
+    if ((watched == ui->quantityEdit || watched == ui->hoursEdit) && event->type() == QEvent::FocusOut) {
+        // Leaving the box, not the window (a message box, the editor closing).
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            guarded(m_context.services.messages, [this] { recomputePrices(); });
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -50,7 +50,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void setPaint(bool paint);

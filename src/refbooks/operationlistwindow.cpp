@@ -130,8 +130,12 @@ std::optional<OperationRow> OperationListWindow::pickOperation(std::optional<int
     operations->open();
     ui->searchEdit->clear(); // switches the filter off
     operations->setFiltered(false);
-    if (!currentOperation || !operations->locate(QStringLiteral("id"), *currentOperation))
+    // A new entry starts on the first row; an entry's own operation, when it is gone, leaves the
+    // list where it was.
+    if (!currentOperation)
         operations->first();
+    else
+        operations->locate(QStringLiteral("id"), *currentOperation);
     ui->changeButton->setText(QStringLiteral("Выбрать"));
     ui->addButton->hide();
     ui->deleteButton->hide();

@@ -22,6 +22,8 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <exception>
+
 namespace tabel {
 
 namespace {
@@ -275,13 +277,20 @@ void RegisterWindow::deleteEntry()
     if (id.isEmpty())
         return;
     const bool yes = m_context.services.messages->ask(QStringLiteral("Удаление"), QStringLiteral("Удалить позицию из списка?"));
-    // Whatever the answer, the view is read again, also when the deletion failed.
-    const auto reopen = qScopeGuard([entries] {
-        entries->close();
-        entries->open();
-    });
-    if (yes)
-        EntryStore(m_context.data).remove(id.toInt());
+    // Whatever the answer, the view is read again, also when the deletion failed; its error is
+    // reported after that.
+    std::exception_ptr failure;
+    if (yes) {
+        try {
+            EntryStore(m_context.data).remove(id.toInt());
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    entries->close();
+    entries->open();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void RegisterWindow::toggleAcceptance()

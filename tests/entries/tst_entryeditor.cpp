@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-#include <QToolButton>
 
 #include <memory>
 
@@ -58,9 +57,9 @@ class TestEntryEditor : public QObject
     void fillCutting()
     {
         chooseWorker(QStringLiteral("Пет"));
-        QTest::mouseClick(child<QToolButton>(editor, "workerButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
         chooseOperation(QStringLiteral("ПН"));
-        QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
         box("quantityEdit")->setText(QStringLiteral("3"));
         box("hoursEdit")->setText(QStringLiteral("8"));
     }
@@ -117,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(child<QPushButton>(editor, "saveButton")->text(), QStringLiteral("Запись"));
         QCOMPARE(child<QPushButton>(editor, "cancelButton")->text(), QStringLiteral("Отмена"));
         // Tab order over the fields that take the focus.
-        QWidget *w = child<QToolButton>(editor, "workerButton");
+        QWidget *w = child<QPushButton>(editor, "workerButton");
         QStringList order;
         for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
             while (!(w->focusPolicy() & Qt::TabFocus) || w->parentWidget()->objectName() == QLatin1String("datePicker"))
@@ -189,12 +188,12 @@ private Q_SLOTS:
         fx->whileOpen[editor] = [&] {
             box("colourEdit")->setText(QStringLiteral("5")); // a colour typed before the pick
             chooseWorker();
-            QTest::mouseClick(child<QToolButton>(editor, "workerButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
             QCOMPARE(box("workerEdit")->text(), QStringLiteral("Иванов И.И."));
             QCOMPARE(editor->workerId(), ivanov);
             box("quantityEdit")->setText(QStringLiteral("3"));
             chooseOperation(search);
-            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             QCOMPARE(box("operationEdit")->text(), operation);
             QCOMPARE(box("basePriceEdit")->text(), base); // the picked row's, also after a search
             QCOMPARE(box("finalPriceEdit")->text(), final);
@@ -212,9 +211,9 @@ private Q_SLOTS:
     {
         fx->whileOpen[editor] = [&] {
             chooseWorker(QStringLiteral("Я"));
-            QTest::mouseClick(child<QToolButton>(editor, "workerButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
             chooseOperation(QStringLiteral("Я"));
-            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             QCOMPARE(box("workerEdit")->text(), QString());
             QCOMPARE(box("operationEdit")->text(), QString());
             QCOMPARE(editor->operationId(), 0);
@@ -275,6 +274,7 @@ private Q_SLOTS:
         QTest::newRow("paint without a colour") << "paint" << QStringLiteral("Все поля должны быть заполнены!");
         QTest::newRow("hours beyond a day cell") << "hours" << QStringLiteral("Число в поле «Время» слишком велико: не больше 32767.");
         QTest::newRow("a repeat") << "repeat" << QStringLiteral("Позиция с такими параметрами уже заведена!");
+        QTest::newRow("rejects pasted beyond smallint") << "paste" << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
     }
 
     void refusalsKeepTheEditorOpen()
@@ -295,9 +295,15 @@ private Q_SLOTS:
                 box("quantityEdit")->clear();
             if (what == QLatin1String("hours"))
                 box("hoursEdit")->setText(QStringLiteral("40000"));
+            if (what == QLatin1String("paste")) { // all of it, not cut short to a smaller number
+                box("rejectsEdit")->clear();
+                QApplication::clipboard()->setText(QStringLiteral("100000"));
+                box("rejectsEdit")->paste();
+                QCOMPARE(box("rejectsEdit")->text(), QStringLiteral("100000"));
+            }
             if (what == QLatin1String("paint")) {
                 chooseOperation(QStringLiteral("КР"));
-                QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+                QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             }
             QTest::keyClick(child<QPushButton>(editor, "saveButton"), Qt::Key_Return);
             stayed = editor->isVisible() && !box("workerEdit")->text().isEmpty();
@@ -332,6 +338,73 @@ private Q_SLOTS:
         QCOMPARE(hours(petrov, 1, kMonday), 0);
     }
 
+    // A save the database refuses: the standard error box, nothing written, the editor open with its
+    // fields, and "Запись" again once the cause is mended.
+    void failedSaveKeepsTheEditor()
+    {
+        test::Shop shop(*db);
+        shop.entry({kMonday, 1, petrov, cutting, 4, 1, 12.5, 30000, QStringLiteral("no"), 9});
+        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d13) values (%1, 1, 3, 2023, 30000)")
+                     .arg(petrov));
+        fx->whileOpen[editor] = [&] {
+            fillCutting();
+            box("hoursEdit")->setText(QStringLiteral("5000")); // the day's sum beyond its cell
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QCOMPARE(fx->messages.boxes.size(), 1);
+            QVERIFY(fx->messages.boxes.first().standard);
+            QVERIFY2(fx->messages.last().contains(QStringLiteral("smallint")), qPrintable(fx->messages.last()));
+            QVERIFY(editor->isVisible());
+            QCOMPARE(box("workerEdit")->text(), QStringLiteral("Петров П.П."));
+            QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 1);
+            box("hoursEdit")->setText(QStringLiteral("5"));
+            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+        };
+        QVERIFY(editor->addEntry(kMonday, false));
+        QCOMPARE(hours(petrov, 1, kMonday), 30005);
+    }
+
+    // Enter presses the focused button ("Отмена", "..."), and "Запись" from the boxes; Esc leaves an
+    // emptied box as it is.
+    void keys()
+    {
+        bool pickerOpened = false;
+        fx->whileOpen[workers] = [&] {
+            pickerOpened = true;
+            workers->reject();
+        };
+        fx->whileOpen[editor] = [&] {
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            QCOMPARE(QApplication::focusWidget(), child<QPushButton>(editor, "workerButton"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY(pickerOpened);
+            QVERIFY(fx->messages.boxes.isEmpty()); // not "Запись"
+            fillCutting();
+            box("quantityEdit")->setFocus();
+            box("quantityEdit")->clear();
+            QTest::keyClick(box("quantityEdit"), Qt::Key_Escape);
+        };
+        QVERIFY(!editor->addEntry(kMonday, false));
+        QCOMPARE(box("quantityEdit")->text(), QString()); // as it was left
+        fx->whileOpen[editor] = [&] {
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            fillCutting();
+            child<QPushButton>(editor, "cancelButton")->setFocus();
+            QTest::keyClick(child<QPushButton>(editor, "cancelButton"), Qt::Key_Return);
+        };
+        QVERIFY(!editor->addEntry(kMonday, false));
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 0);
+        // Enter in a box saves; afterwards every field is empty.
+        fx->whileOpen[editor] = [&] {
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            fillCutting();
+            box("quantityEdit")->setFocus();
+            QTest::keyClick(box("quantityEdit"), Qt::Key_Return);
+        };
+        QVERIFY(editor->addEntry(kMonday, false));
+        for (const char *name : {"quantityEdit", "hoursEdit", "basePriceEdit", "finalPriceEdit", "sumEdit"})
+            QCOMPARE(box(name)->text(), QString());
+    }
+
     // "Изменить": the fields from the view's row; "Цена база" 0 until a pick; the picker starts on the
     // entry's own operation; the save changes the row and the register stays on its record number.
     void changeEntry()
@@ -363,13 +436,13 @@ private Q_SLOTS:
                 QVERIFY(fx->data.oper()->locate(QStringLiteral("id"), cutting));
                 QTest::mouseClick(child<QPushButton>(operations, "changeButton"), Qt::LeftButton);
             };
-            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             QVERIFY(!box("colourEdit")->isEnabled());
             fx->whileOpen[operations] = [&] {
                 QCOMPARE(fx->data.oper()->asInt(QStringLiteral("id")), painting);
                 operations->reject();
             };
-            QTest::mouseClick(child<QToolButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             box("hoursEdit")->setText(QStringLiteral("9"));
             QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };

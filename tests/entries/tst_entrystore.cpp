@@ -388,7 +388,9 @@ private Q_SLOTS:
             all.refused += r.refused;
             all.moved += r.moved;
             all.deleted += r.deleted;
+            all.failed += r.failed;
         }
+        QCOMPARE(all.failed, 0); // no deadlock: every client takes its locks in the same order
         QVERIFY2(all.saved > 10 && all.refused > 0 && all.moved > 5 && all.deleted > 5,
                  qPrintable(QStringLiteral("%1 saved, %2 refused, %3 moved, %4 deleted")
                                 .arg(all.saved).arg(all.refused).arg(all.moved).arg(all.deleted)));

@@ -17,6 +17,8 @@
 #include "refbooks/workereditor.h"
 #include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
+#include "reports/previewwindow.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
@@ -96,6 +98,8 @@ void Startup::createWindows()
     m_windows.add(std::make_unique<OperationEditor>(m_context));
     m_windows.add(std::make_unique<NormsWindow>(m_context));
     m_windows.add(std::make_unique<EntryEditor>(m_context));
+    m_windows.add(std::make_unique<TimesheetWindow>(m_context));
+    m_windows.add(std::make_unique<report::PreviewWindow>(m_context.services));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
     setMainWindow(login);
 }

@@ -87,6 +87,22 @@ QStringList hTabel(int shift)
     };
 }
 
+QStringList hTabelPrint()
+{
+    return {
+        S("select person.s_caption fio,sum(d1) as sd1,sum(d2) as sd2,sum(d3) as sd3,sum(d4) as sd4,"),
+        S("sum(d5) as sd5,sum(d6) as sd6,sum(d7) as sd7,sum(d8) as sd8,sum(d9) as sd9,"),
+        S("sum(d10) as sd10,sum(d11) as sd11,sum(d12) as sd12,sum(d13) as sd13,"),
+        S("sum(d14) as sd14,sum(d15) as sd15,sum(d16) as sd16,sum(d17) as sd17,"),
+        S("sum(d18) as sd18,sum(d19) as sd19,sum(d20) as sd20,sum(d21) as sd21,"),
+        S("sum(d22) as sd22,sum(d23) as sd23,sum(d24) as sd24,sum(d25) as sd25,"),
+        S("sum(d26) as sd26,sum(d27) as sd27,sum(d28) as sd28,sum(d29) as sd29,"),
+        S("sum(d30) as sd30,sum(d31) as sd31 from accounts_dep.h_tabel, cmn_contractor.person person where"),
+        S("h_tabel.w_id=person.s_code::t_integer and month=:mnth and"),
+        S("year=:yea group by fio order by fio"),
+    };
+}
+
 QString operDel()
 {
     return S("delete from accounts_dep.oper where id=:id");

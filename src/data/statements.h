@@ -12,6 +12,8 @@ QStringList vidOper();
 QStringList oper();
 QStringList smena(int shift);  // 1, 2, 3, 4 (overtime)
 QStringList hTabel(int shift); // 1, 2, 3
+// The printed time sheet (H_Tabel): a worker's hours of each day over all shifts.
+QStringList hTabelPrint();
 QString operDel();
 QString verTable();
 

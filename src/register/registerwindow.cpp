@@ -6,6 +6,7 @@
 #include "data/session.h"
 #include "entries/entryeditor.h"
 #include "entries/entrystore.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/messageservice.h"
 #include "refbooks/operationkindlistwindow.h"
 #include "refbooks/operationlistwindow.h"
@@ -317,7 +318,10 @@ void RegisterWindow::openSummaryReports()
 
 void RegisterWindow::openTimesheet()
 {
+    const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
     Q_EMIT timesheetRequested(ui->datePicker->date());
+    if (m_context.windows->has<TimesheetWindow>())
+        m_context.windows->get<TimesheetWindow>()->openForDate(ui->datePicker->date());
 }
 
 } // namespace tabel

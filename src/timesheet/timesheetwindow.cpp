@@ -1,0 +1,246 @@
+#include "timesheet/timesheetwindow.h"
+
+#include "ui_timesheetwindow.h"
+
+#include "data/datamodule.h"
+#include "data/statements.h"
+#include "reportengine/layout.h"
+#include "reportengine/report.h"
+#include "reports/datasetreportdata.h"
+#include "reports/previewwindow.h"
+#include "reports/spreadsheet.h"
+#include "timesheet/timesheetmodel.h"
+#include "timesheet/timesheetrebuild.h"
+#include "ui/guard.h"
+#include "ui/windowregistry.h"
+#include "ui/windowsetup.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QScopeGuard>
+
+// The printed layout is a resource of this static library: it must be registered by hand.
+static void initTimesheetResources()
+{
+    Q_INIT_RESOURCE(timesheet);
+}
+
+namespace tabel {
+
+namespace {
+constexpr int kFirstYear = 2007;
+}
+
+TimesheetWindow::TimesheetWindow(const AppContext &context, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TimesheetWindow>()), m_context(context),
+      m_spreadsheet(std::make_unique<Spreadsheet>(context.services.messages))
+{
+    initTimesheetResources();
+    ui->setupUi(this);
+    QTableView *grids[3] = {ui->grid1, ui->grid2, ui->grid3};
+    for (int s = 1; s <= 3; ++s) {
+        m_models[s - 1] = new TimesheetModel(this);
+        m_models[s - 1]->setObjectName(QStringLiteral("DataSource_H%1").arg(s));
+        m_models[s - 1]->setDataset(m_context.data->hTabel(s));
+        m_models[s - 1]->attach(grids[s - 1]);
+        grids[s - 1]->setItemDelegate(new TimesheetDelegate(grids[s - 1]));
+        grids[s - 1]->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    }
+    m_print = new Dataset(&m_context.data->connection(), QStringLiteral("H_Tabel"), this);
+    m_print->setSql(statements::hTabelPrint());
+    // The years the shop may look at: from the first year of the program to the next one.
+    for (int y = kFirstYear; y <= QDate::currentDate().year() + 1; ++y)
+        ui->yearList->addItem(QString::number(y));
+    setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
+
+    MessageService *messages = m_context.services.messages;
+    connectGuarded(ui->monthList, &QComboBox::activated, this, messages, [this] { monthChanged(); });
+    connectGuarded(ui->yearList, &QComboBox::activated, this, messages, [this] { monthChanged(); });
+    connectGuarded(ui->refreshButton, &QPushButton::clicked, this, messages, [this] { refresh(); });
+    connectGuarded(ui->rebuildButton, &QPushButton::clicked, this, messages, [this] { rebuild(); });
+    connectGuarded(ui->printButton, &QPushButton::clicked, this, messages, [this] { print(); });
+    connectGuarded(ui->excelButton, &QPushButton::clicked, this, messages, [this] { exportToSpreadsheet(); });
+    connect(ui->exitButton, &QPushButton::clicked, this, &TimesheetWindow::reject);
+}
+
+TimesheetWindow::~TimesheetWindow() = default;
+
+int TimesheetWindow::month() const
+{
+    return ui->monthList->currentIndex() + 1;
+}
+
+int TimesheetWindow::year() const
+{
+    return ui->yearList->currentText().toInt();
+}
+
+void TimesheetWindow::selectMonth(int year, int month)
+{
+    ui->monthList->setCurrentIndex(month - 1);
+    const QString text = QString::number(year);
+    int at = ui->yearList->findText(text);
+    if (at < 0) { // a year outside the list is added in its place
+        at = 0;
+        while (at < ui->yearList->count() && ui->yearList->itemText(at).toInt() < year)
+            ++at;
+        ui->yearList->insertItem(at, text);
+    }
+    ui->yearList->setCurrentIndex(at);
+    monthChanged();
+}
+
+void TimesheetWindow::openForDate(const QDate &date)
+{
+    const auto closeQueries = qScopeGuard([this] {
+        for (int s = 1; s <= 3; ++s)
+            m_context.data->hTabel(s)->close();
+    });
+    selectMonth(date.year(), date.month());
+    m_context.services.exec(this);
+}
+
+void TimesheetWindow::monthChanged()
+{
+    for (int s = 1; s <= 3; ++s) {
+        Dataset *d = m_context.data->hTabel(s);
+        d->close();
+        d->setParam(QStringLiteral("mnth"), month());
+        d->setParam(QStringLiteral("yea"), year());
+        d->open();
+        m_models[s - 1]->setMonth(year(), month());
+    }
+}
+
+void TimesheetWindow::refresh()
+{
+    WaitCursor wait;
+    for (int s = 1; s <= 3; ++s) {
+        m_context.data->hTabel(s)->close();
+        m_context.data->hTabel(s)->open();
+    }
+}
+
+void TimesheetWindow::rebuild()
+{
+    const int days = QDate(year(), month(), 1).daysInMonth();
+    WaitCursor wait;
+    for (int s = 1; s <= 3; ++s)
+        m_context.data->hTabel(s)->close();
+    ui->progressBar->setRange(1, days);
+    ui->progressBar->setValue(1);
+    ui->progressBar->show();
+    setBusy(true);
+    // Whatever happens, the grids show the month as the database holds it.
+    const auto done = qScopeGuard([this] {
+        ui->progressBar->hide();
+        setBusy(false);
+    });
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    try {
+        rebuildTimesheetMonth(&m_context.data->connection(), year(), month());
+    } catch (...) {
+        guarded(m_context.services.messages, [this] { monthChanged(); });
+        throw;
+    }
+    ui->progressBar->setValue(days);
+    monthChanged();
+}
+
+report::Document TimesheetWindow::prepareReport()
+{
+    const auto closeQuery = qScopeGuard([this] { m_print->close(); });
+    m_print->close();
+    m_print->setParam(QStringLiteral("mnth"), month());
+    m_print->setParam(QStringLiteral("yea"), year());
+    m_print->open();
+    report::Report report(report::Layout::fromFile(QStringLiteral(":/timesheet/timesheetreport.json")));
+    report.setLabel(QStringLiteral("HeadingLabel"),
+                    ui->monthList->currentText() + QStringLiteral(" ") + ui->yearList->currentText() +
+                        QStringLiteral(" г."));
+    DatasetReportData data(m_print);
+    return report.prepare(data);
+}
+
+void TimesheetWindow::print()
+{
+    report::Document document;
+    {
+        WaitCursor wait;
+        document = prepareReport();
+    }
+    m_context.windows->get<report::PreviewWindow>()->preview(std::move(document),
+                                                             report::PreviewWindow::Zoom::WholePage,
+                                                             QStringLiteral("Табель по времени"));
+}
+
+void TimesheetWindow::setBusy(bool busy)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->excelButton, ui->rebuildButton, ui->printButton,
+                                                      ui->monthList, ui->yearList, ui->refreshButton,
+                                                      ui->exitButton})
+        w->setEnabled(!busy);
+}
+
+void TimesheetWindow::exportToSpreadsheet()
+{
+    if (m_exporting)
+        return;
+    Spreadsheet &xls = *m_spreadsheet;
+    m_print->close();
+    m_print->setParam(QStringLiteral("mnth"), month());
+    m_print->setParam(QStringLiteral("yea"), year());
+    m_exporting = true;
+    setBusy(true);
+    // Every way out closes the query and gives the window back.
+    const auto done = qScopeGuard([this] {
+        m_print->close();
+        m_exporting = false;
+        setBusy(false);
+    });
+    m_print->open();
+    if (xls.openWorkbook(QStringLiteral("Табель ") + ui->monthList->currentText() + QStringLiteral(" ") +
+                         ui->yearList->currentText()) == -1) {
+        unsetCursor();
+        return;
+    }
+    xls.setVisible(false);
+    const int n = m_print->recordCount();
+    const QString of = QStringLiteral(" из ") + QString::number(n) + QStringLiteral(")");
+    ui->excelButton->setText(QStringLiteral("Excel (0") + of);
+    xls.writeCell(1, 1, 1, ui->monthList->currentText() + QStringLiteral(" ") + QString::number(year()), true, true, true);
+    xls.writeCell(1, 1, 2, QStringLiteral("Фамилия И.О."), true, true, true);
+    for (int d = 1; d <= 31; ++d)
+        xls.writeCell(1, d + 1, 2, QString::number(d), false, true, true);
+    xls.writeCell(1, 33, 2, QStringLiteral("Итого"), true, true, true);
+    int r = 3;
+    for (m_print->first(); !m_print->isEmpty() && !m_print->eof(); m_print->next(), ++r) {
+        xls.writeCell(1, 1, r, m_print->asString(QStringLiteral("fio")), true, true, false);
+        qint64 total = 0;
+        for (int d = 1; d <= 31; ++d) {
+            const qint64 v = m_print->asInt(QStringLiteral("sd%1").arg(d));
+            total += v;
+            xls.writeCell(1, d + 1, r, QString::number(v), false, true, false);
+        }
+        xls.writeCell(1, 33, r, QString::number(total), false, true, false);
+        ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 2) + of);
+        QCoreApplication::processEvents(); // the caption repaints; the window's controls are disabled
+    }
+    xls.setVisible(true);
+}
+
+void TimesheetWindow::reject()
+{
+    if (m_exporting)
+        return; // the export runs to its end first
+    QDialog::reject();
+}
+
+bool TimesheetWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && !m_exporting)
+        ui->excelButton->setText(QStringLiteral("Excel"));
+    return QDialog::event(event);
+}
+
+} // namespace tabel

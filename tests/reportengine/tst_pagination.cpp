@@ -267,7 +267,7 @@ private Q_SLOTS:
     void monthlyTimesheetLayout()
     {
         Report report(
-            Layout::fromJson(layoutJson(QStringLiteral("timesheet.json")), QStringLiteral("timesheet.json")));
+            Layout::fromFile(QStringLiteral(TIMESHEET_LAYOUT)));
         report.setLabel(QStringLiteral("HeadingLabel"), QStringLiteral("Ноябрь 2024 г."));
         QStringList fields{QStringLiteral("fio")};
         for (int d = 1; d <= 31; ++d)

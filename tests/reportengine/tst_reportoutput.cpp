@@ -58,7 +58,7 @@ private Q_SLOTS:
 
     void landscapeTimesheetPdf()
     {
-        QFile f(QStringLiteral(LAYOUTS "/timesheet.json"));
+        QFile f(QStringLiteral(TIMESHEET_LAYOUT)); // the program's own layout
         QVERIFY(f.open(QIODevice::ReadOnly));
         Report report(Layout::fromJson(f.readAll(), QStringLiteral("timesheet.json")));
         report.setLabel(QStringLiteral("HeadingLabel"), QStringLiteral("Март 2024 г."));

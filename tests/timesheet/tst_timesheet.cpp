@@ -4,6 +4,7 @@
 #include "reports/spreadsheet.h"
 #include "testsupport/entryworkload.h"
 #include "testsupport/shop.h"
+#include "testsupport/timesheetloop.h"
 #include "testsupport/windowfixture.h"
 #include "timesheet/timesheetcells.h"
 #include "timesheet/timesheetmodel.h"
@@ -47,41 +48,6 @@ class TestTimesheet : public QObject
                               .arg(year)
                               .arg(month))
             .toString();
-    }
-
-    // The description's rebuild, statement by statement, as the reference for the result.
-    void referenceLoop(int year, int month)
-    {
-        Connection *c = &db->connection();
-        const QString m = QString::number(month), y = QString::number(year);
-        execBound(c, QStringLiteral("delete from accounts_dep.h_tabel where month=") + m + QStringLiteral(" and year=") + y, {});
-        for (int day = 1; day <= QDate(year, month, 1).daysInMonth(); ++day) {
-            const QString d = QString::number(day);
-            QSqlQuery dt = execBound(c, QStringLiteral(" select smena, w_id, sum(time) as tim from accounts_dep.smena "
-                                                       "where data=? group by smena,w_id;"),
-                                     {QDate(year, month, day)});
-            QList<QStringList> rows;
-            while (dt.next())
-                rows << QStringList{dt.value(0).toString(), dt.value(1).toString(), QString::number(dt.value(2).toInt())};
-            for (const QStringList &r : rows) {
-                const QString &s = r[0], &w = r[1], &t = r[2];
-                QSqlQuery q = execBound(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=") +
-                                               w + QStringLiteral(" and smena=") + s + QStringLiteral(" and month=") + m +
-                                               QStringLiteral(" and year=") + y,
-                                        {});
-                q.next();
-                if (q.value(0).toInt() != 0)
-                    execBound(c, QStringLiteral("update accounts_dep.h_tabel set d") + d + QStringLiteral("='") + t +
-                                     QStringLiteral("' where w_id=") + w + QStringLiteral(" and smena=") + s +
-                                     QStringLiteral(" and month=") + m + QStringLiteral(" and year=") + y,
-                              {});
-                else
-                    execBound(c, QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + d +
-                                     QStringLiteral(") values(") + s + QStringLiteral(", ") + w + QStringLiteral(", ") +
-                                     m + QStringLiteral(", ") + y + QStringLiteral(", ") + t + QStringLiteral(")"),
-                              {});
-            }
-        }
     }
 
     QJsonObject readXlsx(const QString &path)
@@ -146,7 +112,7 @@ private Q_SLOTS:
         QVERIFY(!list.isEmpty());
         QVERIFY(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where smena = 4")).toInt() > 0);
         for (const auto &[year, month] : list) {
-            referenceLoop(year, month);
+            test::timesheetLoop(&db->connection(), year, month);
             const QString expected = monthRows(year, month);
             QVERIFY(!expected.isEmpty());
             rebuildTimesheetMonth(&db->connection(), year, month);

@@ -97,6 +97,7 @@ void TimesheetWindow::openForDate(const QDate &date)
             m_context.data->hTabel(s)->close();
     });
     selectMonth(date.year(), date.month());
+    activated();
     m_context.services.exec(this);
 }
 
@@ -172,6 +173,7 @@ void TimesheetWindow::print()
     m_context.windows->get<report::PreviewWindow>()->preview(std::move(document),
                                                              report::PreviewWindow::Zoom::WholePage,
                                                              QStringLiteral("Табель по времени"));
+    activated();
 }
 
 void TimesheetWindow::setBusy(bool busy)
@@ -192,8 +194,11 @@ void TimesheetWindow::exportToSpreadsheet()
     m_print->setParam(QStringLiteral("yea"), year());
     m_exporting = true;
     setBusy(true);
-    // Every way out closes the query and gives the window back.
-    const auto done = qScopeGuard([this] {
+    bool finished = false;
+    // Every way out closes the query and gives the window back; a workbook left half-written goes.
+    const auto done = qScopeGuard([this, &finished, &xls] {
+        if (!finished)
+            xls.discard();
         m_print->close();
         m_exporting = false;
         setBusy(false);
@@ -201,7 +206,7 @@ void TimesheetWindow::exportToSpreadsheet()
     m_print->open();
     if (xls.openWorkbook(QStringLiteral("Табель ") + ui->monthList->currentText() + QStringLiteral(" ") +
                          ui->yearList->currentText()) == -1) {
-        unsetCursor();
+        finished = true; // nothing to take back
         return;
     }
     xls.setVisible(false);
@@ -226,6 +231,7 @@ void TimesheetWindow::exportToSpreadsheet()
         ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 2) + of);
         QCoreApplication::processEvents(); // the caption repaints; the window's controls are disabled
     }
+    finished = true;
     xls.setVisible(true);
 }
 
@@ -236,11 +242,12 @@ void TimesheetWindow::reject()
     QDialog::reject();
 }
 
-bool TimesheetWindow::event(QEvent *event)
+void TimesheetWindow::activated()
 {
-    if (event->type() == QEvent::WindowActivate && !m_exporting)
+    // Back from another window of the program (not from a message box or another program): the
+    // export's caption of the last time goes.
+    if (!m_exporting)
         ui->excelButton->setText(QStringLiteral("Excel"));
-    return QDialog::event(event);
 }
 
 } // namespace tabel

@@ -50,10 +50,8 @@ public:
 public Q_SLOTS:
     void reject() override;
 
-protected:
-    bool event(QEvent *event) override;
-
 private:
+    void activated();
     void setBusy(bool busy);
 
     std::unique_ptr<Ui::TimesheetWindow> ui;

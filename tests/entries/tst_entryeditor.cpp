@@ -2,9 +2,11 @@
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
+#include "timesheet/timesheetwindow.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDateEdit>
@@ -453,6 +455,27 @@ private Q_SLOTS:
                  QStringLiteral("t|9|10|0"));
         QCOMPARE(hours(petrov, 1, kMonday), 9);
         QCOMPARE(fx->session.currentQuery()->recNo(), 2);
+    }
+
+    // "Табель по времени" opens the time sheet on the register date's month; its grids' queries are
+    // closed when it returns, and the register is active again (back on today).
+    void timesheetFromTheRegister()
+    {
+        auto *timesheet = fx->windows.add(std::make_unique<TimesheetWindow>(fx->context));
+        reg->selectShift(1);
+        auto *picker = child<QDateEdit>(reg, "datePicker");
+        picker->setDate(QDate(2022, 5, 20));
+        reg->applyDate();
+        fx->whileOpen[timesheet] = [&] {
+            QCOMPARE(timesheet->month(), 5);
+            QCOMPARE(timesheet->year(), 2022);
+            QVERIFY(fx->data.hTabel(1)->isOpen());
+            timesheet->reject();
+        };
+        reg->findChild<QAction *>(QStringLiteral("timesheetAction"))->trigger();
+        QVERIFY(fx->shown.contains(timesheet));
+        QVERIFY(!fx->data.hTabel(1)->isOpen());
+        QCOMPARE(picker->date(), kMonday);
     }
 
     void changeOnAnEmptyViewDoesNothing()

@@ -133,6 +133,9 @@ private Q_SLOTS:
         shop.entry({day, 2, ivanov, op, 1, 0, 1, 4});
         shop.entry({day.addDays(1), 4, ivanov, op, 1, 0, 1, 2});
         db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d1) values (999, 1, 3, 2024, 7)"));
+        // Entries without a shift or a worker have no time sheet row (the loop would break on them).
+        db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, time) values ('2024-03-15', null, %1, 5), "
+                                "('2024-03-15', 1, null, 5)").arg(ivanov));
         rebuildTimesheetMonth(&db->connection(), 2024, 3);
         QCOMPARE(db->scalar(QStringLiteral("select string_agg(smena || ':' || d15 || '/' || d16, ' ' order by smena) "
                                            "from accounts_dep.h_tabel where month=3 and year=2024")).toString(),
@@ -192,6 +195,7 @@ private Q_SLOTS:
         QTest::newRow("April 2024: 30 days") << 2024 << 4 << QStringLiteral("wwwwweewwwwweewwwwweewwwwweewwx");
         QTest::newRow("February 2024: leap") << 2024 << 2 << QStringLiteral("wweewwwwweewwwwweewwwwweewwwwxx");
         QTest::newRow("February 2023") << 2023 << 2 << QStringLiteral("wwweewwwwweewwwwweewwwwweewwxxx");
+        QTest::newRow("March 2024: the 31st a Sunday") << 2024 << 3 << QStringLiteral("weewwwwweewwwwweewwwwweewwwwwee");
     }
 
     void monthColumns()
@@ -247,13 +251,15 @@ private Q_SLOTS:
         shop.entry({QDate(2024, 3, 4), 1, ivanov, op, 1, 0, 1, 8});
         shop.entry({QDate(2024, 3, 4), 4, ivanov, op, 1, 0, 1, 3});
         shop.entry({QDate(2024, 3, 5), 2, petrov, op, 1, 0, 1, 10});
+        const int namesake = shop.worker(QStringLiteral("Иванов И.И.")); // printed as one line with the other
+        shop.entry({QDate(2024, 3, 4), 3, namesake, op, 1, 0, 1, 2});
         test::WindowFixture fx(*db);
         auto *window = fx.windows.add(std::make_unique<TimesheetWindow>(fx.context));
         window->selectMonth(2024, 3);
         window->rebuild();
         QCOMPARE(fx.data.hTabel(1)->recordCount(), 1);
         QCOMPARE(fx.data.hTabel(2)->recordCount(), 1);
-        QCOMPARE(fx.data.hTabel(3)->recordCount(), 0);
+        QCOMPARE(fx.data.hTabel(3)->recordCount(), 1);
         QCOMPARE(window->model(1)->index(0, 4).data().toString(), QStringLiteral("8")); // shift 4 not added here
         QCOMPARE(window->model(1)->index(0, TimesheetModel::kTotal).data().toString(), QStringLiteral("8"));
 
@@ -268,7 +274,7 @@ private Q_SLOTS:
         text.waitForFinished(30000);
         const QString out = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY2(out.contains(QStringLiteral("Март 2024 г.")), qPrintable(out));
-        QVERIFY(out.contains(QRegularExpression(QStringLiteral("Иванов И\\.И\\.\\s+0\\s+0\\s+0\\s+11\\s"))));
+        QVERIFY(out.contains(QRegularExpression(QStringLiteral("Иванов И\\.И\\.\\s+0\\s+0\\s+0\\s+13\\s"))));
         QVERIFY(out.contains(QRegularExpression(QStringLiteral("Петров П\\.П\\..*\\s10\\s"))));
         QVERIFY(out.trimmed().endsWith(QLatin1Char('1')));
         QVERIFY(!window->printQuery()->isOpen());
@@ -293,14 +299,29 @@ private Q_SLOTS:
         QCOMPARE(cell("AF2").value(QStringLiteral("value")).toInt(), 31);
         QCOMPARE(cell("AG2").value(QStringLiteral("value")).toString(), QStringLiteral("Итого"));
         QCOMPARE(cell("A3").value(QStringLiteral("value")).toString(), QStringLiteral("Иванов И.И."));
-        QCOMPARE(cell("E3").value(QStringLiteral("value")).toInt(), 11);
+        QCOMPARE(cell("A3").value(QStringLiteral("type")).toString(), QStringLiteral("s"));
+        QVERIFY(!cell("A3").value(QStringLiteral("bold")).toBool());
+        QCOMPARE(cell("E3").value(QStringLiteral("value")).toInt(), 13);
         QCOMPARE(cell("E3").value(QStringLiteral("type")).toString(), QStringLiteral("n"));
         QCOMPARE(cell("B3").value(QStringLiteral("value")).toInt(), 0);
         QCOMPARE(cell("AF3").value(QStringLiteral("value")).toInt(), 0); // 31 March: 0, not empty
-        QCOMPARE(cell("AG3").value(QStringLiteral("value")).toInt(), 11);
+        QCOMPARE(cell("AG3").value(QStringLiteral("value")).toInt(), 13);
+        for (int c = 2; c <= 32; ++c) // a number in every day, 0 where there were no hours
+            QCOMPARE(cells.value(QStringLiteral("%1%2").arg(c <= 26 ? QString(QChar('A' + c - 1)) : QStringLiteral("A") + QChar('A' + c - 27)).arg(4))
+                         .toObject().value(QStringLiteral("type")).toString(), QStringLiteral("n"));
         QCOMPARE(cell("F4").value(QStringLiteral("value")).toInt(), 10);
         QVERIFY(!cells.contains(QStringLiteral("A5")));
         QVERIFY(!window->printQuery()->isOpen());
+
+        // A workbook that cannot be opened: the message, no file, the caption as it was, the query closed.
+        window->spreadsheet().setFolder(QStringLiteral("/proc/no-such-folder"));
+        window->exportToSpreadsheet();
+        QCOMPARE(fx.messages.last(), QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+        QCOMPARE(excel->text(), QStringLiteral("Excel (2 из 2)"));
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(!window->printQuery()->isOpen());
+        QVERIFY(excel->isEnabled());
+        window->spreadsheet().setFolder(dir.path());
 
         // A month without rows: one printed page, an export of two rows, "Excel (0 из 0)".
         db->exec(QStringLiteral("delete from accounts_dep.smena"));

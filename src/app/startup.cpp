@@ -18,6 +18,7 @@
 #include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
 #include "reports/previewwindow.h"
+#include "reports/reportdialog.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
@@ -99,6 +100,7 @@ void Startup::createWindows()
     m_windows.add(std::make_unique<NormsWindow>(m_context));
     m_windows.add(std::make_unique<EntryEditor>(m_context));
     m_windows.add(std::make_unique<TimesheetWindow>(m_context));
+    m_windows.add(std::make_unique<ReportDialog>(m_context));
     m_windows.add(std::make_unique<report::PreviewWindow>(m_context.services));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
     setMainWindow(login);

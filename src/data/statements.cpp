@@ -103,6 +103,68 @@ QStringList hTabelPrint()
     };
 }
 
+QStringList workersReport()
+{
+    return {
+        S("select person.s_caption fio, sum(smena.kol_vo-smena.brak)::numeric as kolvo, "),
+        S("sum((kol_vo-brak)*smena.cena) as summa,vid_oper.vid,"),
+        S("izdel.nom, oper.naimen, color from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,"),
+        S("accounts_dep.oper where w_id=s_code::integer and izdel.id=smena.i_id and vid_oper.id=oper.vid"),
+        S("and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 "),
+        S("group by fio, izdel.nom, oper.naimen, vid_oper.vid, color order by fio, izdel.nom"),
+    };
+}
+
+QStringList productsReport()
+{
+    return {
+        S("select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,"),
+        S("izdel.nom, oper.naimen, color,  round((izdel.massa*sum(smena.kol_vo-smena.brak))::numeric,2) as mass"),
+        S("from accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper, accounts_dep.oper where izdel.id=smena.i_id and vid_oper.id=oper.vid"),
+        S("and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 "),
+        S("group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom"),
+    };
+}
+
+QStringList workersDetailReport()
+{
+    // prize and cena qualified: oper has a cena too, and the bare name is ambiguous on this schema.
+    return {
+        S("select s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, "),
+        S("sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, sum((kol_vo-brak)*"),
+        S("smena.cena) as summa, color, sum(smena.prize*(kol_vo-brak)*smena.cena/100) as s_prize "),
+        S("from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper where "),
+        S("smena.o_id=oper.id and smena.w_id=s_code::integer and smena.i_id=izdel.id "),
+        S("and smena.o_id=oper.id and w_id=s_code::integer and oper.vid=vid_oper.id "),
+        S("and smena.data<:data2 and smena.data>=:data1 group by fio, marka, "),
+        S("vid_oper.vid, oper.naimen, color order by fio, marka, vid_oper.vid, oper.naimen"),
+    };
+}
+
+QStringList productsDetailReport()
+{
+    return {
+        S("select izdel.marka, vid_oper.vid vid, oper.naimen, izdel.nom,"),
+        S("sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, "),
+        S("sum((kol_vo-brak)*smena.cena) as summa, color, round((izdel.massa*sum(smena.kol_vo))::numeric,2) as mass "),
+        S("from accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper where smena.o_id=oper.id and smena.i_id=izdel.id "),
+        S("and smena.o_id=oper.id and oper.vid=vid_oper.id and smena.data<:data2 and "),
+        S("smena.data>=:data1 group by izdel.nom, marka, vid_oper.vid, oper.naimen, color,massa "),
+        S("order by izdel.nom,marka, vid_oper.vid, oper.naimen"),
+    };
+}
+
+QStringList productsExport()
+{
+    return {
+        S("select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,"),
+        S("izdel.nom, oper.naimen, color,izdel.massa*sum(smena.kol_vo-smena.brak) as mass "),
+        S("from accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper, accounts_dep.oper where izdel.id=smena.i_id and vid_oper.id=oper.vid"),
+        S("and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 "),
+        S("group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom"),
+    };
+}
+
 QString operDel()
 {
     return S("delete from accounts_dep.oper where id=:id");

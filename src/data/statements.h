@@ -14,6 +14,13 @@ QStringList smena(int shift);  // 1, 2, 3, 4 (overtime)
 QStringList hTabel(int shift); // 1, 2, 3
 // The printed time sheet (H_Tabel): a worker's hours of each day over all shifts.
 QStringList hTabelPrint();
+// The period reports of the report dialog (t_Report by workers and by products, w_Report, i_Report)
+// and its export by products (XLS_Rep).
+QStringList workersReport();
+QStringList productsReport();
+QStringList workersDetailReport();
+QStringList productsDetailReport();
+QStringList productsExport();
 QString operDel();
 QString verTable();
 

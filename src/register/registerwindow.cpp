@@ -6,6 +6,7 @@
 #include "data/session.h"
 #include "entries/entryeditor.h"
 #include "entries/entrystore.h"
+#include "reports/reportdialog.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/messageservice.h"
 #include "refbooks/operationkindlistwindow.h"
@@ -312,8 +313,11 @@ void RegisterWindow::toggleAcceptance()
 
 void RegisterWindow::openSummaryReports()
 {
+    const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
     const ReportPeriod p = previousMonthPeriod(m_today());
     Q_EMIT summaryReportsRequested(p.from, p.to);
+    if (m_context.windows->has<ReportDialog>())
+        m_context.windows->get<ReportDialog>()->openForPeriod(p.from, p.to);
 }
 
 void RegisterWindow::openTimesheet()

@@ -9,6 +9,9 @@
 
 #include <QAction>
 #include <QMenu>
+#include "reports/reportdialog.h"
+
+#include <QAbstractButton>
 #include <QTest>
 
 using namespace tabel;
@@ -137,14 +140,54 @@ private Q_SLOTS:
         QStringList covered;
         for (QWidget *w : windows)
             covered << w->objectName();
-        // The restricted windows that exist are all checked; the others are named here until they come.
+        // Every restricted window exists and is checked.
         for (Role role : {Role::Reporting, Role::Entry, Role::Acceptance})
             for (const Restriction &r : restrictions(role))
-                QVERIFY2(covered.contains(r.window) || r.window == QLatin1String("ReportDialog"),
-                         qPrintable(r.window));
+                QVERIFY2(covered.contains(r.window), qPrintable(r.window));
         for (Role role : {Role::Reporting, Role::Entry, Role::Acceptance, Role::Full})
             applyRole(role, windows); // throws on any name it cannot find
         QVERIFY(messages.boxes.isEmpty());
+    }
+
+    void reportDialogPerRole_data()
+    {
+        QTest::addColumn<Role>("role");
+        QTest::addColumn<QStringList>("enabled"); // of the dialog's buttons and the kind group
+        QTest::addColumn<bool>("finishedOnly");
+        const QStringList all{QStringLiteral("workersReportButton"), QStringLiteral("productsReportButton"),
+                              QStringLiteral("workersDetailReportButton"), QStringLiteral("productsDetailReportButton"),
+                              QStringLiteral("excelButton"), QStringLiteral("exitButton"), QStringLiteral("productKindGroup")};
+        QTest::newRow("reporting") << Role::Reporting << all << false;
+        QTest::newRow("entry") << Role::Entry
+                               << QStringList{QStringLiteral("productsDetailReportButton"), QStringLiteral("exitButton"),
+                                              QStringLiteral("productKindGroup")}
+                               << false;
+        QTest::newRow("acceptance") << Role::Acceptance
+                                    << QStringList{QStringLiteral("productsDetailReportButton"), QStringLiteral("exitButton")}
+                                    << true;
+        QTest::newRow("full") << Role::Full << all << false;
+    }
+
+    void reportDialogPerRole()
+    {
+        QFETCH(Role, role);
+        QFETCH(QStringList, enabled);
+        QFETCH(bool, finishedOnly);
+        test::RecordingMessages messages;
+        DataModule data;
+        Session session(&data);
+        AppContext context;
+        context.data = &data;
+        context.session = &session;
+        context.services.messages = &messages;
+        ReportDialog dialog(context);
+        applyRole(role, {&dialog});
+        for (const char *name : {"workersReportButton", "productsReportButton", "workersDetailReportButton",
+                                 "productsDetailReportButton", "excelButton", "exitButton", "productKindGroup"}) {
+            auto *w = dialog.findChild<QWidget *>(QLatin1String(name));
+            QVERIFY2(w && w->isEnabled() == enabled.contains(QLatin1String(name)), name);
+        }
+        QCOMPARE(dialog.findChild<QAbstractButton *>(QStringLiteral("finishedRadio"))->isChecked(), finishedOnly);
     }
 
     void unknownNameIsAnError()

@@ -1,0 +1,193 @@
+#include "reports/reportdialog.h"
+
+#include "ui_reportdialog.h"
+
+#include "data/datamodule.h"
+#include "data/statements.h"
+#include "reportengine/layout.h"
+#include "reportengine/report.h"
+#include "reports/datasetreportdata.h"
+#include "reports/previewwindow.h"
+#include "reports/spreadsheet.h"
+#include "ui/guard.h"
+#include "ui/windowregistry.h"
+#include "ui/windowsetup.h"
+
+#include <QLocale>
+#include <QScopeGuard>
+
+#include <cmath>
+
+// The layouts are resources of this static library: they must be registered by hand.
+static void initReportResources()
+{
+    Q_INIT_RESOURCE(reports);
+}
+
+namespace tabel {
+
+namespace {
+struct ReportSpec
+{
+    const char *layout;
+    const char *query;
+    const char *title;
+};
+const ReportSpec kReports[] = {
+    {":/reports/layouts/workersreport.json", "t_Report", "   Отчет по рабочим за период с "},
+    {":/reports/layouts/productsreport.json", "t_Report", "   Отчет по продукции за период с "},
+    {":/reports/layouts/workersdetailreport.json", "w_Report", "   Детальный отчет по рабочим за период с "},
+    {":/reports/layouts/productsdetailreport.json", "i_Report", "   Детальный отчет по продукции за период с "},
+};
+} // namespace
+
+QString exportOperation(const QString &vid, qint64 colour)
+{
+    if (colour == 1)
+        return vid + QStringLiteral(" (грунт)");
+    if (colour > 1)
+        return vid + QStringLiteral(" (цвет: ") + QString::number(colour) + QStringLiteral(")");
+    return vid;
+}
+
+QString exportQuantity(double quantity)
+{
+    // Halves to the even neighbour: 2.5 gives 2, 3.5 gives 4.
+    return QString::number(qint64(std::nearbyint(quantity)));
+}
+
+ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::ReportDialog>()), m_context(context),
+      m_spreadsheet(std::make_unique<Spreadsheet>(context.services.messages))
+{
+    initReportResources();
+    ui->setupUi(this);
+    for (QGroupBox *g : {ui->productKindGroup, ui->periodGroup}) {
+        QFont f = g->font();
+        f.setBold(true);
+        g->setFont(f);
+        for (QWidget *child : g->findChildren<QWidget *>()) { // only the caption bold
+            QFont cf = child->font();
+            cf.setBold(false);
+            child->setFont(cf);
+        }
+    }
+    Connection *c = &m_context.data->connection();
+    const QStringList statements[] = {statements::workersReport(), statements::productsReport(),
+                                      statements::workersDetailReport(), statements::productsDetailReport()};
+    for (int i = 0; i < 4; ++i) {
+        m_queries[i] = new Dataset(c, QString::fromLatin1(kReports[i].query), this);
+        m_queries[i]->setSql(statements[i]);
+    }
+    m_export = new Dataset(c, QStringLiteral("XLS_Rep"), this);
+    m_export->setSql(statements::productsExport());
+    setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
+
+    MessageService *messages = m_context.services.messages;
+    connectGuarded(ui->workersReportButton, &QPushButton::clicked, this, messages, [this] { runReport(Kind::Workers); });
+    connectGuarded(ui->productsReportButton, &QPushButton::clicked, this, messages, [this] { runReport(Kind::Products); });
+    connectGuarded(ui->workersDetailReportButton, &QPushButton::clicked, this, messages,
+                   [this] { runReport(Kind::WorkersDetail); });
+    connectGuarded(ui->productsDetailReportButton, &QPushButton::clicked, this, messages,
+                   [this] { runReport(Kind::ProductsDetail); });
+    connectGuarded(ui->excelButton, &QPushButton::clicked, this, messages, [this] { exportToSpreadsheet(); });
+    connect(ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+ReportDialog::~ReportDialog() = default;
+
+void ReportDialog::setPeriod(const QDate &from, const QDate &to)
+{
+    ui->fromDate->setDate(from);
+    ui->toDate->setDate(to);
+}
+
+void ReportDialog::openForPeriod(const QDate &from, const QDate &to)
+{
+    setPeriod(from, to);
+    m_context.services.exec(this);
+}
+
+QString ReportDialog::titleOf(Kind kind) const
+{
+    const QLocale locale;
+    return QString::fromUtf8(kReports[int(kind)].title) + locale.toString(ui->fromDate->date(), QLocale::ShortFormat) +
+           QStringLiteral(" по ") + locale.toString(ui->toDate->date(), QLocale::ShortFormat);
+}
+
+void ReportDialog::openQuery(Dataset *query)
+{
+    // The period as dates without a time of day: "с" included, "по" excluded.
+    query->close();
+    query->setParam(QStringLiteral("data1"), ui->fromDate->date());
+    query->setParam(QStringLiteral("data2"), ui->toDate->date());
+    if (ui->finishedRadio->isChecked())
+        query->setFilter(QStringLiteral("naimen=0"));
+    else if (ui->blanksRadio->isChecked())
+        query->setFilter(QStringLiteral("naimen=1"));
+    query->setFiltered(!ui->allRadio->isChecked());
+    query->open();
+}
+
+report::Document ReportDialog::prepareReport(Kind kind)
+{
+    Dataset *query = m_queries[int(kind)];
+    const auto closeQuery = qScopeGuard([query] { query->close(); });
+    openQuery(query);
+    report::Report report(report::Layout::fromFile(QString::fromLatin1(kReports[int(kind)].layout)));
+    report.setLabel(QStringLiteral("TitleLabel"), titleOf(kind));
+    DatasetReportData data(query);
+    return report.prepare(data);
+}
+
+void ReportDialog::runReport(Kind kind)
+{
+    report::Document document;
+    {
+        WaitCursor wait;
+        document = prepareReport(kind);
+    }
+    m_context.windows->get<report::PreviewWindow>()->preview(std::move(document),
+                                                             report::PreviewWindow::Zoom::PageWidth, windowTitle());
+}
+
+void ReportDialog::exportToSpreadsheet()
+{
+    Spreadsheet &xls = *m_spreadsheet;
+    bool finished = false;
+    const auto done = qScopeGuard([this, &finished, &xls] {
+        if (!finished)
+            xls.discard();
+        m_export->close();
+    });
+    openQuery(m_export);
+    if (xls.openWorkbook(QStringLiteral("Продукция")) == -1) {
+        finished = true;
+        return;
+    }
+    const int n = m_export->recordCount();
+    const QString of = QStringLiteral(" из ") + QString::number(n) + QStringLiteral(")");
+    ui->excelButton->setText(QStringLiteral("Excel (0") + of);
+    xls.writeCell(1, 1, 1, QStringLiteral("Наименование"));
+    xls.writeCell(1, 2, 1, QStringLiteral("Операция"));
+    xls.writeCell(1, 3, 1, QStringLiteral("Вид продукции"));
+    xls.writeCell(1, 4, 1, QStringLiteral("Коробки"));
+    xls.writeCell(1, 5, 1, QStringLiteral("Кол-во"));
+    int r = 2;
+    for (m_export->first(); !m_export->isEmpty() && !m_export->eof(); m_export->next(), ++r) {
+        xls.writeCell(1, 1, r, m_export->asString(QStringLiteral("nom")));
+        xls.writeCell(1, 2, r, exportOperation(m_export->asString(QStringLiteral("vid")),
+                                               m_export->asInt(QStringLiteral("color"))));
+        xls.writeCell(1, 3, r, m_export->asInt(QStringLiteral("naimen")) == 0 ? QStringLiteral("Готовая продукция")
+                                                                              : QStringLiteral("Заготовки"));
+        QLocale locale;
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        xls.writeCell(1, 4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));
+        xls.writeCell(1, 5, r, exportQuantity(m_export->asDouble(QStringLiteral("kolvo"))));
+        ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 1) + of);
+    }
+    finished = true;
+    xls.setVisible(true);
+}
+
+} // namespace tabel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "reportengine/document.h"
+#include "ui/appcontext.h"
+
+#include <QDate>
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class ReportDialog;
+}
+
+namespace tabel {
+
+class Dataset;
+class Spreadsheet;
+
+// The export's operation text: the kind, with " (грунт)" for colour 1 or " (цвет: N)" above.
+QString exportOperation(const QString &vid, qint64 colour);
+// The export's quantity: rounded to a whole number, halves to the even neighbour.
+QString exportQuantity(double quantity);
+
+// The period reports: a period and a product kind, four printed reports in the preview and the
+// export of the quantities by product.
+class ReportDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    enum class Kind { Workers, Products, WorkersDetail, ProductsDetail };
+
+    explicit ReportDialog(const AppContext &context, QWidget *parent = nullptr);
+    ~ReportDialog() override;
+
+    // From the register's "Сводные отчеты", with the period it computed.
+    void openForPeriod(const QDate &from, const QDate &to);
+
+    void setPeriod(const QDate &from, const QDate &to);
+    // The report as it prints (its query closed again on every path), and the preview of it.
+    report::Document prepareReport(Kind kind);
+    void runReport(Kind kind);
+    void exportToSpreadsheet();
+
+    Dataset *query(Kind kind) const { return m_queries[int(kind)]; }
+    Dataset *exportQuery() const { return m_export; }
+    Spreadsheet &spreadsheet() { return *m_spreadsheet; }
+    QString titleOf(Kind kind) const;
+
+private:
+    void openQuery(Dataset *query);
+
+    std::unique_ptr<Ui::ReportDialog> ui;
+    AppContext m_context;
+    Dataset *m_queries[4];
+    Dataset *m_export;
+    std::unique_ptr<Spreadsheet> m_spreadsheet;
+};
+
+} // namespace tabel

@@ -1,0 +1,236 @@
+#include "reportengine/document.h"
+#include "reports/reportdialog.h"
+#include "reports/spreadsheet.h"
+#include "testsupport/shop.h"
+#include "testsupport/windowfixture.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace tabel;
+using Kind = ReportDialog::Kind;
+
+// The period reports on a small shop whose totals are known, and the export by products.
+class TestReportDialog : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::TestDatabase> db;
+    std::unique_ptr<test::WindowFixture> fx;
+    ReportDialog *dialog = nullptr;
+
+    QStringList itemTexts(const report::Document &d, const QString &item)
+    {
+        QStringList out;
+        for (int p = 0; p < d.pageCount(); ++p)
+            for (const report::DrawOp *op : d.opsOf(p, item))
+                if (op->kind == report::DrawOp::Kind::Text)
+                    out << op->text;
+        return out;
+    }
+    QStringList allTexts(const report::Document &d)
+    {
+        QStringList out;
+        for (int p = 0; p < d.pageCount(); ++p)
+            out << d.texts(p);
+        return out;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        db = std::make_unique<test::TestDatabase>();
+        test::Shop shop(*db);
+        const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
+        const int petrov = shop.worker(QStringLiteral("Петров П.П."));
+        const int profile = shop.product(QStringLiteral("ПН-27"), 0.5, QStringLiteral("Профиль ПН-27"));
+        const int bracket = shop.product(QStringLiteral("КР-40"), 2, QStringLiteral("Кронштейн"));
+        const int cut = shop.operation(profile, shop.kind(QStringLiteral("Резка")), 0, {1.5});
+        const int paint = shop.operation(bracket, shop.kind(QStringLiteral("Покраска")), 1, {2.125});
+        const QDate march(2024, 3, 1);
+        shop.entry({march, 1, ivanov, cut, 10, 0, 1.5, 8});
+        shop.entry({march.addDays(4), 2, ivanov, paint, 4, 1, 2.125, 8, QStringLiteral("no"), 1});
+        shop.entry({march.addDays(30), 1, ivanov, paint, 2, 0, 2.125, 8, QStringLiteral("no"), 1013});
+        shop.entry({march.addDays(9), 4, petrov, cut, 5, 0, 1.5, 8});
+        shop.entry({QDate(2024, 4, 1), 1, ivanov, cut, 100, 0, 1.5, 8});  // "по" is excluded
+        shop.entry({QDate(2024, 2, 29), 1, ivanov, cut, 100, 0, 1.5, 8}); // before "с"
+    }
+    void cleanupTestCase() { db.reset(); }
+    void init()
+    {
+        fx = std::make_unique<test::WindowFixture>(*db);
+        dialog = fx->windows.add(std::make_unique<ReportDialog>(fx->context));
+        dialog->setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+    }
+    void cleanup() { fx.reset(); }
+
+    // Headings, details and totals in order; products with 3 decimals, workers and all with 2.
+    void reportByWorkers()
+    {
+        const report::Document d = dialog->prepareReport(Kind::Workers);
+        QVERIFY(!dialog->query(Kind::Workers)->isOpen());
+        QCOMPARE(d.pageCount(), 1);
+        QCOMPARE(itemTexts(d, QStringLiteral("TitleLabel")),
+                 QStringList{QStringLiteral("   Отчет по рабочим за период с 01.03.2024 по 01.04.2024")});
+        QCOMPARE(itemTexts(d, QStringLiteral("fio")), (QStringList{QStringLiteral("Иванов И.И."), QStringLiteral("Петров П.П.")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("nom")),
+                 (QStringList{QStringLiteral("Кронштейн"), QStringLiteral("Профиль ПН-27"), QStringLiteral("Профиль ПН-27")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("colour")),
+                 (QStringList{QStringLiteral(" (грунт)"), QStringLiteral(" (RAL: 1013)"), QStringLiteral(" "), QStringLiteral(" ")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("nomSumma")),
+                 (QStringList{QStringLiteral("10,625"), QStringLiteral("15,000"), QStringLiteral("7,500")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("nomKolvo")), (QStringList{QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("5")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("fioSumma")), (QStringList{QStringLiteral("25,63"), QStringLiteral("7,50")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
+        // In reading order: a worker, his products each with details and total, his total, the next.
+        const QStringList texts = allTexts(d);
+        const auto at = [&](const QString &t) { return texts.indexOf(t); };
+        QVERIFY(at(QStringLiteral("Иванов И.И.")) < at(QStringLiteral("Кронштейн")));
+        QVERIFY(at(QStringLiteral("10,625")) < at(QStringLiteral("Профиль ПН-27")));
+        QVERIFY(at(QStringLiteral("25,63")) < at(QStringLiteral("Петров П.П.")));
+        QVERIFY(at(QStringLiteral("7,50")) < at(QStringLiteral("33,13")));
+    }
+
+    void productKindFilter_data()
+    {
+        QTest::addColumn<QString>("radio");
+        QTest::addColumn<QString>("total");
+        QTest::newRow("Все") << "allRadio" << QStringLiteral("33,13");
+        QTest::newRow("Заготовки") << "blanksRadio" << QStringLiteral("10,63");
+        QTest::newRow("Готовая продукция") << "finishedRadio" << QStringLiteral("22,50");
+    }
+
+    void productKindFilter()
+    {
+        QFETCH(QString, radio);
+        QFETCH(QString, total);
+        dialog->findChild<QRadioButton *>(radio)->setChecked(true);
+        QCOMPARE(itemTexts(dialog->prepareReport(Kind::Workers), QStringLiteral("totalSumma")), QStringList{total});
+    }
+
+    // The grand total of mass as a whole number; the products' totals as they are.
+    void reportByProducts()
+    {
+        const report::Document d = dialog->prepareReport(Kind::Products);
+        QCOMPARE(itemTexts(d, QStringLiteral("TitleLabel")),
+                 QStringList{QStringLiteral("   Отчет по продукции за период с 01.03.2024 по 01.04.2024")});
+        QCOMPARE(itemTexts(d, QStringLiteral("nomMass")), (QStringList{QStringLiteral("10"), QStringLiteral("7,5")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("totalMass")), QStringList{QStringLiteral("18")});
+        QCOMPARE(itemTexts(d, QStringLiteral("totalKolvo")), QStringList{QStringLiteral("20")});
+    }
+
+    void detailedReports()
+    {
+        const report::Document w = dialog->prepareReport(Kind::WorkersDetail); // runs at all
+        QCOMPARE(itemTexts(w, QStringLiteral("marka")).size(), 3 + 1);
+        QCOMPARE(itemTexts(w, QStringLiteral("totalBrk")), QStringList{QStringLiteral("1")});
+        QCOMPARE(itemTexts(w, QStringLiteral("totalKolvo")), QStringList{QStringLiteral("21")}); // rejects included
+        QCOMPARE(itemTexts(w, QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
+        const report::Document p = dialog->prepareReport(Kind::ProductsDetail);
+        QCOMPARE(itemTexts(p, QStringLiteral("TitleLabel")),
+                 QStringList{QStringLiteral("   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024")});
+        QCOMPARE(itemTexts(p, QStringLiteral("nomMass")), (QStringList{QStringLiteral("12,00"), QStringLiteral("7,50")}));
+        QVERIFY(!dialog->query(Kind::ProductsDetail)->isOpen());
+    }
+
+    void emptyPeriod()
+    {
+        dialog->setPeriod(QDate(2024, 3, 1), QDate(2024, 3, 1));
+        for (Kind k : {Kind::Workers, Kind::Products, Kind::WorkersDetail, Kind::ProductsDetail}) {
+            const report::Document d = dialog->prepareReport(k);
+            QCOMPARE(d.pageCount(), 1);
+            QVERIFY(itemTexts(d, QStringLiteral("vid")).isEmpty());
+            QVERIFY(!dialog->query(k)->isOpen());
+        }
+    }
+
+    // One report as a real PDF: the title and the names as text, the page number.
+    void pdf()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("workers.pdf"));
+        dialog->prepareReport(Kind::Workers).writePdf(path);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        text.waitForFinished(30000);
+        const QString out = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("Отчет по рабочим за период с 01.03.2024 по 01.04.2024")), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("Иванов И.И.")));
+        QVERIFY(out.contains(QStringLiteral("(RAL: 1013)")));
+        QVERIFY(out.trimmed().endsWith(QLatin1Char('1')));
+    }
+
+    void exportTexts_data()
+    {
+        QTest::addColumn<qint64>("colour");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << qint64(0) << QStringLiteral("Покраска");
+        QTest::newRow("negative") << qint64(-3) << QStringLiteral("Покраска");
+        QTest::newRow("primer") << qint64(1) << QStringLiteral("Покраска (грунт)");
+        QTest::newRow("colour 5") << qint64(5) << QStringLiteral("Покраска (цвет: 5)");
+    }
+
+    void exportTexts()
+    {
+        QFETCH(qint64, colour);
+        QFETCH(QString, text);
+        QCOMPARE(exportOperation(QStringLiteral("Покраска"), colour), text);
+        QCOMPARE(exportQuantity(2.5), QStringLiteral("2"));
+        QCOMPARE(exportQuantity(3.5), QStringLiteral("4"));
+        QCOMPARE(exportQuantity(2.4999), QStringLiteral("2"));
+    }
+
+    void exportByProducts()
+    {
+        QTemporaryDir dir;
+        QStringList opened;
+        dialog->spreadsheet().setFolder(dir.path());
+        dialog->spreadsheet().setOpener([&](const QString &path) {
+            opened << path;
+            return true;
+        });
+        auto *excel = dialog->findChild<QPushButton *>(QStringLiteral("excelButton"));
+        QCOMPARE(excel->text(), QStringLiteral("Excel (0 из 0)"));
+        dialog->exportToSpreadsheet();
+        QCOMPARE(excel->text(), QStringLiteral("Excel (3 из 3)"));
+        QVERIFY(!dialog->exportQuery()->isOpen());
+        QCOMPARE(opened.size(), 1);
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TESTS "/reports/readxlsx.py"), opened.first()});
+        p.waitForFinished(60000);
+        const QJsonObject cells = QJsonDocument::fromJson(p.readAllStandardOutput()).object().value(QStringLiteral("cells")).toObject();
+        auto cell = [&](const char *at) { return cells.value(QLatin1String(at)).toObject().value(QStringLiteral("value")).toVariant(); };
+        QCOMPARE(cell("A1").toString(), QStringLiteral("Наименование"));
+        QCOMPARE(cell("B1").toString(), QStringLiteral("Операция"));
+        QCOMPARE(cell("C1").toString(), QStringLiteral("Вид продукции"));
+        QCOMPARE(cell("D1").toString(), QStringLiteral("Коробки"));
+        QCOMPARE(cell("E1").toString(), QStringLiteral("Кол-во"));
+        QCOMPARE(cell("A2").toString(), QStringLiteral("Кронштейн"));
+        QCOMPARE(cell("B2").toString(), QStringLiteral("Покраска (грунт)"));
+        QCOMPARE(cell("B3").toString(), QStringLiteral("Покраска (цвет: 1013)"));
+        QCOMPARE(cell("C2").toString(), QStringLiteral("Заготовки"));
+        QCOMPARE(cell("E2").toInt(), 3);
+        QCOMPARE(cell("A4").toString(), QStringLiteral("Профиль ПН-27"));
+        QCOMPARE(cell("B4").toString(), QStringLiteral("Резка"));
+        QCOMPARE(cell("D4").toDouble(), 7.5);
+        QCOMPARE(cells.value(QStringLiteral("D4")).toObject().value(QStringLiteral("type")).toString(), QStringLiteral("n"));
+        QCOMPARE(cell("E4").toInt(), 15);
+        QVERIFY(!cells.contains(QStringLiteral("A5")));
+        // The filter counts; an empty period gives the heading only.
+        dialog->findChild<QRadioButton *>(QStringLiteral("blanksRadio"))->setChecked(true);
+        dialog->exportToSpreadsheet();
+        QCOMPARE(excel->text(), QStringLiteral("Excel (2 из 2)"));
+        dialog->setPeriod(QDate(2024, 3, 1), QDate(2024, 3, 1));
+        dialog->exportToSpreadsheet();
+        QCOMPARE(excel->text(), QStringLiteral("Excel (0 из 0)"));
+    }
+};
+
+QTEST_MAIN(TestReportDialog)
+#include "tst_reportdialog.moc"

@@ -9,12 +9,12 @@ namespace tabel::report {
 
 // What the report tests share.
 
-// The test layout of the report by workers, filled with generated workers (three lines each).
+// The program's layout of the report by workers, filled with generated workers (three lines each).
 inline Document workersDocument(int workers)
 {
-    QFile f(QStringLiteral(LAYOUTS "/workers.json"));
+    QFile f(QStringLiteral(LAYOUTS "/workersreport.json"));
     f.open(QIODevice::ReadOnly);
-    Report report(Layout::fromJson(f.readAll(), QStringLiteral("workers.json")));
+    Report report(Layout::fromJson(f.readAll(), QStringLiteral("workersreport.json")));
     report.setLabel(QStringLiteral("TitleLabel"),
                     QStringLiteral("Отчет по рабочим с 01.02.2024 по 01.03.2024"));
     TableData data(QStringLiteral("t_Report"),

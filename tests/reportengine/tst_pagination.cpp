@@ -24,7 +24,7 @@ QByteArray layoutJson(const QString &name)
 
 Layout workersLayout()
 {
-    return Layout::fromJson(layoutJson(QStringLiteral("workers.json")), QStringLiteral("workers.json"));
+    return Layout::fromJson(layoutJson(QStringLiteral("workersreport.json")), QStringLiteral("workersreport.json"));
 }
 
 QVariantList row(const QString &fio, const QString &nom, double kolvo, double summa,
@@ -243,7 +243,7 @@ private Q_SLOTS:
 
     void childPrintsEachTimeItsParentPrints()
     {
-        QJsonObject root = QJsonDocument::fromJson(layoutJson(QStringLiteral("workers.json"))).object();
+        QJsonObject root = QJsonDocument::fromJson(layoutJson(QStringLiteral("workersreport.json"))).object();
         QJsonArray bands = root.value(QLatin1String("bands")).toArray();
         bands.append(QJsonObject{{QStringLiteral("kind"), QStringLiteral("child")},
                                  {QStringLiteral("name"), QStringLiteral("underFio")},

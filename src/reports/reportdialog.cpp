@@ -32,12 +32,15 @@ struct ReportSpec
     const char *layout;
     const char *query;
     const char *title;
+    const char *name; // the preview's caption and the saved file's name
 };
 const ReportSpec kReports[] = {
-    {":/reports/layouts/workersreport.json", "t_Report", "   Отчет по рабочим за период с "},
-    {":/reports/layouts/productsreport.json", "t_Report", "   Отчет по продукции за период с "},
-    {":/reports/layouts/workersdetailreport.json", "w_Report", "   Детальный отчет по рабочим за период с "},
-    {":/reports/layouts/productsdetailreport.json", "i_Report", "   Детальный отчет по продукции за период с "},
+    {":/reports/layouts/workersreport.json", "t_Report", "   Отчет по рабочим за период с ", "Отчет по рабочим"},
+    {":/reports/layouts/productsreport.json", "t_Report", "   Отчет по продукции за период с ", "Отчет по продукции"},
+    {":/reports/layouts/workersdetailreport.json", "w_Report", "   Детальный отчет по рабочим за период с ",
+     "Детальный отчет по рабочим"},
+    {":/reports/layouts/productsdetailreport.json", "i_Report", "   Детальный отчет по продукции за период с ",
+     "Детальный отчет по продукции"},
 };
 } // namespace
 
@@ -96,6 +99,13 @@ ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
 
 ReportDialog::~ReportDialog() = default;
 
+void ReportDialog::reject()
+{
+    if (m_exporting)
+        return; // the export runs to its end first
+    QDialog::reject();
+}
+
 void ReportDialog::setPeriod(const QDate &from, const QDate &to)
 {
     ui->fromDate->setDate(from);
@@ -148,17 +158,34 @@ void ReportDialog::runReport(Kind kind)
         document = prepareReport(kind);
     }
     m_context.windows->get<report::PreviewWindow>()->preview(std::move(document),
-                                                             report::PreviewWindow::Zoom::PageWidth, windowTitle());
+                                                             report::PreviewWindow::Zoom::PageWidth,
+                                                             QString::fromUtf8(kReports[int(kind)].name));
 }
 
 void ReportDialog::exportToSpreadsheet()
 {
+    if (m_exporting)
+        return;
     Spreadsheet &xls = *m_spreadsheet;
     bool finished = false;
-    const auto done = qScopeGuard([this, &finished, &xls] {
+    // The dialog repaints its caption after each row but takes no action meanwhile; every way out
+    // closes the query and gives the dialog back, and a workbook left half-written goes.
+    m_exporting = true;
+    const QList<QWidget *> controls = {ui->productKindGroup, ui->periodGroup, ui->workersReportButton,
+                                       ui->productsReportButton, ui->workersDetailReportButton,
+                                       ui->productsDetailReportButton, ui->excelButton, ui->exitButton};
+    QList<bool> wasEnabled;
+    for (QWidget *w : controls) {
+        wasEnabled << w->isEnabled(); // the role may have disabled some for good
+        w->setEnabled(false);
+    }
+    const auto done = qScopeGuard([this, &finished, &xls, controls, wasEnabled] {
         if (!finished)
             xls.discard();
         m_export->close();
+        for (int i = 0; i < controls.size(); ++i)
+            controls.at(i)->setEnabled(wasEnabled.at(i));
+        m_exporting = false;
     });
     openQuery(m_export);
     if (xls.openWorkbook(QStringLiteral("Продукция")) == -1) {
@@ -185,6 +212,7 @@ void ReportDialog::exportToSpreadsheet()
         xls.writeCell(1, 4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));
         xls.writeCell(1, 5, r, exportQuantity(m_export->asDouble(QStringLiteral("kolvo"))));
         ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 1) + of);
+        QCoreApplication::processEvents(); // the caption repaints
     }
     finished = true;
     xls.setVisible(true);

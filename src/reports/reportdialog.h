@@ -47,6 +47,9 @@ public:
     Spreadsheet &spreadsheet() { return *m_spreadsheet; }
     QString titleOf(Kind kind) const;
 
+public Q_SLOTS:
+    void reject() override;
+
 private:
     void openQuery(Dataset *query);
 
@@ -55,6 +58,7 @@ private:
     Dataset *m_queries[4];
     Dataset *m_export;
     std::unique_ptr<Spreadsheet> m_spreadsheet;
+    bool m_exporting = false;
 };
 
 } // namespace tabel

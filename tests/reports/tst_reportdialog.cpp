@@ -16,6 +16,7 @@
 
 using namespace tabel;
 using Kind = ReportDialog::Kind;
+Q_DECLARE_METATYPE(tabel::ReportDialog::Kind)
 
 // The period reports on a small shop whose totals are known, and the export by products.
 class TestReportDialog : public QObject
@@ -151,19 +152,47 @@ private Q_SLOTS:
     }
 
     // One report as a real PDF: the title and the names as text, the page number.
+    void pdf_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("line"); // a text a detail line shows
+        QTest::newRow("by workers") << Kind::Workers << QStringLiteral("Отчет по рабочим") << QStringLiteral("(RAL: 1013)");
+        QTest::newRow("by products") << Kind::Products << QStringLiteral("Отчет по продукции") << QStringLiteral("Кронштейн");
+        QTest::newRow("detailed by workers") << Kind::WorkersDetail << QStringLiteral("Детальный отчет по рабочим")
+                                             << QStringLiteral("Петров П.П.");
+        QTest::newRow("detailed by products") << Kind::ProductsDetail << QStringLiteral("Детальный отчет по продукции")
+                                              << QStringLiteral("КР-40");
+    }
+
+    // Each report as a real PDF: the title and the lines as text, the page number.
     void pdf()
     {
+        QFETCH(Kind, kind);
+        QFETCH(QString, title);
+        QFETCH(QString, line);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("workers.pdf"));
-        dialog->prepareReport(Kind::Workers).writePdf(path);
+        const QString path = dir.filePath(QStringLiteral("report.pdf"));
+        dialog->prepareReport(kind).writePdf(path);
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
         text.waitForFinished(30000);
         const QString out = QString::fromUtf8(text.readAllStandardOutput());
-        QVERIFY2(out.contains(QStringLiteral("Отчет по рабочим за период с 01.03.2024 по 01.04.2024")), qPrintable(out));
-        QVERIFY(out.contains(QStringLiteral("Иванов И.И.")));
-        QVERIFY(out.contains(QStringLiteral("(RAL: 1013)")));
+        QVERIFY2(out.contains(title + QStringLiteral(" за период с 01.03.2024 по 01.04.2024")), qPrintable(out));
+        QVERIFY2(out.contains(line), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("Итого:")));
         QVERIFY(out.trimmed().endsWith(QLatin1Char('1')));
+    }
+
+    // A workbook that cannot be opened: its message, the caption as it was, the query closed.
+    void exportFailure()
+    {
+        dialog->spreadsheet().setFolder(QStringLiteral("/proc/no-such-folder"));
+        dialog->exportToSpreadsheet();
+        QCOMPARE(fx->messages.last(), QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+        QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("excelButton"))->text(), QStringLiteral("Excel (0 из 0)"));
+        QVERIFY(!dialog->exportQuery()->isOpen());
+        QVERIFY(dialog->findChild<QPushButton *>(QStringLiteral("exitButton"))->isEnabled());
     }
 
     void exportTexts_data()

@@ -2,6 +2,7 @@
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
+#include "reports/reportdialog.h"
 #include "timesheet/timesheetwindow.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
@@ -476,6 +477,22 @@ private Q_SLOTS:
         QVERIFY(fx->shown.contains(timesheet));
         QVERIFY(!fx->data.hTabel(1)->isOpen());
         QCOMPARE(picker->date(), kMonday);
+    }
+
+    // "Сводные отчеты" opens the report dialog on the whole previous month.
+    void reportsFromTheRegister()
+    {
+        auto *reports = fx->windows.add(std::make_unique<ReportDialog>(fx->context));
+        fx->whileOpen[reports] = [&] {
+            QCOMPARE(reports->findChild<QDateEdit *>(QStringLiteral("fromDate"))->date(), QDate(2023, 2, 1));
+            QCOMPARE(reports->findChild<QDateEdit *>(QStringLiteral("toDate"))->date(), QDate(2023, 3, 1));
+            QCOMPARE(reports->titleOf(ReportDialog::Kind::WorkersDetail),
+                     QStringLiteral("   Детальный отчет по рабочим за период с 01.02.2023 по 01.03.2023"));
+            QTest::keyClick(reports, Qt::Key_Escape);
+        };
+        reg->findChild<QAction *>(QStringLiteral("summaryReportsAction"))->trigger();
+        QVERIFY(fx->shown.contains(reports));
+        QVERIFY(!reports->isVisible());
     }
 
     void changeOnAnEmptyViewDoesNothing()

@@ -82,14 +82,8 @@ int main(int argc, char *argv[])
             return test::runClient(w, driver, connection, actions / 4, seed);
         }));
     test::ClientResult all;
-    for (auto &c : clients) {
-        const test::ClientResult r = c.get();
-        all.saved += r.saved;
-        all.refused += r.refused;
-        all.moved += r.moved;
-        all.deleted += r.deleted;
-        all.failed += r.failed;
-    }
+    for (auto &c : clients)
+        all += c.get();
     const double seconds = t.nsecsElapsed() / 1e9;
     const test::Mismatches m = test::checkTimesheet(dm.connection());
     std::printf("entries on %s (%s): %d actions by 4 clients in %.2f s, %.0f actions/s\n", qPrintable(database),

@@ -382,14 +382,8 @@ private Q_SLOTS:
                 return test::runClient(w, db->driver(), db->connection().connectionString(), 60, seed);
             }));
         test::ClientResult all;
-        for (auto &c : clients) {
-            const test::ClientResult r = c.get();
-            all.saved += r.saved;
-            all.refused += r.refused;
-            all.moved += r.moved;
-            all.deleted += r.deleted;
-            all.failed += r.failed;
-        }
+        for (auto &c : clients)
+            all += c.get();
         QCOMPARE(all.failed, 0); // no deadlock: every client takes its locks in the same order
         QVERIFY2(all.saved > 10 && all.refused > 0 && all.moved > 5 && all.deleted > 5,
                  qPrintable(QStringLiteral("%1 saved, %2 refused, %3 moved, %4 deleted")

@@ -24,6 +24,15 @@ Workload makeWorkload(Connection &connection);
 struct ClientResult
 {
     int saved = 0, refused = 0, moved = 0, deleted = 0, failed = 0;
+    ClientResult &operator+=(const ClientResult &o)
+    {
+        saved += o.saved;
+        refused += o.refused;
+        moved += o.moved;
+        deleted += o.deleted;
+        failed += o.failed;
+        return *this;
+    }
 };
 
 // One client: operations random actions from the seed, on a connection of its own.

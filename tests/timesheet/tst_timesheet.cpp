@@ -6,6 +6,7 @@
 #include "testsupport/shop.h"
 #include "testsupport/timesheetloop.h"
 #include "testsupport/windowfixture.h"
+#include "testsupport/xlsxcells.h"
 #include "timesheet/timesheetcells.h"
 #include "timesheet/timesheetmodel.h"
 #include "timesheet/timesheetrebuild.h"
@@ -48,14 +49,6 @@ class TestTimesheet : public QObject
                               .arg(year)
                               .arg(month))
             .toString();
-    }
-
-    QJsonObject readXlsx(const QString &path)
-    {
-        QProcess p;
-        p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TESTS "/reports/readxlsx.py"), path});
-        p.waitForFinished(60000);
-        return QJsonDocument::fromJson(p.readAllStandardOutput()).object().value(QStringLiteral("cells")).toObject();
     }
 
 private Q_SLOTS:
@@ -290,7 +283,7 @@ private Q_SLOTS:
         auto *excel = window->findChild<QPushButton *>(QStringLiteral("excelButton"));
         QCOMPARE(excel->text(), QStringLiteral("Excel (2 из 2)"));
         QCOMPARE(opened.size(), 1);
-        const QJsonObject cells = readXlsx(opened.first());
+        const QJsonObject cells = test::xlsxCells(opened.first());
         auto cell = [&](const char *at) { return cells.value(QLatin1String(at)).toObject(); };
         QCOMPARE(cell("A1").value(QStringLiteral("value")).toString(), QStringLiteral("Март 2024"));
         QVERIFY(cell("A1").value(QStringLiteral("bold")).toBool());
@@ -330,7 +323,7 @@ private Q_SLOTS:
         QCOMPARE(window->prepareReport().pageCount(), 1);
         window->exportToSpreadsheet();
         QCOMPARE(excel->text(), QStringLiteral("Excel (0 из 0)"));
-        QCOMPARE(readXlsx(opened.last()).size(), 34);
+        QCOMPARE(test::xlsxCells(opened.last()).size(), 34);
     }
 };
 

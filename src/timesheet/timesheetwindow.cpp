@@ -42,6 +42,8 @@ TimesheetWindow::TimesheetWindow(const AppContext &context, QWidget *parent)
         m_models[s - 1] = new TimesheetModel(this);
         m_models[s - 1]->setObjectName(QStringLiteral("DataSource_H%1").arg(s));
         m_models[s - 1]->setDataset(m_context.data->hTabel(s));
+        // Day columns of 20 pixels: narrower than the style's least section.
+        grids[s - 1]->horizontalHeader()->setMinimumSectionSize(12);
         m_models[s - 1]->attach(grids[s - 1]);
         grids[s - 1]->setItemDelegate(new TimesheetDelegate(grids[s - 1]));
         grids[s - 1]->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);

@@ -253,9 +253,15 @@ private Q_SLOTS:
         dialog->findChild<QRadioButton *>(QStringLiteral("blanksRadio"))->setChecked(true);
         dialog->exportToSpreadsheet();
         QCOMPARE(excel->text(), QStringLiteral("Excel (2 из 2)"));
+        const QJsonObject blanks = test::xlsxCells(opened.last());
+        QCOMPARE(blanks.value(QStringLiteral("A3")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("Кронштейн"));
+        QVERIFY(!blanks.contains(QStringLiteral("A4"))); // the finished products left out
+        QCOMPARE(opened.size(), 2);
         dialog->setPeriod(QDate(2024, 3, 1), QDate(2024, 3, 1));
         dialog->exportToSpreadsheet();
         QCOMPARE(excel->text(), QStringLiteral("Excel (0 из 0)"));
+        const QJsonObject empty = test::xlsxCells(opened.last());
+        QCOMPARE(empty.size(), 5); // the heading row alone
     }
 };
 

@@ -214,6 +214,41 @@ private Q_SLOTS:
         }
     }
 
+    // What the grid draws: a day over 8 on green, the total on blue, a value past the month's end
+    // not at all, and the selected cell left to the grid's own highlight.
+    void gridDrawsTheCells()
+    {
+        test::Shop shop(*db);
+        const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
+        const int op = shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {10});
+        shop.entry({QDate(2024, 4, 1), 1, ivanov, op, 1, 0, 1, 10});
+        rebuildTimesheetMonth(&db->connection(), 2024, 4);
+        db->exec(QStringLiteral("update accounts_dep.h_tabel set d31 = 7")); // April has no 31st
+        test::WindowFixture fx(*db);
+        auto *window = fx.windows.add(std::make_unique<TimesheetWindow>(fx.context));
+        window->selectMonth(2024, 4);
+        auto *grid = window->findChild<QTableView *>(QStringLiteral("grid1"));
+        grid->resize(1000, 200);
+        grid->clearSelection();
+        grid->setCurrentIndex(QModelIndex());
+        const QImage image = grid->viewport()->grab().toImage();
+        auto at = [&](int column) {
+            const QRect r = grid->visualRect(grid->model()->index(0, column));
+            return image.pixelColor(r.left() + 2, r.top() + 2);
+        };
+        QCOMPARE(at(1), timesheetcolours::moneyGreen);
+        QCOMPARE(grid->columnWidth(0), 208);
+        QCOMPARE(grid->columnWidth(1), 20);
+        QCOMPARE(grid->columnWidth(TimesheetModel::kTotal), 47);
+        QCOMPARE(at(TimesheetModel::kTotal), timesheetcolours::totalBackground);
+        // The 31st: its 7 drawn in the background's colour, so the cell is one colour throughout.
+        const QRect past = grid->visualRect(grid->model()->index(0, 31));
+        const QColor base = image.pixelColor(past.left() + 2, past.top() + 2);
+        for (int x = past.left() + 1; x < past.right() - 1; ++x)
+            for (int y = past.top() + 1; y < past.bottom() - 1; ++y)
+                QCOMPARE(image.pixelColor(x, y), base);
+    }
+
     // The year list runs from 2007 to next year, and a register date of another year is selectable.
     void yearList()
     {

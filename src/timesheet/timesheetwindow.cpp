@@ -44,6 +44,7 @@ TimesheetWindow::TimesheetWindow(const AppContext &context, QWidget *parent)
         m_models[s - 1]->setDataset(m_context.data->hTabel(s));
         // Day columns of 20 pixels: narrower than the style's least section.
         grids[s - 1]->horizontalHeader()->setMinimumSectionSize(12);
+        grids[s - 1]->setTextElideMode(Qt::ElideNone); // "10" in bold rather than "..."
         m_models[s - 1]->attach(grids[s - 1]);
         grids[s - 1]->setItemDelegate(new TimesheetDelegate(grids[s - 1]));
         grids[s - 1]->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);

@@ -3,6 +3,7 @@
 #include "ui_entryeditor.h"
 
 #include "data/datamodule.h"
+#include "data/productkind.h"
 #include "data/session.h"
 #include "entries/pricing.h"
 #include "refbooks/operationlistwindow.h"
@@ -202,14 +203,7 @@ void EntryEditor::save()
     // that cannot be read now is reported, and the editor closes all the same.
     for (int s = 1; s <= 3; ++s)
         m_context.data->hTabel(s)->close();
-    guarded(m_context.services.messages, [this] {
-        Dataset *entries = m_context.session->currentQuery();
-        const int recNo = entries->recNo();
-        entries->close();
-        entries->open();
-        if (!entries->isEmpty() && recNo >= 1)
-            entries->setRecNo(std::min(recNo, entries->recordCount()));
-    });
+    guarded(m_context.services.messages, [this] { m_context.session->currentQuery()->refresh(); });
     for (QLineEdit *box : {ui->workerEdit, ui->operationEdit, ui->quantityEdit, ui->rejectsEdit, ui->colourEdit,
                            ui->hoursEdit, ui->basePriceEdit, ui->finalPriceEdit, ui->sumEdit})
         box->clear();

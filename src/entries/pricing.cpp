@@ -1,5 +1,7 @@
 #include "entries/pricing.h"
 
+#include "data/productkind.h"
+
 #include <QByteArray>
 
 #include <cmath>
@@ -56,11 +58,6 @@ QString numberText(double value, const QLocale &locale)
     if (value == 0)
         return QStringLiteral("0"); // never "-0"
     return l.toString(value, 'g', 15);
-}
-
-QString productKindText(int naimen)
-{
-    return naimen == 0 ? QStringLiteral("Готовая продукция") : QStringLiteral("Заготовки");
 }
 
 QString operationText(const QString &mark, const QString &kind, int naimen)

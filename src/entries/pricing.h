@@ -20,7 +20,6 @@ QString numberText(double value, const QLocale &locale = QLocale());
 
 // "ПН-27; Резка; Готовая продукция": the product's mark, the operation kind and the product kind.
 QString operationText(const QString &mark, const QString &kind, int naimen);
-QString productKindText(int naimen);
 
 // A paint operation is recognised by "КРАСКА" anywhere in the text, in any letter case.
 bool isPaintOperation(const QString &text);

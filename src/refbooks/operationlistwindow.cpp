@@ -4,6 +4,7 @@
 
 #include "data/command.h"
 #include "data/datamodule.h"
+#include "data/productkind.h"
 #include "data/locks.h"
 #include "data/sqlexec.h"
 #include "data/sqlparams.h"
@@ -23,13 +24,6 @@
 #include <QSqlQuery>
 
 namespace tabel {
-
-namespace {
-QString productKindText(qint64 naimen)
-{
-    return naimen == 0 ? QStringLiteral("Готовая продукция") : QStringLiteral("Заготовки");
-}
-} // namespace
 
 OperationRow OperationRow::current(const Dataset *oper)
 {

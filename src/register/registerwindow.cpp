@@ -304,11 +304,7 @@ void RegisterWindow::toggleAcceptance()
         return;
     const QString mark = EntryStore::toggledMark(entries->asString(QStringLiteral("ok")));
     EntryStore(m_context.data).setMark(int(entries->asInt(QStringLiteral("id"))), mark);
-    const int recNo = entries->recNo();
-    entries->close();
-    entries->open();
-    if (!entries->isEmpty() && recNo >= 1)
-        entries->setRecNo(std::min(recNo, entries->recordCount()));
+    entries->refresh(); // back on the same record number
 }
 
 void RegisterWindow::openSummaryReports()

@@ -3,6 +3,7 @@
 #include "ui_reportdialog.h"
 
 #include "data/datamodule.h"
+#include "data/productkind.h"
 #include "data/statements.h"
 #include "reportengine/layout.h"
 #include "reportengine/report.h"
@@ -205,8 +206,7 @@ void ReportDialog::exportToSpreadsheet()
         xls.writeCell(1, 1, r, m_export->asString(QStringLiteral("nom")));
         xls.writeCell(1, 2, r, exportOperation(m_export->asString(QStringLiteral("vid")),
                                                m_export->asInt(QStringLiteral("color"))));
-        xls.writeCell(1, 3, r, m_export->asInt(QStringLiteral("naimen")) == 0 ? QStringLiteral("Готовая продукция")
-                                                                              : QStringLiteral("Заготовки"));
+        xls.writeCell(1, 3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))));
         QLocale locale;
         locale.setNumberOptions(QLocale::OmitGroupSeparator);
         xls.writeCell(1, 4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));

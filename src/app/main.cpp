@@ -1,4 +1,5 @@
 #include "app/buildstamp.h"
+#include "app/importcommand.h"
 #include "app/loginwindow.h"
 #include "app/startup.h"
 #include "ui/boxmessageservice.h"
@@ -8,6 +9,16 @@
 
 int main(int argc, char *argv[])
 {
+    {
+        // The legacy import from the command line needs no display.
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        if (tabel::isImportCommand(arguments)) {
+            QCoreApplication app(argc, argv);
+            return tabel::runImportCommand(QCoreApplication::arguments());
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabel"));
     tabel::useShopLocale();

@@ -2,10 +2,10 @@
 
 #include "data/connection.h"
 #include "data/dataerror.h"
+#include "data/odbchandle.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QSqlDriver>
 #include <QTime>
 
 #include <sql.h>
@@ -31,36 +31,6 @@ struct Column
     std::unique_ptr<char[]> buffer; // left unset: the driver writes what is read
     std::vector<SQLLEN> indicators;
 };
-
-// The statement handle, freed on every way out.
-struct Statement
-{
-    SQLHSTMT handle = SQL_NULL_HSTMT;
-    ~Statement()
-    {
-        if (handle != SQL_NULL_HSTMT)
-            SQLFreeHandle(SQL_HANDLE_STMT, handle);
-    }
-};
-
-QString diagnostics(SQLSMALLINT type, SQLHANDLE handle)
-{
-    QStringList texts;
-    for (SQLSMALLINT i = 1;; ++i) {
-        SQLWCHAR state[6];
-        SQLINTEGER native = 0;
-        SQLWCHAR text[1024];
-        SQLSMALLINT length = 0;
-        const SQLRETURN rc = SQLGetDiagRecW(type, handle, i, state, &native, text, 1024, &length);
-        if (!SQL_SUCCEEDED(rc))
-            break;
-        texts << QString::fromUtf16(reinterpret_cast<const char16_t *>(text),
-                                    std::min<SQLSMALLINT>(length, 1023))
-                     .trimmed();
-    }
-    QString result = texts.join(QLatin1Char(' ')).trimmed();
-    return result.isEmpty() ? QStringLiteral("Ошибка базы данных") : result;
-}
 
 [[noreturn]] void fail(Connection *connection, const QString &text)
 {
@@ -152,20 +122,16 @@ std::optional<FetchedRows> fetchAllOdbc(Connection *connection, const QString &s
         throw DataError(QStringLiteral("Нет подключения к базе данных"));
     connection->beforeStatement();
     const QSqlDatabase db = connection->database();
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    // Qt's ODBC driver hands out its connection handle as an SQLHANDLE, which is a void pointer.
-    if (db.driverName() != QLatin1String("QODBC") || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
-        return std::nullopt;
-    const SQLHDBC dbc = *static_cast<const SQLHDBC *>(handle.data());
+    const SQLHDBC dbc = odbcConnectionHandle(db);
     if (dbc == SQL_NULL_HDBC)
         return std::nullopt;
-    Statement st;
+    OdbcStatement st;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.handle)))
         return std::nullopt;
     std::u16string text = statement.toStdU16String();
     const SQLRETURN rc = SQLExecDirectW(st.handle, reinterpret_cast<SQLWCHAR *>(text.data()), SQLINTEGER(text.size()));
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
-        fail(connection, diagnostics(SQL_HANDLE_STMT, st.handle));
+        fail(connection, odbcDiagnostics(SQL_HANDLE_STMT, st.handle));
 
     SQLSMALLINT count = 0;
     if (!SQL_SUCCEEDED(SQLNumResultCols(st.handle, &count)) || count <= 0)
@@ -225,7 +191,7 @@ std::optional<FetchedRows> fetchAllOdbc(Connection *connection, const QString &s
         if (f == SQL_NO_DATA)
             break;
         if (!SQL_SUCCEEDED(f))
-            fail(connection, diagnostics(SQL_HANDLE_STMT, st.handle));
+            fail(connection, odbcDiagnostics(SQL_HANDLE_STMT, st.handle));
         for (SQLULEN r = 0; r < fetched; ++r) {
             QVector<QVariant> row(count);
             for (SQLSMALLINT i = 0; i < count; ++i) {

@@ -3,9 +3,11 @@
 #include "ui_registerwindow.h"
 
 #include "register/acceptancedelegate.h"
+#include "data/datamodule.h"
 #include "data/session.h"
 #include "entries/entryeditor.h"
 #include "entries/entrystore.h"
+#include "import/legacyimport.h"
 #include "reports/reportdialog.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/messageservice.h"
@@ -19,6 +21,7 @@
 #include "ui/windowsetup.h"
 
 #include <QCalendarWidget>
+#include <QCoreApplication>
 #include <QScopeGuard>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -29,6 +32,41 @@
 namespace tabel {
 
 namespace {
+
+// While the import runs, the window repaints and shows its progress but takes no input and cannot
+// be closed: nobody writes into a table being replaced, nor stops the program mid-table.
+class InputBlocker : public QObject
+{
+public:
+    InputBlocker() { QCoreApplication::instance()->installEventFilter(this); }
+    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::Close:
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+};
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
 
@@ -93,6 +131,7 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     connect(ui->exitAction, &QAction::triggered, this, &QDialog::reject);
     connectGuarded(ui->summaryReportsAction, &QAction::triggered, this, messages,
                    [this] { openSummaryReports(); });
+    connectGuarded(ui->importAction, &QAction::triggered, this, messages, [this] { runImport(ImportSettings{}); });
     connectGuarded(ui->timesheetAction, &QAction::triggered, this, messages, [this] { openTimesheet(); });
     connectGuarded(ui->workersAction, &QAction::triggered, this, messages, [this] {
         const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
@@ -293,6 +332,28 @@ void RegisterWindow::deleteEntry()
     entries->open();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void RegisterWindow::runImport(const ImportSettings &settings)
+{
+    if (m_importing)
+        return;
+    m_importing = true;
+    const bool timerWasActive = m_timer->isActive();
+    m_timer->stop(); // the version check waits too: the connection is reading the entries
+    const auto restore = qScopeGuard([this, timerWasActive] {
+        m_importing = false;
+        if (timerWasActive)
+            m_timer->start();
+    });
+    InputBlocker blocker;
+    WaitCursor wait;
+    ui->importStatusLabel->setVisible(true);
+    LegacyImport import(&m_context.data->connection(), settings);
+    import.run([this](const QString &status) {
+        ui->importStatusLabel->setText(status);
+        QCoreApplication::processEvents();
+    });
 }
 
 void RegisterWindow::toggleAcceptance()

@@ -18,6 +18,7 @@ class RegisterWindow;
 namespace tabel {
 
 class Dataset;
+struct ImportSettings;
 
 // The day's register: the entries of one date in four shift views. The program's working window.
 class RegisterWindow : public QDialog
@@ -62,6 +63,11 @@ public:
     void deleteEntry();
     void toggleAcceptance();
 
+    // The hidden "Импорт": the legacy tables copied in, with the status line shown meanwhile. The
+    // window repaints but takes no input until it is over; a failure is thrown to the caller.
+    void runImport(const ImportSettings &settings);
+    bool isImporting() const { return m_importing; }
+
 Q_SIGNALS:
     void versionCheckDue();
     void timesheetRequested(const QDate &date);
@@ -84,6 +90,7 @@ private:
     QTimer *m_timer;
     QWidget *m_calendarPopup = nullptr;
     bool m_acceptanceAllowed = true;
+    bool m_importing = false;
     std::function<QDate()> m_today;
 };
 

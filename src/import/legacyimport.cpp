@@ -1,0 +1,237 @@
+#include "import/legacyimport.h"
+
+#include "data/connection.h"
+#include "data/dataerror.h"
+#include "data/transaction.h"
+#include "import/legacytables.h"
+#include "import/sourcereader.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace tabel {
+
+using namespace legacy;
+
+namespace {
+
+const QString kLegacyConnection = QStringLiteral("MSA");
+const QString kTargetConnection = QStringLiteral("PGSQL");
+const QString kEntriesCursor = QStringLiteral("legacy_entries");
+
+QString errorText(const QSqlError &e)
+{
+    const QString text = e.databaseText().trimmed();
+    return text.isEmpty() ? e.text().trimmed() : text;
+}
+
+QSqlQuery execute(const QSqlDatabase &db, const QString &statement)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(statement))
+        throw DataError(errorText(q.lastError()));
+    return q;
+}
+
+QVariant single(const QSqlDatabase &db, const QString &statement)
+{
+    QSqlQuery q = execute(db, statement);
+    if (!q.next())
+        throw DataError(QStringLiteral("Запрос не вернул строки: ") + statement);
+    return q.value(0);
+}
+
+// Reads the entries through a server-side cursor of the program's connection, a block per fetch,
+// so that the whole table is never held in memory.
+class CursorReader final : public SourceReader
+{
+public:
+    CursorReader(const QSqlDatabase &db, const Table &table, int blockRows)
+        : m_db(db), m_table(table), m_blockRows(blockRows)
+    {
+    }
+    int fetch() override
+    {
+        const QString statement = QStringLiteral("fetch forward %1 from %2").arg(m_blockRows).arg(kEntriesCursor);
+        m_inner.reset();
+        m_inner = readOverOdbc(m_db, statement, m_table, m_blockRows);
+        if (!m_inner)
+            m_inner = readOverQt(m_db, statement, m_table, m_blockRows);
+        return m_inner->fetch();
+    }
+    void appendLiteral(QString &out, int row, int field) const override { m_inner->appendLiteral(out, row, field); }
+
+private:
+    QSqlDatabase m_db;
+    const Table &m_table;
+    int m_blockRows;
+    std::unique_ptr<SourceReader> m_inner;
+};
+
+QString fieldList(const Table &table)
+{
+    QStringList names;
+    for (const Field &f : table.fields)
+        names << f.name;
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+struct LegacyImport::Impl
+{
+    Connection *shared;
+    ImportSettings settings;
+    Connection target{kTargetConnection};
+
+    ~Impl()
+    {
+        if (QSqlDatabase::contains(kLegacyConnection)) {
+            QSqlDatabase::database(kLegacyConnection, false).close();
+            QSqlDatabase::removeDatabase(kLegacyConnection);
+        }
+    }
+
+    QSqlDatabase legacy() const { return QSqlDatabase::database(kLegacyConnection, false); }
+
+    void connect()
+    {
+        if (QSqlDatabase::contains(kLegacyConnection))
+            QSqlDatabase::removeDatabase(kLegacyConnection);
+        QSqlDatabase msa = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), kLegacyConnection);
+        msa.setDatabaseName(settings.legacySource);
+        msa.setPassword(settings.legacyPassword);
+        if (!msa.open())
+            throw DataError(errorText(msa.lastError()));
+        target.setConnectionString(settings.target);
+        target.open();
+        // Texts are written as standard literals: a backslash is just a character.
+        execute(target.database(), QStringLiteral("set standard_conforming_strings = on"));
+    }
+
+    // The entries' source on the program's connection must not be the very table being replaced.
+    void refuseSelfCopy(const Table &table, const QSqlDatabase &source)
+    {
+        QSqlQuery t = execute(target.database(),
+                          QStringLiteral("select to_regclass('%1')::oid::bigint, pg_backend_pid(), "
+                                         "(select backend_start::text from pg_stat_activity where pid = pg_backend_pid())")
+                              .arg(table.target));
+        if (!t.next())
+            return;
+        QString same = QStringLiteral("select to_regclass('%1')::oid::bigint = %2 and exists (select 1 from "
+                                      "pg_stat_activity where pid = %3 and datname = current_database() and "
+                                      "backend_start::text is not distinct from ")
+                           .arg(table.source)
+                           .arg(t.value(0).toLongLong())
+                           .arg(t.value(1).toLongLong());
+        if (t.value(2).isNull())
+            same += QStringLiteral("null");
+        else
+            appendText(same, t.value(2).toString());
+        same += QLatin1Char(')');
+        if (single(source, same).toBool())
+            throw DataError(QStringLiteral("Источник записей %1 — это сама таблица %2, в которую они копируются. "
+                                           "Импорт записей не выполнен.")
+                                .arg(table.source, table.target));
+    }
+
+    void importTable(const Table &table, const Progress &progress)
+    {
+        const bool fromShared = table.origin == Origin::Shared && !settings.entriesFromLegacy;
+        const QSqlDatabase source = fromShared ? shared->database() : legacy();
+        if (fromShared)
+            refuseSelfCopy(table, source);
+
+        Transaction tx(target);
+        if (table.book)
+            tx.lock(locks::book(*table.book));
+        const QSqlDatabase out = target.database();
+        execute(out, QStringLiteral("lock table %1 in exclusive mode").arg(table.target));
+
+        const qint64 total = single(source, QStringLiteral("select count(*) from %1").arg(table.source)).toLongLong();
+        if (table.write == Write::Replace)
+            execute(out, QStringLiteral("delete from %1 where id>0").arg(table.target));
+
+        const QString select = QStringLiteral("select * from %1%2")
+                                   .arg(table.source, table.sortedById ? QStringLiteral(" order by id") : QString());
+        std::optional<Transaction> cursorScope;
+        std::unique_ptr<SourceReader> reader;
+        if (fromShared) {
+            cursorScope.emplace(*shared);
+            execute(source, QStringLiteral("declare %1 no scroll cursor for %2").arg(kEntriesCursor, select));
+            reader = std::make_unique<CursorReader>(source, table, settings.blockRows);
+        } else {
+            reader = readOverOdbc(source, select, table, settings.blockRows);
+            if (!reader)
+                reader = readOverQt(source, select, table, settings.blockRows);
+        }
+
+        const QString head = table.write == Write::Replace
+                                 ? QStringLiteral("insert into %1 (%2) values ").arg(table.target, fieldList(table))
+                                 : QStringLiteral("insert into %1 (%2) select * from (values ").arg(table.target, fieldList(table));
+        const QString tail = table.write == Write::Replace
+                                 ? QString()
+                                 : QStringLiteral(") v (%1) where not exists (select 1 from %2 t where t.id = v.id)")
+                                       .arg(fieldList(table), table.target);
+        qint64 done = 0;
+        qint64 left = 0;
+        QString statement;
+        for (;;) {
+            const int rows = reader->fetch();
+            if (rows == 0)
+                break;
+            statement = head;
+            for (int r = 0; r < rows; ++r) {
+                statement += r == 0 ? QLatin1String("(") : QLatin1String(",(");
+                for (int f = 0; f < int(table.fields.size()); ++f) {
+                    if (f > 0)
+                        statement += QLatin1Char(',');
+                    reader->appendLiteral(statement, r, f);
+                }
+                statement += QLatin1Char(')');
+            }
+            statement += tail;
+            QSqlQuery q = execute(out, statement);
+            if (table.write == Write::AddAbsent)
+                left += rows - std::max(q.numRowsAffected(), 0);
+            done += rows;
+            if (progress)
+                progress(statusText(table.source, done, total));
+        }
+        reader.reset();
+        cursorScope.reset();
+
+        // Every later insert, by any client, must find its key free.
+        execute(out, QStringLiteral("select setval(q.seq, q.v::bigint) from (select pg_get_serial_sequence('%1', 'id')::regclass "
+                                "as seq, greatest((select max(id) from %1), pg_sequence_last_value(pg_get_serial_sequence('%1', "
+                                "'id')::regclass)) as v) q where q.v >= 1")
+                     .arg(table.keyTable));
+        tx.commit();
+        if (left > 0 && progress)
+            progress(statusText(table.source, done, total) +
+                     QStringLiteral(", уже были в базе и оставлены как есть: %1").arg(left));
+    }
+};
+
+LegacyImport::LegacyImport(Connection *shared, ImportSettings settings) : m(std::make_unique<Impl>())
+{
+    m->shared = shared;
+    m->settings = std::move(settings);
+}
+
+LegacyImport::~LegacyImport() = default;
+
+QString LegacyImport::statusText(const QString &table, qint64 done, qint64 total)
+{
+    return QStringLiteral("%1: %2 из %3 записей").arg(table).arg(done).arg(total);
+}
+
+void LegacyImport::run(const Progress &progress)
+{
+    m->connect();
+    for (const Table &table : tables())
+        m->importTable(table, progress);
+}
+
+} // namespace tabel

@@ -4,6 +4,7 @@ filled with a seeded, realistic shop (Cyrillic names, some empty values, entry d
 without a time of day).
 
     sql/legacy.py FILE [ENTRIES [WORKERS [PRODUCTS [OPERATIONS [SEED]]]]]
+    sql/legacy.py FILE --schema-only
 """
 import datetime
 import os
@@ -42,7 +43,7 @@ def main():
     if not args:
         sys.exit(__doc__)
     path = args[0]
-    entries = int(args[1]) if len(args) > 1 else 20000
+    entries = int(args[1]) if len(args) > 1 and args[1] != "--schema-only" else 20000
     workers = int(args[2]) if len(args) > 2 else 40
     products = int(args[3]) if len(args) > 3 else 200
     operations = int(args[4]) if len(args) > 4 else 1200
@@ -52,6 +53,9 @@ def main():
         os.remove(path)
     db = sqlite3.connect(path)
     db.executescript(SCHEMA)
+    if len(args) > 1 and args[1] == "--schema-only":
+        db.close()
+        return
 
     db.executemany("insert into WORKERS (ID, FIO, ADDR) values (?, ?, ?)", [
         (i, "%s %s.%s." % (rnd.choice(SURNAMES), rnd.choice(INITIALS), rnd.choice(INITIALS)),

@@ -12,6 +12,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace tabel::legacy {
 
@@ -102,6 +103,31 @@ void appendEmpty(QString &out, Copy copy)
 }
 
 constexpr SQLLEN kTextUnits = 1024; // longer than any target text column; a longer text is refused
+constexpr SQLLEN kNumberUnits = 64;
+
+// A number's text as the literal of its copy kind. An integer may come as a decimal with no
+// fraction (8.0); anything else that is not a number of the kind stops the import.
+void appendNumber(QString &out, QStringView text, const Table &table, const Field &field)
+{
+    const QStringView t = text.trimmed();
+    bool ok = false;
+    if (field.copy == Copy::Floating) {
+        const double d = t.toDouble(&ok);
+        if (!ok)
+            throw DataError(notConverted(table, field, text.toString()));
+        appendFloating(out, d);
+        return;
+    }
+    qint64 n = t.toLongLong(&ok);
+    if (!ok) {
+        const double d = t.toDouble(&ok);
+        ok = ok && std::isfinite(d) && d == std::trunc(d) && std::abs(d) < 4e9;
+        n = ok ? qint64(d) : 0;
+    }
+    if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+        throw DataError(notConverted(table, field, text.toString()));
+    appendInteger(out, n);
+}
 
 class OdbcReader final : public SourceReader
 {
@@ -149,12 +175,11 @@ public:
             switch (field.copy) {
             case Copy::Integer:
             case Copy::NullableInteger:
-                c.cType = SQL_C_SLONG;
-                c.width = sizeof(SQLINTEGER);
-                break;
             case Copy::Floating:
-                c.cType = SQL_C_DOUBLE;
-                c.width = sizeof(SQLDOUBLE);
+                // Numbers come as their text and are converted here: a driver may read a text that is
+                // no number as 0 without a word.
+                c.cType = SQL_C_WCHAR;
+                c.width = SQLLEN((kNumberUnits + 1) * sizeof(SQLWCHAR));
                 break;
             case Copy::Text:
                 c.cType = SQL_C_WCHAR;
@@ -192,12 +217,17 @@ public:
             const Column &c = m_columns[f];
             if (c.cType != SQL_C_WCHAR)
                 continue;
+            const bool number = m_table.fields[f].copy != Copy::Text;
+            const SQLLEN room = (number ? kNumberUnits : kTextUnits) * SQLLEN(sizeof(SQLWCHAR));
             for (SQLULEN r = 0; r < m_fetched; ++r) {
                 const SQLLEN n = c.indicators[r];
-                if (n == SQL_NO_TOTAL || (n != SQL_NULL_DATA && n > kTextUnits * SQLLEN(sizeof(SQLWCHAR)) - 1))
-                    throw DataError(QStringLiteral("Текст поля %1 таблицы %2 источника длиннее %3 знаков.")
-                                        .arg(m_table.fields[f].name, m_table.source)
-                                        .arg(kTextUnits - 1));
+                if (n != SQL_NO_TOTAL && (n == SQL_NULL_DATA || n < room))
+                    continue;
+                if (number)
+                    throw DataError(notConverted(m_table, m_table.fields[f], textAt(c, r, room / 2 - 1) + QStringLiteral("…")));
+                throw DataError(QStringLiteral("Текст поля %1 таблицы %2 источника длиннее %3 знаков.")
+                                    .arg(m_table.fields[f].name, m_table.source)
+                                    .arg(kTextUnits - 1));
             }
         }
         return int(m_fetched);
@@ -213,16 +243,15 @@ public:
             return;
         }
         const char *p = c.buffer.get() + c.width * SQLLEN(row);
+        const QStringView text(reinterpret_cast<const char16_t *>(p), indicator / SQLLEN(sizeof(SQLWCHAR)));
         switch (copy) {
         case Copy::Integer:
         case Copy::NullableInteger:
-            appendInteger(out, *reinterpret_cast<const SQLINTEGER *>(p));
-            break;
         case Copy::Floating:
-            appendFloating(out, *reinterpret_cast<const SQLDOUBLE *>(p));
+            appendNumber(out, text, m_table, m_table.fields[size_t(field)]);
             break;
         case Copy::Text:
-            appendText(out, QStringView(reinterpret_cast<const char16_t *>(p), indicator / SQLLEN(sizeof(SQLWCHAR))));
+            appendText(out, text);
             break;
         case Copy::Date:
         case Copy::Timestamp: {
@@ -241,6 +270,11 @@ private:
         std::unique_ptr<char[]> buffer;
         std::vector<SQLLEN> indicators;
     };
+
+    static QString textAt(const Column &c, SQLULEN row, qsizetype units)
+    {
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(c.buffer.get() + c.width * SQLLEN(row)), units);
+    }
 
     [[noreturn]] void fail() const { throw DataError(odbcDiagnostics(SQL_HANDLE_STMT, m_st.handle)); }
 
@@ -297,23 +331,12 @@ public:
             appendEmpty(out, f.copy);
             return;
         }
-        bool ok = true;
         switch (f.copy) {
         case Copy::Integer:
-        case Copy::NullableInteger: {
-            const qlonglong n = v.toLongLong(&ok);
-            if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
-                throw DataError(notConverted(m_table, f, v.toString()));
-            appendInteger(out, n);
+        case Copy::NullableInteger:
+        case Copy::Floating:
+            appendNumber(out, v.toString(), m_table, f);
             break;
-        }
-        case Copy::Floating: {
-            const double d = v.toDouble(&ok);
-            if (!ok)
-                throw DataError(notConverted(m_table, f, v.toString()));
-            appendFloating(out, d);
-            break;
-        }
         case Copy::Text:
             appendText(out, v.toString());
             break;

@@ -24,11 +24,11 @@ void appendInteger(QString &out, qint64 value)
 void appendFloating(QString &out, double value)
 {
     if (std::isnan(value)) {
-        out += QLatin1String("'NaN'");
+        out += QLatin1String("NaN");
         return;
     }
     if (std::isinf(value)) {
-        out += value > 0 ? QLatin1String("'Infinity'") : QLatin1String("'-Infinity'");
+        out += value > 0 ? QLatin1String("Infinity") : QLatin1String("-Infinity");
         return;
     }
     // The shortest text that reads back as the same double.
@@ -39,13 +39,33 @@ void appendFloating(QString &out, double value)
 
 void appendText(QString &out, QStringView text)
 {
-    out += QLatin1Char('\'');
+    out += QLatin1Char('"');
     for (const QChar c : text) {
         if (c == QLatin1Char('\''))
             out += QLatin1Char('\'');
+        else if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\');
         out += c;
     }
-    out += QLatin1Char('\'');
+    out += QLatin1Char('"');
+}
+
+QString arrayType(Copy copy)
+{
+    switch (copy) {
+    case Copy::Integer:
+    case Copy::NullableInteger:
+        return QStringLiteral("integer");
+    case Copy::Floating:
+        return QStringLiteral("double precision");
+    case Copy::Text:
+        return QStringLiteral("text");
+    case Copy::Date:
+        return QStringLiteral("date");
+    case Copy::Timestamp:
+        return QStringLiteral("timestamp");
+    }
+    return {};
 }
 
 void appendDateTime(QString &out, int year, int month, int day, int hour, int minute, int second, bool withTime)
@@ -54,7 +74,7 @@ void appendDateTime(QString &out, int year, int month, int day, int hour, int mi
         out += QLatin1Char(char('0' + v / 10 % 10));
         out += QLatin1Char(char('0' + v % 10));
     };
-    out += QLatin1Char('\'');
+    out += QLatin1Char('"');
     out += QString::number(year).rightJustified(4, QLatin1Char('0'));
     out += QLatin1Char('-');
     two(month);
@@ -68,7 +88,7 @@ void appendDateTime(QString &out, int year, int month, int day, int hour, int mi
         out += QLatin1Char(':');
         two(second);
     }
-    out += QLatin1Char('\'');
+    out += QLatin1Char('"');
 }
 
 namespace {
@@ -92,12 +112,12 @@ void appendEmpty(QString &out, Copy copy)
         out += QLatin1Char('0');
         break;
     case Copy::Text:
-        out += QLatin1String("''");
+        out += QLatin1String("\"\"");
         break;
     case Copy::NullableInteger:
     case Copy::Date:
     case Copy::Timestamp:
-        out += QLatin1String("null");
+        out += QLatin1String("NULL");
         break;
     }
 }
@@ -233,7 +253,7 @@ public:
         return int(m_fetched);
     }
 
-    void appendLiteral(QString &out, int row, int field) const override
+    void appendElement(QString &out, int row, int field) const override
     {
         const Column &c = m_columns[size_t(field)];
         const Copy copy = m_table.fields[size_t(field)].copy;
@@ -323,7 +343,7 @@ public:
         return int(m_rows.size());
     }
 
-    void appendLiteral(QString &out, int row, int field) const override
+    void appendElement(QString &out, int row, int field) const override
     {
         const QVariant &v = m_rows[size_t(row)][size_t(field)];
         const Field &f = m_table.fields[size_t(field)];

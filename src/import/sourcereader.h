@@ -10,8 +10,9 @@
 
 namespace tabel::legacy {
 
-// The rows of a legacy table, a block at a time, each value turned into the SQL literal its copy
-// kind writes. A value that does not convert stops the reading with DataError.
+// The rows of a legacy table, a block at a time, each value turned into an element of the array
+// literal its column is written with (inside an SQL text literal: apostrophes doubled). A value that
+// does not convert stops the reading with DataError.
 class SourceReader
 {
 public:
@@ -19,7 +20,7 @@ public:
     // The next block: the number of rows in it, 0 at the end.
     virtual int fetch() = 0;
     // A field (in the table's order) of a row of the current block.
-    virtual void appendLiteral(QString &out, int row, int field) const = 0;
+    virtual void appendElement(QString &out, int row, int field) const = 0;
 };
 
 // Over the ODBC handle under a Qt ODBC connection, with every field bound in the C type of its copy
@@ -31,10 +32,13 @@ std::unique_ptr<SourceReader> readOverOdbc(const QSqlDatabase &db, const QString
 std::unique_ptr<SourceReader> readOverQt(const QSqlDatabase &db, const QString &statement, const Table &table,
                                          int blockRows);
 
-// The literals of the copy kinds (an SQL text in standard form: apostrophes doubled, backslashes plain).
+// The array elements of the copy kinds; texts and times quoted for the array, apostrophes doubled for
+// the SQL text around it.
 void appendInteger(QString &out, qint64 value);
 void appendFloating(QString &out, double value);
 void appendText(QString &out, QStringView text);
 void appendDateTime(QString &out, int year, int month, int day, int hour, int minute, int second, bool withTime);
+// The element type of a copy kind's array ("integer", "text", …).
+QString arrayType(Copy copy);
 
 } // namespace tabel::legacy

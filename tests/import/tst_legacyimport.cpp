@@ -77,7 +77,12 @@ class TestLegacyImport : public QObject
     {
         QStringList statuses;
         LegacyImport import(&db->connection(), s);
-        import.run([&statuses](const QString &status) { statuses << status; });
+        try {
+            import.run([&statuses](const QString &status) { statuses << status; });
+        } catch (const DataError &e) {
+            qWarning("%s", qPrintable(e.message()));
+            throw;
+        }
         return statuses;
     }
 

@@ -10,6 +10,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
 namespace tabel {
 
 using namespace legacy;
@@ -68,6 +74,82 @@ private:
     const Table &m_table;
     int m_blockRows;
     std::unique_ptr<SourceReader> m_inner;
+};
+
+// A block of rows as the statement that writes it.
+struct Block
+{
+    QString statement;
+    int rows;
+};
+
+// Reads blocks and builds their statements on a thread of its own, at most two ahead, while the
+// server writes the block before. A failure there comes out of next().
+class BlockPipe
+{
+public:
+    explicit BlockPipe(std::function<std::optional<Block>()> produce) : m_produce(std::move(produce))
+    {
+        m_thread = std::thread([this] { run(); });
+    }
+    ~BlockPipe()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    std::optional<Block> next()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_blocks.empty() || m_done; });
+        if (!m_blocks.empty()) {
+            Block b = std::move(m_blocks.front());
+            m_blocks.pop_front();
+            m_changed.notify_all();
+            return b;
+        }
+        if (m_error)
+            std::rethrow_exception(m_error);
+        return std::nullopt;
+    }
+
+private:
+    void run()
+    {
+        try {
+            for (;;) {
+                std::optional<Block> b = m_produce();
+                std::unique_lock lock(m_mutex);
+                if (!b || m_stop)
+                    break;
+                m_changed.wait(lock, [this] { return m_blocks.size() < 2 || m_stop; });
+                if (m_stop)
+                    break;
+                m_blocks.push_back(std::move(*b));
+                m_changed.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard lock(m_mutex);
+            m_error = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_all();
+    }
+
+    std::function<std::optional<Block>()> m_produce;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Block> m_blocks;
+    bool m_done = false;
+    bool m_stop = false;
+    std::exception_ptr m_error;
+    std::thread m_thread;
 };
 
 QString fieldList(const Table &table)
@@ -158,12 +240,14 @@ struct LegacyImport::Impl
                                    .arg(table.source, table.sortedById ? QStringLiteral(" order by id") : QString());
         std::optional<Transaction> cursorScope;
         std::unique_ptr<SourceReader> reader;
+        bool ownThread = false; // a reader on raw ODBC handles of the legacy source alone
         if (fromShared) {
             cursorScope.emplace(*shared);
             execute(source, QStringLiteral("declare %1 no scroll cursor for %2").arg(kEntriesCursor, select));
             reader = std::make_unique<CursorReader>(source, table, settings.blockRows);
         } else {
             reader = readOverOdbc(source, select, table, settings.blockRows);
+            ownThread = reader != nullptr;
             if (!reader)
                 reader = readOverQt(source, select, table, settings.blockRows);
         }
@@ -175,14 +259,11 @@ struct LegacyImport::Impl
                                  ? QStringLiteral(")")
                                  : QStringLiteral(") v (%1) where not exists (select 1 from %2 t where t.id = v.id)")
                                        .arg(fieldList(table), table.target);
-        qint64 done = 0;
-        qint64 left = 0;
-        QString statement;
-        for (;;) {
+        const auto produce = [&reader, &table, &head, &tail]() -> std::optional<Block> {
             const int rows = reader->fetch();
             if (rows == 0)
-                break;
-            statement = head;
+                return std::nullopt;
+            QString statement = head;
             for (int f = 0; f < int(table.fields.size()); ++f) {
                 statement += f == 0 ? QLatin1String("'{") : QLatin1String(", '{");
                 for (int r = 0; r < rows; ++r) {
@@ -195,6 +276,21 @@ struct LegacyImport::Impl
                 statement += QLatin1String("[]");
             }
             statement += tail;
+            return Block{std::move(statement), rows};
+        };
+        // The legacy source's connection is the import's alone, so it can be read on another thread;
+        // the program's own connection is read here.
+        std::optional<BlockPipe> pipe;
+        if (ownThread)
+            pipe.emplace(produce);
+        qint64 done = 0;
+        qint64 left = 0;
+        for (;;) {
+            const std::optional<Block> block = pipe ? pipe->next() : produce();
+            if (!block)
+                break;
+            const int rows = block->rows;
+            const QString &statement = block->statement;
             QSqlQuery q = execute(out, statement);
             if (table.write == Write::AddAbsent)
                 left += rows - std::max(q.numRowsAffected(), 0);
@@ -202,6 +298,7 @@ struct LegacyImport::Impl
             if (progress)
                 progress(statusText(table.source, done, total));
         }
+        pipe.reset();
         reader.reset();
         cursorScope.reset();
 

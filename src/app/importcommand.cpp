@@ -4,7 +4,6 @@
 #include "data/connectionstring.h"
 #include "import/legacyimport.h"
 
-#include <QElapsedTimer>
 #include <QTextStream>
 
 #include <exception>
@@ -36,19 +35,6 @@ int runImportCommand(const QStringList &arguments)
     settings.target = optionValue(arguments, QStringLiteral("--target-source"), settings.target);
     settings.entriesFromLegacy = arguments.contains(QStringLiteral("--entries-from-legacy"));
 
-    // A table's status lines come at most twice a second; its last one always.
-    QString pending;
-    QElapsedTimer sincePrinted;
-    sincePrinted.start();
-    const auto flush = [&] {
-        if (pending.isEmpty())
-            return;
-        out << pending << Qt::endl;
-        pending.clear();
-        sincePrinted.restart();
-    };
-    const auto tableOf = [](const QString &status) { return status.section(QLatin1Char(':'), 0, 0); };
-
     try {
         const CommandLine commandLine = parseCommandLine(arguments);
         Connection shared;
@@ -56,18 +42,10 @@ int runImportCommand(const QStringList &arguments)
         shared.setConnectionString(commandLine.connectionString());
         shared.open();
         LegacyImport import(&shared, settings);
-        import.run([&](const QString &status) {
-            if (!pending.isEmpty() && tableOf(pending) != tableOf(status))
-                flush();
-            pending = status;
-            if (sincePrinted.elapsed() >= 500)
-                flush();
-        });
-        flush();
+        import.run([&out](const QString &status) { out << status << Qt::endl; });
         out << QStringLiteral("Импорт завершён.") << Qt::endl;
         return 0;
     } catch (const std::exception &e) {
-        flush();
         err << QStringLiteral("Ошибка: ") << QString::fromStdString(e.what()) << Qt::endl;
         return 1;
     }

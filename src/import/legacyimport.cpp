@@ -8,11 +8,14 @@
 #include "import/sourcereader.h"
 
 #include <QSqlError>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSqlQuery>
 
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -194,29 +197,48 @@ struct LegacyImport::Impl
     }
 
     // The entries' source on the program's connection must not be the very table being replaced.
+    // The target's session shows itself by an advisory lock that the program's connection looks for
+    // in its own database: the same lock there means the same server and database.
     void refuseSelfCopy(const Table &table, const QSqlDatabase &source)
     {
-        QSqlQuery t = execute(target.database(),
-                          QStringLiteral("select to_regclass('%1')::oid::bigint, pg_backend_pid(), "
-                                         "(select backend_start::text from pg_stat_activity where pid = pg_backend_pid())")
-                              .arg(table.target));
-        if (!t.next())
-            return;
-        QString same = QStringLiteral("select to_regclass('%1')::oid::bigint = %2 and exists (select 1 from "
-                                      "pg_stat_activity where pid = %3 and datname = current_database() and "
-                                      "backend_start::text is not distinct from ")
-                           .arg(table.source)
-                           .arg(t.value(0).toLongLong())
-                           .arg(t.value(1).toLongLong());
-        if (t.value(2).isNull())
-            same += QStringLiteral("null");
-        else
-            same += quoted(t.value(2).toString());
-        same += QLatin1Char(')');
-        if (single(source, same).toBool())
+        const QSqlDatabase out = target.database();
+        const int nonce = int(QRandomGenerator::system()->bounded(1, std::numeric_limits<int>::max()));
+        const qint64 oid =
+            single(out, QStringLiteral("select coalesce(to_regclass('%1')::oid::bigint, 0)").arg(table.target)).toLongLong();
+        execute(out, QStringLiteral("select pg_advisory_lock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
+        const auto unlock = qScopeGuard([&] {
+            QSqlQuery(out).exec(QStringLiteral("select pg_advisory_unlock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
+        });
+        const bool same = single(source, QStringLiteral("select coalesce(to_regclass('%1')::oid::bigint, -1) = %2 and exists "
+                                                        "(select 1 from pg_locks l join pg_database d on d.oid = l.database "
+                                                        "where l.locktype = 'advisory' and l.classid = %3 and l.objid = %4 "
+                                                        "and l.objsubid = 2 and l.granted and d.datname = current_database())")
+                                             .arg(table.source)
+                                             .arg(oid)
+                                             .arg(locks::ImportProbe)
+                                             .arg(nonce))
+                              .toBool();
+        if (same)
             throw DataError(QStringLiteral("Источник записей %1 — это сама таблица %2, в которую они копируются. "
                                            "Импорт записей не выполнен.")
                                 .arg(table.source, table.target));
+    }
+
+    // The table and its reference book, waited for as long as the settings allow: another client's
+    // open write would otherwise hold the import, and the window, without end.
+    void lockTarget(Transaction &tx, const Table &table)
+    {
+        const QSqlDatabase out = target.database();
+        execute(out, QStringLiteral("set local lock_timeout = %1").arg(std::max(settings.lockWaitMs, 1)));
+        try {
+            if (table.book)
+                tx.lock(locks::book(*table.book));
+            execute(out, QStringLiteral("lock table %1 in exclusive mode").arg(table.target));
+        } catch (const DataError &) {
+            throw DataError(QStringLiteral("Таблица %1 занята другим пользователем. Импорт остановлен, повторите его позже.")
+                                .arg(table.target));
+        }
+        execute(out, QStringLiteral("set local lock_timeout = 0"));
     }
 
     void importTable(const Table &table, const Progress &progress)
@@ -227,22 +249,24 @@ struct LegacyImport::Impl
             refuseSelfCopy(table, source);
 
         Transaction tx(target);
-        if (table.book)
-            tx.lock(locks::book(*table.book));
+        lockTarget(tx, table);
         const QSqlDatabase out = target.database();
-        execute(out, QStringLiteral("lock table %1 in exclusive mode").arg(table.target));
 
+        // The entries are counted and read in one snapshot of the program's connection.
+        std::optional<Transaction> cursorScope;
+        if (fromShared) {
+            cursorScope.emplace(*shared);
+            execute(source, QStringLiteral("set transaction isolation level repeatable read"));
+        }
         const qint64 total = single(source, QStringLiteral("select count(*) from %1").arg(table.source)).toLongLong();
         if (table.write == Write::Replace)
             execute(out, QStringLiteral("delete from %1 where id>0").arg(table.target));
 
         const QString select = QStringLiteral("select * from %1%2")
                                    .arg(table.source, table.sortedById ? QStringLiteral(" order by id") : QString());
-        std::optional<Transaction> cursorScope;
         std::unique_ptr<SourceReader> reader;
         bool ownThread = false; // a reader on raw ODBC handles of the legacy source alone
         if (fromShared) {
-            cursorScope.emplace(*shared);
             execute(source, QStringLiteral("declare %1 no scroll cursor for %2").arg(kEntriesCursor, select));
             reader = std::make_unique<CursorReader>(source, table, settings.blockRows);
         } else {
@@ -255,10 +279,12 @@ struct LegacyImport::Impl
         // A block goes in as one array per column, unnested into rows: the server reads arrays far
         // faster than as many rows of separate values.
         const QString head = QStringLiteral("insert into %1 (%2) select * from unnest(").arg(table.target, fieldList(table));
-        const QString tail = table.write == Write::Replace
-                                 ? QStringLiteral(")")
-                                 : QStringLiteral(") v (%1) where not exists (select 1 from %2 t where t.id = v.id)")
-                                       .arg(fieldList(table), table.target);
+        // A source row whose id a kept row (id 0 or below) already has is left out, and counted.
+        const bool keyed = table.fields.front().name == QLatin1String("id");
+        const QString tail = table.write == Write::AddAbsent
+                                 ? QStringLiteral(") v (%1) where not exists (select 1 from %2 t where t.id = v.id)")
+                                       .arg(fieldList(table), table.target)
+                                 : keyed ? QStringLiteral(") on conflict (id) do nothing") : QStringLiteral(")");
         const auto produce = [&reader, &table, &head, &tail]() -> std::optional<Block> {
             const int rows = reader->fetch();
             if (rows == 0)
@@ -292,7 +318,7 @@ struct LegacyImport::Impl
             const int rows = block->rows;
             const QString &statement = block->statement;
             QSqlQuery q = execute(out, statement);
-            if (table.write == Write::AddAbsent)
+            if (keyed)
                 left += rows - std::max(q.numRowsAffected(), 0);
             done += rows;
             if (progress)
@@ -329,9 +355,20 @@ QString LegacyImport::statusText(const QString &table, qint64 done, qint64 total
 
 void LegacyImport::run(const Progress &progress)
 {
+    m->shared->beforeStatement();
     m->connect();
-    for (const Table &table : tables())
-        m->importTable(table, progress);
+    for (const Table &table : tables()) {
+        try {
+            m->importTable(table, progress);
+        } catch (const std::exception &) {
+            // The status line must not keep counting rows that were taken back; the program's
+            // connection is looked at again in case it was the one that failed.
+            if (progress)
+                progress(QStringLiteral("%1: не импортирована, осталась как была").arg(table.source));
+            m->shared->statementFailed();
+            throw;
+        }
+    }
 }
 
 } // namespace tabel

@@ -18,6 +18,7 @@ struct ImportSettings
     // source holds them too may read them from there.
     bool entriesFromLegacy = false;
     int blockRows = 2000; // rows read, and written by one statement, at a time
+    int lockWaitMs = 30000; // how long a table is waited for while another client writes to it
 };
 
 // Copies the seven shop tables from the legacy data source into the shop's schema. Each table is

@@ -348,6 +348,7 @@ void RegisterWindow::runImport(const ImportSettings &settings)
     });
     InputBlocker blocker;
     WaitCursor wait;
+    ui->importStatusLabel->clear();
     ui->importStatusLabel->setVisible(true);
     LegacyImport import(&m_context.data->connection(), settings);
     import.run([this](const QString &status) {

@@ -115,8 +115,8 @@ class TestLegacyImport : public QObject
         return all;
     }
 
-    // The small legacy shop every check starts from: empty values, Cyrillic, an apostrophe and a
-    // backslash, an entry date with a time of day.
+    // The small legacy shop every check starts from: empty values, Cyrillic, an apostrophe, quotes,
+    // braces, commas and a backslash, an entry date with a time of day.
     void fillLegacy()
     {
         legacy->exec(QStringLiteral("insert into H_TABEL (id, w_id, month, year, smena, d1, d2, d5, d31) values "
@@ -128,7 +128,7 @@ class TestLegacyImport : public QObject
                                     "(10, 2, 1, 2.87, 1), (11, null, null, null, null)"));
         legacy->exec(QStringLiteral("insert into VID_OPER (ID, VID) values (2, 'Покраска'), (3, null)"));
         legacy->exec(QStringLiteral("insert into WORKERS (ID, FIO, ADDR) values "
-                                    "(7, 'Иванов И.И.', 'ул. Ленина, д. 1 \\ кв. 2'), (8, 'Петров П.П.', null)"));
+                                    "(7, 'Иванов И.И.', 'ул. \"Ленина\", д. {1} \\ кв. 2'), (8, 'Петров П.П.', null)"));
         const QString entries = QStringLiteral(
             "(w_id, i_id, o_id, kol_vo, brak, data, smena, id, cena, color, time, ok, vvod) values "
             "(7, 1, 10, 100, 2, '2024-03-01', 1, 1, 12.5, 1015, 8, 'ok', '2024-03-01 10:20:30'), "
@@ -143,7 +143,7 @@ class TestLegacyImport : public QObject
         {QStringLiteral("nomenkl"), QStringLiteral("Ст3|Лист Ст3 2x1250;|")},
         {QStringLiteral("oper"), QStringLiteral("10|2|1|2.87|1;11|0|0|0|0")},
         {QStringLiteral("vid_oper"), QStringLiteral("2|Покраска;3|")},
-        {QStringLiteral("workers"), QStringLiteral("7|Иванов И.И.|ул. Ленина, д. 1 \\ кв. 2;8|Петров П.П.|")},
+        {QStringLiteral("workers"), QStringLiteral("7|Иванов И.И.|ул. \"Ленина\", д. {1} \\ кв. 2;8|Петров П.П.|")},
         {QStringLiteral("smena"), QStringLiteral("1|7|1|10|100|2|2024-03-01|1|12.5|1015|8|ok|2024-03-01 10:20:30;"
                                                  "2|8|0|0|0|0|2024-03-05|4|0|0|-||-")},
     };
@@ -182,6 +182,11 @@ private Q_SLOTS:
         s.entriesFromLegacy = entriesFromLegacy;
         const QStringList statuses = runImport(s);
         QCOMPARE(dumpAll(), expected);
+        // Each operation is listed through a first norm at its legacy price.
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(concat_ws(':', o_id, norma, price), ';' order by o_id) "
+                                           "from accounts_dep.norm"))
+                     .toString(),
+                 QStringLiteral("10:0:2.87;11:0:0"));
         QCOMPARE(statuses,
                  QStringList({QStringLiteral("H_TABEL: 2 из 2 записей"), QStringLiteral("IZDEL: 2 из 2 записей"),
                               QStringLiteral("NOMENKL: 2 из 2 записей"), QStringLiteral("OPER: 2 из 2 записей"),
@@ -213,8 +218,12 @@ private Q_SLOTS:
         fillLegacy();
         db->exec(QStringLiteral("insert into accounts_dep.h_tabel (id, w_id, month, year, smena) values (0, 99, 1, 2020, 1), (-4, 98, 1, 2020, 1), (40, 97, 1, 2020, 1)"));
         db->exec(QStringLiteral("insert into accounts_dep.workers (id, fio) values (0, 'Нулевой')"));
+        // A legacy row under a kept row's id is left out, and said so.
+        legacy->exec(QStringLiteral("insert into WORKERS (ID, FIO) values (0, 'Из старой базы')"));
         db->exec(QStringLiteral("insert into accounts_dep.smena (id, w_id, data) values (0, 99, '01.01.2020'), (77, 98, '01.01.2020')"));
-        runImport(settings());
+        const QStringList statuses = runImport(settings());
+        QCOMPARE(statuses.filter(QStringLiteral("WORKERS")).last(),
+                 QStringLiteral("WORKERS: 3 из 3 записей, уже были в базе и оставлены как есть: 1"));
         const QMap<QString, QString> once = dumpAll();
         QCOMPARE(once.value(QStringLiteral("h_tabel")),
                  QStringLiteral("-4|98|1|2020|1|0|0|0|0|0;0|99|1|2020|1|0|0|0|0|0;") + expected.value(QStringLiteral("h_tabel")));
@@ -258,7 +267,7 @@ private Q_SLOTS:
             << "character varying(2)";
         QTest::newRow("value that is no number")
             << "insert into H_TABEL (id, w_id, month, year, smena, d3) values (30, 7, 3, 2024, 1, 'восемь')" << "h_tabel"
-            << "";
+            << "«восемь»";
     }
     void failureLeavesTheTableAsItWas()
     {
@@ -283,13 +292,17 @@ private Q_SLOTS:
         const QMap<QString, QString> before = dumpAll();
 
         QString error;
+        QStringList statuses;
         try {
-            runImport(s);
+            LegacyImport import(&db->connection(), s);
+            import.run([&statuses](const QString &status) { statuses << status; });
         } catch (const DataError &e) {
             error = e.message();
         }
         QVERIFY2(!error.isEmpty(), "the import reported success");
         QVERIFY2(error.contains(message), qPrintable(error));
+        const QString source = failing == QLatin1String("smena") ? failing : failing.toUpper();
+        QCOMPARE(statuses.last(), source + QStringLiteral(": не импортирована, осталась как была"));
         const QMap<QString, QString> after = dumpAll();
         bool reached = false;
         for (const char *t : kTables) {
@@ -356,11 +369,39 @@ private Q_SLOTS:
             QVERIFY(read.exec(QStringLiteral("select count(*) from accounts_dep.oper")) && read.next());
             QCOMPARE(read.value(0).toInt(), 1); // readers see the table as it was
             QSqlQuery write(o);
-            QVERIFY2(!write.exec(QStringLiteral("insert into accounts_dep.oper (vid, naimen, cena, i_id) values (1, 0, 1, 1)")),
+            QVERIFY2(!write.exec(QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, cena, i_id) values (1000, 1, 0, 1, 1)")),
                      "another client wrote into the table being imported");
+            QVERIFY2(write.lastError().text().contains(QStringLiteral("lock timeout")), qPrintable(write.lastError().text()));
         });
         QVERIFY(checked);
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.oper")).toInt(), 12);
+    }
+
+    void waitsForAnotherWriterOnlySoLong()
+    {
+        fillLegacy();
+        Connection other(QStringLiteral("other_writer"));
+        other.setConnectionString(db->connection().connectionString());
+        other.open();
+        QSqlDatabase o = other.database();
+        QVERIFY(o.transaction());
+        QVERIFY(QSqlQuery(o).exec(QStringLiteral("insert into accounts_dep.workers (id, fio) values (1000, 'Сидоров С.С.')")));
+        ImportSettings s = settings();
+        s.lockWaitMs = 300;
+        QString error;
+        QStringList statuses;
+        try {
+            LegacyImport import(&db->connection(), s);
+            import.run([&statuses](const QString &status) { statuses << status; });
+        } catch (const DataError &e) {
+            error = e.message();
+        }
+        QVERIFY(o.rollback());
+        QCOMPARE(error, QStringLiteral("Таблица accounts_dep.workers занята другим пользователем. Импорт остановлен, "
+                                       "повторите его позже."));
+        QCOMPARE(statuses.last(), QStringLiteral("WORKERS: не импортирована, осталась как была"));
+        QCOMPARE(dump(QStringLiteral("vid_oper")), expected.value(QStringLiteral("vid_oper")));
+        QCOMPARE(dump(QStringLiteral("workers")), QString());
     }
 
     void registerTakesNoInputWhileImporting()
@@ -419,7 +460,7 @@ private Q_SLOTS:
             QCOMPARE(dumpAll(), expected);
         } else {
             QVERIFY2(err.startsWith(QStringLiteral("Ошибка: ")) && err.contains(QStringLiteral("H_TABEL")), qPrintable(err));
-            QCOMPARE(out, QString());
+            QCOMPARE(out, QStringLiteral("H_TABEL: не импортирована, осталась как была\n"));
         }
     }
 };

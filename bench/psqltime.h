@@ -1,14 +1,23 @@
 #pragma once
 
-// The benchmarks' yardstick: how long psql takes to run a script on the database, in one session.
+// The benchmarks' yardsticks: how long psql takes to run a script on the database, in one session,
+// and the median of a run's timings.
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
 
 inline double psqlSeconds(const QString &database, const QString &script)
 {

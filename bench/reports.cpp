@@ -47,11 +47,6 @@ qint64 pageBytes(const report::Document &d)
     return n;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 } // namespace
 
 int main(int argc, char *argv[])

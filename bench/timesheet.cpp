@@ -25,14 +25,6 @@
 
 using namespace tabel;
 
-namespace {
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

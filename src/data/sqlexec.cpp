@@ -8,16 +8,20 @@
 
 namespace tabel {
 
-namespace {
-QString errorText(const QSqlQuery &q)
+QString sqlErrorText(const QSqlError &e)
 {
-    const QSqlError e = q.lastError();
     QString text = e.databaseText().trimmed();
     if (text.isEmpty())
         text = e.text().trimmed();
     if (text.isEmpty())
         text = QStringLiteral("Ошибка базы данных");
     return text;
+}
+
+namespace {
+QString errorText(const QSqlQuery &q)
+{
+    return sqlErrorText(q.lastError());
 }
 
 [[noreturn]] void fail(Connection *connection, const QString &text)

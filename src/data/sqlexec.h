@@ -10,9 +10,14 @@
 #include <optional>
 #include <set>
 
+class QSqlError;
+
 namespace tabel {
 
 class Connection;
+
+// What the user is shown of a database error: the server's text, else the driver's.
+QString sqlErrorText(const QSqlError &error);
 
 // Runs one statement on the connection, binding its named parameters by position; a parameter never
 // set is bound as null. Throws DataError with the driver's message when the database refuses.

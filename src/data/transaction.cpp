@@ -11,14 +11,6 @@
 
 namespace tabel {
 
-namespace {
-QString failureText(const QSqlError &e)
-{
-    const QString text = e.databaseText().trimmed();
-    return text.isEmpty() ? e.text().trimmed() : text;
-}
-} // namespace
-
 Transaction::Transaction(Connection &connection) : m_connection(connection)
 {
     if (m_connection.inTransaction())
@@ -26,7 +18,7 @@ Transaction::Transaction(Connection &connection) : m_connection(connection)
     m_connection.beforeStatement();
     QSqlDatabase db = m_connection.database();
     if (!db.transaction()) {
-        const QString text = failureText(db.lastError());
+        const QString text = sqlErrorText(db.lastError());
         m_connection.statementFailed();
         throw DataError(text, m_connection.isLost());
     }
@@ -57,7 +49,7 @@ void Transaction::commit()
         throw DataError(QStringLiteral("Запись не выполнена: транзакция прервана ошибкой, ничего не сохранено"));
     }
     if (!db.commit()) {
-        const QString text = failureText(db.lastError());
+        const QString text = sqlErrorText(db.lastError());
         m_connection.statementFailed();
         db.rollback();
         m_active = false;

@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/dataerror.h"
+#include "data/sqlexec.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
 #include "import/legacytables.h"
@@ -29,18 +30,12 @@ const QString kLegacyConnection = QStringLiteral("MSA");
 const QString kTargetConnection = QStringLiteral("PGSQL");
 const QString kEntriesCursor = QStringLiteral("legacy_entries");
 
-QString errorText(const QSqlError &e)
-{
-    const QString text = e.databaseText().trimmed();
-    return text.isEmpty() ? e.text().trimmed() : text;
-}
-
 QSqlQuery execute(const QSqlDatabase &db, const QString &statement)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(statement))
-        throw DataError(errorText(q.lastError()));
+        throw DataError(sqlErrorText(q.lastError()));
     return q;
 }
 
@@ -189,7 +184,7 @@ struct LegacyImport::Impl
         msa.setDatabaseName(settings.legacySource);
         msa.setPassword(settings.legacyPassword);
         if (!msa.open())
-            throw DataError(errorText(msa.lastError()));
+            throw DataError(sqlErrorText(msa.lastError()));
         target.setConnectionString(settings.target);
         target.open();
         // Texts are written as standard literals: a backslash is just a character.

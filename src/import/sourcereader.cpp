@@ -2,6 +2,7 @@
 
 #include "data/dataerror.h"
 #include "data/odbchandle.h"
+#include "data/sqlexec.h"
 
 #include <QDateTime>
 #include <QSqlError>
@@ -315,7 +316,7 @@ public:
     {
         m_query.setForwardOnly(true);
         if (!m_query.exec(statement))
-            throw DataError(errorText(m_query.lastError()));
+            throw DataError(sqlErrorText(m_query.lastError()));
         const QSqlRecord record = m_query.record();
         for (const Field &field : table.fields) {
             int index = -1;
@@ -339,7 +340,7 @@ public:
             m_rows.push_back(std::move(row));
         }
         if (m_query.lastError().isValid())
-            throw DataError(errorText(m_query.lastError()));
+            throw DataError(sqlErrorText(m_query.lastError()));
         return int(m_rows.size());
     }
 
@@ -373,12 +374,6 @@ public:
     }
 
 private:
-    static QString errorText(const QSqlError &e)
-    {
-        const QString text = e.databaseText().trimmed();
-        return text.isEmpty() ? e.text().trimmed() : text;
-    }
-
     const Table &m_table;
     QSqlQuery m_query;
     int m_block;

@@ -37,13 +37,25 @@ int runImportCommand(const QStringList &arguments)
 
     try {
         const CommandLine commandLine = parseCommandLine(arguments);
+        // The tables go into the database named on the command line, through the target data
+        // source's driver settings; a target source given in full is taken as it is.
+        settings.programDatabaseOnly = false;
+        if (optionValue(arguments, QStringLiteral("--target-source"), QString()).isEmpty() &&
+            !commandLine.server.isEmpty()) {
+            const auto pairs = connectionStringPairs(commandLine.connectionString());
+            settings.target += QStringLiteral(";Database=%1;Servername=%2").arg(pairs.value(QStringLiteral("DATABASE")),
+                                                                               pairs.value(QStringLiteral("SERVER")));
+            if (pairs.contains(QStringLiteral("PORT")))
+                settings.target += QStringLiteral(";Port=") + pairs.value(QStringLiteral("PORT"));
+        }
         Connection shared;
         shared.setDriver(commandLine.nativeDriver ? Connection::Driver::Native : Connection::Driver::Odbc);
         shared.setConnectionString(commandLine.connectionString());
         shared.open();
         LegacyImport import(&shared, settings);
-        import.run([&out](const QString &status) { out << status << Qt::endl; });
-        out << QStringLiteral("Импорт завершён.") << Qt::endl;
+        const ImportSummary summary = import.run([&out](const QString &status) { out << status << Qt::endl; });
+        for (const QString &line : summary.lines())
+            out << line << Qt::endl;
         return 0;
     } catch (const std::exception &e) {
         err << QStringLiteral("Ошибка: ") << QString::fromStdString(e.what()) << Qt::endl;

@@ -11,6 +11,17 @@ namespace tabel {
 
 Connection::Connection(const QString &name) : m_name(name) {}
 
+void Connection::requestStandardStrings()
+{
+    // Asked for in the start-up packet (libpq reads PGOPTIONS, under either driver), not only set
+    // afterwards: the ODBC driver decides at connecting whether it doubles backslashes in the values
+    // it splices into statements, and a later "set" would make it store each backslash twice.
+    static const QByteArray option = QByteArrayLiteral("-c standard_conforming_strings=on");
+    const QByteArray current = qgetenv("PGOPTIONS");
+    if (!current.contains(option))
+        qputenv("PGOPTIONS", current.isEmpty() ? option : current + ' ' + option);
+}
+
 Connection::~Connection()
 {
     close();
@@ -24,6 +35,7 @@ void Connection::open()
     ++m_generation;
     if (QSqlDatabase::contains(m_name))
         QSqlDatabase::removeDatabase(m_name);
+    requestStandardStrings();
     QSqlDatabase db;
     if (m_driver == Driver::Odbc) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
@@ -56,10 +68,13 @@ void Connection::open()
 
 void Connection::applySessionSettings()
 {
-    // Dates in statement text are day first.
+    // Dates in statement text are day first. Text literals are standard whatever the server's or the
+    // database's default: a backslash in a quoted name is just a character, never an escape.
     QSqlQuery q(database());
-    if (!q.exec(QStringLiteral("set DateStyle = 'ISO, DMY'")))
-        throw DataError(q.lastError().text(), true);
+    for (const QString &setting :
+         {QStringLiteral("set DateStyle = 'ISO, DMY'"), QStringLiteral("set standard_conforming_strings = on")})
+        if (!q.exec(setting))
+            throw DataError(q.lastError().text(), true);
 }
 
 void Connection::beforeStatement()
@@ -86,6 +101,13 @@ void Connection::beforeStatement()
         throw DataError(QStringLiteral("Нет подключения к базе данных"), true);
 }
 
+void Connection::check()
+{
+    if (!inTransaction() && !m_lost)
+        probe();
+    beforeStatement();
+}
+
 void Connection::statementFailed()
 {
     // Inside a transaction the failed statement has aborted it; the probe waits for its end.
@@ -94,6 +116,17 @@ void Connection::statementFailed()
         m_transactionFailed = true;
     else
         probe();
+}
+
+DataError Connection::failure(const QString &serverText)
+{
+    statementFailed();
+    if (!m_lost)
+        return DataError(serverText);
+    return DataError(QStringLiteral("Связь с базой данных была потеряна. Повторите действие: программа "
+                                    "подключится заново.\n\n") +
+                         serverText,
+                     true);
 }
 
 void Connection::transactionStarted()

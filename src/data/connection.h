@@ -8,6 +8,7 @@
 
 namespace tabel {
 
+class DataError;
 class PreparedStatement;
 
 // The one database connection a client works on. The same statements run over ODBC (the default,
@@ -38,6 +39,11 @@ public:
     // next statement. Inside a transaction nothing is reopened: the transaction is gone with it.
     void beforeStatement();
     void statementFailed();
+    // Looks whether the connection is still there (outside a transaction) and reopens it if not.
+    void check();
+    // The error to throw for a statement that failed with the server's text: statementFailed(), and
+    // when that found the connection gone, the program's own sentence with the server's text below.
+    DataError failure(const QString &serverText);
     bool isLost() const { return m_lost; }
     bool inTransaction() const { return m_transactionDepth > 0; }
     // A statement failed inside the transaction: the server has aborted it, whatever the driver
@@ -70,6 +76,7 @@ private:
     void probe();
     void releasePrepared();
     void applySessionSettings();
+    static void requestStandardStrings();
 };
 
 } // namespace tabel

@@ -34,8 +34,7 @@ struct Column
 
 [[noreturn]] void fail(Connection *connection, const QString &text)
 {
-    connection->statementFailed();
-    throw DataError(text, connection->isLost());
+    throw connection->failure(text);
 }
 
 // Qt reads these column kinds as Int, LongLong, Double (low precision), QDate, QTime, QDateTime and

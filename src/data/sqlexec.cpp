@@ -26,8 +26,7 @@ QString errorText(const QSqlQuery &q)
 
 [[noreturn]] void fail(Connection *connection, const QString &text)
 {
-    connection->statementFailed();
-    throw DataError(text, connection->isLost());
+    throw connection->failure(text);
 }
 
 QSqlQuery newQuery(Connection *connection, bool forwardOnly)

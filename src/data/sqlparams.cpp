@@ -1,5 +1,7 @@
 #include "data/sqlparams.h"
 
+#include "data/dataerror.h"
+
 #include <QLocale>
 
 #include <cmath>
@@ -79,6 +81,10 @@ QString quoted(const QString &text)
 
 QString sqlNumber(double value)
 {
+    // A NaN or an infinity would reach the statement as a column name, or store what no sum can use.
+    if (!std::isfinite(value))
+        throw DataError(QStringLiteral("Число «%1» не может быть записано в базу данных.")
+                            .arg(QLocale::c().toString(value)));
     // Rounded to 15 significant digits first, so that binary noise never reaches the statement.
     const double rounded = QString::number(value, 'g', 15).toDouble();
     QString text = QLocale::c().toString(rounded, 'f', QLocale::FloatingPointShortest);

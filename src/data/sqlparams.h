@@ -21,7 +21,8 @@ PositionalStatement toPositional(const QString &statement);
 QString quoted(const QString &text);
 
 // A number as statement text: plain decimal notation with a point, whatever the locale, in its
-// shortest form with up to 15 significant digits (2.5, 3, 0.000001, 1234567.25).
+// shortest form with up to 15 significant digits (2.5, 3, 0.000001, 1234567.25). A value that is not
+// finite throws DataError: it is never written.
 QString sqlNumber(double value);
 
 // A number as the user typed it with the locale's separator (a comma here; a point is taken too).

@@ -18,9 +18,7 @@ Transaction::Transaction(Connection &connection) : m_connection(connection)
     m_connection.beforeStatement();
     QSqlDatabase db = m_connection.database();
     if (!db.transaction()) {
-        const QString text = sqlErrorText(db.lastError());
-        m_connection.statementFailed();
-        throw DataError(text, m_connection.isLost());
+        throw m_connection.failure(sqlErrorText(db.lastError()));
     }
     m_connection.transactionStarted();
     m_active = true;
@@ -49,12 +47,11 @@ void Transaction::commit()
         throw DataError(QStringLiteral("Запись не выполнена: транзакция прервана ошибкой, ничего не сохранено"));
     }
     if (!db.commit()) {
-        const QString text = sqlErrorText(db.lastError());
-        m_connection.statementFailed();
+        const DataError error = m_connection.failure(sqlErrorText(db.lastError()));
         db.rollback();
         m_active = false;
         m_connection.transactionEnded();
-        throw DataError(text, m_connection.isLost());
+        throw error;
     }
     m_active = false;
     m_connection.transactionEnded();

@@ -19,10 +19,21 @@ namespace {
 const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");
 const QString kDuplicate = QStringLiteral("Позиция с такими параметрами уже заведена!");
 const QString kDeleted = QStringLiteral("Позиция удалена другим пользователем.");
+const QString kOperationGone = QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
 
 QString n(qint64 v)
 {
     return QString::number(v);
+}
+
+constexpr qint64 kMaxDayHours = 24;
+
+QString dayTooLong(const QString &worker, const EntryKey &key, qint64 total)
+{
+    const QString shift = key.shift == 4 ? QStringLiteral("в переработке") : QStringLiteral("в смене %1").arg(key.shift);
+    return QStringLiteral("У работника %1 за %2 %3 получается %4 ч, а больше 24 ч быть не может. Проверьте время.")
+        .arg(worker, statementDate(key.date), shift)
+        .arg(total);
 }
 
 // A digits-only box: its trimmed text, checked again here whatever reached it.
@@ -165,20 +176,33 @@ QString EntryStore::save(const EntryDraft &d)
             }
         }
         // The picked operation and product must still be there: the books delete under their locks.
+        // An edit that keeps the entry's own operation and product needs only the operation: it keeps
+        // its stored price even if the operation has since been given another product.
         QSqlQuery there = execBound(
             c, QStringLiteral("select (select count(*) from accounts_dep.izdel where id=?), "
-                              "(select count(*) from accounts_dep.oper where id=? and i_id=?)"),
-            {d.productId, d.operationId, d.productId});
+                              "(select count(*) from accounts_dep.oper where id=? and i_id=?), "
+                              "(select count(*) from accounts_dep.oper where id=?), "
+                              "(select count(*) from accounts_dep.smena where id=? and o_id=? and i_id=?)"),
+            {d.productId, d.operationId, d.productId, d.operationId, d.entryId.value_or(0), d.operationId,
+             d.productId});
         there.next();
-        if (there.value(0).toLongLong() == 0)
-            return QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
-        if (there.value(1).toLongLong() == 0)
-            return QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
+        const bool ownPick = d.entryId && there.value(3).toLongLong() > 0;
+        if (ownPick) {
+            if (there.value(2).toLongLong() == 0)
+                return kOperationGone;
+        } else {
+            if (there.value(0).toLongLong() == 0)
+                return QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
+            if (there.value(1).toLongLong() == 0)
+                return kOperationGone;
+        }
         there.finish();
         if (m_data->duplicateCount(duplicateStatement(d, colour)) > 0)
             return kDuplicate;
         execBound(c, d.entryId ? updateStatement(d, colour) : insertStatement(d, colour), {});
-        post(key, true);
+        // A day cell holds one shift of one day: more than 24 hours there is a typing error.
+        if (const qint64 total = post(key, true); total > kMaxDayHours)
+            return dayTooLong(d.worker.trimmed(), key, total);
         if (from && !(*from == key))
             post(*from, false); // the day the entry left
         t.commit();
@@ -187,7 +211,7 @@ QString EntryStore::save(const EntryDraft &d)
     throw DataError(QStringLiteral("Позиция меняется другим пользователем. Повторите запись."));
 }
 
-void EntryStore::post(const EntryKey &key, bool createRow)
+qint64 EntryStore::post(const EntryKey &key, bool createRow)
 {
     Connection *c = &m_data->connection();
     const QString worker = n(key.worker), shift = n(key.shift), month = n(key.date.month()),
@@ -200,6 +224,8 @@ void EntryStore::post(const EntryKey &key, bool createRow)
         count(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + worker +
                      QStringLiteral(" and smena=") + shift + QStringLiteral(" and data=to_date('") +
                      statementDate(key.date) + QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data"));
+    if (createRow && total > kMaxDayHours)
+        return total; // refused by the caller, which rolls back
     if (rows != 0)
         execBound(c, QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") + n(total) +
                          QStringLiteral(" where w_id=") + worker + QStringLiteral(" and smena=") + shift +
@@ -211,6 +237,7 @@ void EntryStore::post(const EntryKey &key, bool createRow)
                          QStringLiteral(", ") + month + QStringLiteral(", ") + year + QStringLiteral(", ") +
                          n(total) + QStringLiteral(")"),
                   {});
+    return total;
 }
 
 bool EntryStore::remove(int entryId)

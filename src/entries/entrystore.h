@@ -63,7 +63,9 @@ public:
     static QString updateStatement(const EntryDraft &draft, int colour);
 
 private:
-    void post(const EntryKey &key, bool createRow);
+    // Sets the day's cell to the day's total hours and answers that total; a new total above 24
+    // (createRow) is answered without writing it.
+    qint64 post(const EntryKey &key, bool createRow);
     DataModule *m_data;
 };
 

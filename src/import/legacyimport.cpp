@@ -2,6 +2,8 @@
 
 #include "data/connection.h"
 #include "data/dataerror.h"
+#include "data/inputcheck.h"
+#include "data/odbchandle.h"
 #include "data/sqlexec.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
@@ -9,6 +11,7 @@
 #include "import/sourcereader.h"
 
 #include <QSqlError>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSqlQuery>
@@ -19,6 +22,9 @@
 #include <limits>
 #include <mutex>
 #include <thread>
+
+#include <odbcinst.h>
+#include <sqlext.h>
 
 namespace tabel {
 
@@ -65,7 +71,7 @@ public:
             m_inner = readOverQt(m_db, statement, m_table, m_blockRows);
         return m_inner->fetch();
     }
-    void appendElement(QString &out, int row, int field) const override { m_inner->appendElement(out, row, field); }
+    QStringView text(int row, int field, bool *isNull) const override { return m_inner->text(row, field, isNull); }
 
 private:
     QSqlDatabase m_db;
@@ -180,15 +186,81 @@ struct LegacyImport::Impl
     {
         if (QSqlDatabase::contains(kLegacyConnection))
             QSqlDatabase::removeDatabase(kLegacyConnection);
+        // The SQLite driver would make an empty database of a file that is not there.
+        const QString file = sqliteFile(settings.legacySource);
+        if (!file.isEmpty() && !QFileInfo(file).isFile())
+            throw DataError(QStringLiteral("Файл старой базы %1 не найден. Импорт не выполнен.").arg(file));
         QSqlDatabase msa = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), kLegacyConnection);
         msa.setDatabaseName(settings.legacySource);
         msa.setPassword(settings.legacyPassword);
         if (!msa.open())
             throw DataError(sqlErrorText(msa.lastError()));
         target.setConnectionString(settings.target);
-        target.open();
-        // Texts are written as standard literals: a backslash is just a character.
-        execute(target.database(), QStringLiteral("set standard_conforming_strings = on"));
+        target.open(); // with standard text literals, as every connection of the program
+        if (settings.programDatabaseOnly && !sameDatabase(shared->database(), QString(), 0)) {
+            const auto where = [](const QSqlDatabase &db) {
+                return single(db, QStringLiteral("select current_database() || ' на сервере ' || "
+                                                 "coalesce(host(inet_server_addr()), 'localhost')"))
+                    .toString();
+            };
+            throw DataError(QStringLiteral("Источник данных %1 ведёт в базу %2, а программа работает с базой %3. "
+                                           "Импорт не выполнен.")
+                                .arg(settings.target.section(QLatin1Char(';'), 0, 0), where(target.database()),
+                                     where(shared->database())));
+        }
+    }
+
+    // The file of an SQLite data source ("Database=" of the string, else of the named source's
+    // entry); empty for any other driver.
+    static QString sqliteFile(const QString &source)
+    {
+        QString dsn, driver, database;
+        for (const QString &part : source.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const qsizetype eq = part.indexOf(QLatin1Char('='));
+            const QString key = eq < 0 ? QString() : part.left(eq).trimmed().toUpper();
+            const QString value = eq < 0 ? part.trimmed() : part.mid(eq + 1).trimmed();
+            if (eq < 0 || key == QLatin1String("DSN"))
+                dsn = value;
+            else if (key == QLatin1String("DRIVER"))
+                driver = value;
+            else if (key == QLatin1String("DATABASE"))
+                database = value;
+        }
+        const auto entry = [&dsn](const char *key) {
+            char buffer[4096] = {};
+            SQLGetPrivateProfileString(dsn.toUtf8().constData(), key, "", buffer, sizeof buffer, "odbc.ini");
+            return QString::fromUtf8(buffer);
+        };
+        if (driver.isEmpty() && !dsn.isEmpty())
+            driver = entry("Driver");
+        if (!driver.contains(QLatin1String("sqlite"), Qt::CaseInsensitive))
+            return {};
+        if (database.isEmpty() && !dsn.isEmpty())
+            database = entry("Database");
+        return database;
+    }
+
+    // Whether the program's connection works on the target's server and database: the target's
+    // session takes an advisory lock that the other looks for in its own database. With a table,
+    // also whether that table (by the name the other uses) is the target's table of that oid.
+    bool sameDatabase(const QSqlDatabase &other, const QString &otherTable, qint64 targetOid)
+    {
+        const QSqlDatabase out = target.database();
+        const int nonce = int(QRandomGenerator::system()->bounded(1, std::numeric_limits<int>::max()));
+        execute(out, QStringLiteral("select pg_advisory_lock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
+        const auto unlock = qScopeGuard([&] {
+            QSqlQuery(out).exec(QStringLiteral("select pg_advisory_unlock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
+        });
+        const QString table = otherTable.isEmpty()
+                                  ? QStringLiteral("true")
+                                  : QStringLiteral("coalesce(to_regclass('%1')::oid::bigint, -1) = %2").arg(otherTable).arg(targetOid);
+        return single(other, QStringLiteral("select %1 and exists (select 1 from pg_locks l join pg_database d on d.oid = "
+                                            "l.database where l.locktype = 'advisory' and l.classid = %2 and l.objid = %3 "
+                                            "and l.objsubid = 2 and l.granted and d.datname = current_database())")
+                                 .arg(table)
+                                 .arg(locks::ImportProbe)
+                                 .arg(nonce))
+            .toBool();
     }
 
     // The entries' source on the program's connection must not be the very table being replaced.
@@ -196,24 +268,10 @@ struct LegacyImport::Impl
     // in its own database: the same lock there means the same server and database.
     void refuseSelfCopy(const Table &table, const QSqlDatabase &source)
     {
-        const QSqlDatabase out = target.database();
-        const int nonce = int(QRandomGenerator::system()->bounded(1, std::numeric_limits<int>::max()));
-        const qint64 oid =
-            single(out, QStringLiteral("select coalesce(to_regclass('%1')::oid::bigint, 0)").arg(table.target)).toLongLong();
-        execute(out, QStringLiteral("select pg_advisory_lock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
-        const auto unlock = qScopeGuard([&] {
-            QSqlQuery(out).exec(QStringLiteral("select pg_advisory_unlock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
-        });
-        const bool same = single(source, QStringLiteral("select coalesce(to_regclass('%1')::oid::bigint, -1) = %2 and exists "
-                                                        "(select 1 from pg_locks l join pg_database d on d.oid = l.database "
-                                                        "where l.locktype = 'advisory' and l.classid = %3 and l.objid = %4 "
-                                                        "and l.objsubid = 2 and l.granted and d.datname = current_database())")
-                                             .arg(table.source)
-                                             .arg(oid)
-                                             .arg(locks::ImportProbe)
-                                             .arg(nonce))
-                              .toBool();
-        if (same)
+        const qint64 oid = single(target.database(), QStringLiteral("select coalesce(to_regclass('%1')::oid::bigint, 0)")
+                                                         .arg(table.target))
+                               .toLongLong();
+        if (sameDatabase(source, table.source, oid))
             throw DataError(QStringLiteral("Источник записей %1 — это сама таблица %2, в которую они копируются. "
                                            "Импорт записей не выполнен.")
                                 .arg(table.source, table.target));
@@ -236,7 +294,7 @@ struct LegacyImport::Impl
         execute(out, QStringLiteral("set local lock_timeout = 0"));
     }
 
-    void importTable(const Table &table, const Progress &progress)
+    ImportSummary::TableResult importTable(const Table &table, const Progress &progress)
     {
         const bool fromShared = table.origin == Origin::Shared && !settings.entriesFromLegacy;
         const QSqlDatabase source = fromShared ? shared->database() : legacy();
@@ -265,7 +323,10 @@ struct LegacyImport::Impl
             execute(source, QStringLiteral("declare %1 no scroll cursor for %2").arg(kEntriesCursor, select));
             reader = std::make_unique<CursorReader>(source, table, settings.blockRows);
         } else {
-            reader = readOverOdbc(source, select, table, settings.blockRows);
+            const bool sqlite = isSqlite(source);
+            if (sqlite)
+                refuseNulTexts(source, table);
+            reader = readOverOdbc(source, select, table, settings.blockRows, sqlite);
             ownThread = reader != nullptr;
             if (!reader)
                 reader = readOverQt(source, select, table, settings.blockRows);
@@ -280,17 +341,19 @@ struct LegacyImport::Impl
                                  ? QStringLiteral(") v (%1) where not exists (select 1 from %2 t where t.id = v.id)")
                                        .arg(fieldList(table), table.target)
                                  : keyed ? QStringLiteral(") on conflict (id) do nothing") : QStringLiteral(")");
-        const auto produce = [&reader, &table, &head, &tail]() -> std::optional<Block> {
+        BlockWriter writer(table, columnLimits(table));
+        const auto produce = [&reader, &writer, &table, &head, &tail]() -> std::optional<Block> {
             const int rows = reader->fetch();
             if (rows == 0)
                 return std::nullopt;
+            writer.beginBlock(*reader, rows);
             QString statement = head;
             for (int f = 0; f < int(table.fields.size()); ++f) {
                 statement += f == 0 ? QLatin1String("'{") : QLatin1String(", '{");
                 for (int r = 0; r < rows; ++r) {
                     if (r > 0)
                         statement += QLatin1Char(',');
-                    reader->appendElement(statement, r, f);
+                    writer.appendElement(statement, *reader, r, f);
                 }
                 statement += QLatin1String("}'::");
                 statement += arrayType(table.fields[size_t(f)].copy);
@@ -332,6 +395,76 @@ struct LegacyImport::Impl
         if (left > 0 && progress)
             progress(statusText(table.source, done, total) +
                      QStringLiteral(", уже были в базе и оставлены как есть: %1").arg(left));
+        return {table.source, done - left, left, table.origin == Origin::Shared ? writer.rowsWithoutDate() : -1};
+    }
+
+    // What the target's columns hold, from the server's catalogue: integer ranges and text lengths.
+    std::vector<ColumnLimit> columnLimits(const Table &table)
+    {
+        const QStringList name = table.target.split(QLatin1Char('.'));
+        QSqlQuery q(target.database());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("select column_name::text, data_type::text, coalesce(character_maximum_length, 0) "
+                                 "from information_schema.columns where table_schema = ? and table_name = ?"));
+        q.addBindValue(name.value(0));
+        q.addBindValue(name.value(1));
+        if (!q.exec())
+            throw DataError(sqlErrorText(q.lastError()));
+        QHash<QString, ColumnLimit> byName;
+        while (q.next()) {
+            ColumnLimit limit;
+            const QString type = q.value(1).toString();
+            if (type == QLatin1String("smallint")) {
+                limit.min = std::numeric_limits<qint16>::min();
+                limit.max = std::numeric_limits<qint16>::max();
+            } else if (type == QLatin1String("bigint") || type == QLatin1String("numeric")) {
+                limit.min = std::numeric_limits<qint64>::min();
+                limit.max = std::numeric_limits<qint64>::max();
+            }
+            limit.maxLength = q.value(2).toInt();
+            byName.insert(q.value(0).toString().toLower(), limit);
+        }
+        std::vector<ColumnLimit> limits;
+        for (const Field &f : table.fields)
+            limits.push_back(byName.value(f.name.toLower()));
+        return limits;
+    }
+
+    static bool isSqlite(const QSqlDatabase &db)
+    {
+        const SQLHDBC dbc = odbcConnectionHandle(db);
+        if (dbc == SQL_NULL_HDBC)
+            return false;
+        SQLWCHAR name[128] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+            return false;
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(name), length / qsizetype(sizeof(SQLWCHAR)))
+            .contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
+    }
+
+    // The SQLite driver hands a text over only up to a NUL in it, without a word: such texts are
+    // looked for before the table is read.
+    static void refuseNulTexts(const QSqlDatabase &db, const Table &table)
+    {
+        const bool keyed = table.fields.front().name == QLatin1String("id");
+        for (const Field &f : table.fields) {
+            if (f.copy != Copy::Text)
+                continue;
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (!q.exec(QStringLiteral("select %1, hex(cast(%2 as blob)) from %3 where instr(cast(%2 as blob), x'00') > 0 "
+                                       "order by 1 limit 1")
+                            .arg(keyed ? QStringLiteral("id") : QStringLiteral("rowid"), f.name, table.source)))
+                throw DataError(sqlErrorText(q.lastError()));
+            if (!q.next())
+                continue;
+            const QString value = QString::fromUtf8(QByteArray::fromHex(q.value(1).toByteArray()));
+            throw DataError(QStringLiteral("Таблица %1, поле %2, %3 %4: значение «%5» содержит символ NUL. "
+                                           "Таблица не импортирована.")
+                                .arg(table.source, f.name, keyed ? QStringLiteral("запись id") : QStringLiteral("строка"),
+                                     q.value(0).toString(), visibleText(value)));
+        }
     }
 };
 
@@ -348,13 +481,17 @@ QString LegacyImport::statusText(const QString &table, qint64 done, qint64 total
     return QStringLiteral("%1: %2 из %3 записей").arg(table).arg(done).arg(total);
 }
 
-void LegacyImport::run(const Progress &progress)
+ImportSummary LegacyImport::run(const Progress &progress)
 {
-    m->shared->beforeStatement();
+    ImportSummary summary;
+    if (!m->settings.entriesFromLegacy)
+        m->shared->check();
     m->connect();
     for (const Table &table : tables()) {
         try {
-            m->importTable(table, progress);
+            if (table.origin == Origin::Shared && !m->settings.entriesFromLegacy)
+                m->shared->check(); // reconnected if it was lost while the other tables were copied
+            summary.tables.push_back(m->importTable(table, progress));
         } catch (const std::exception &) {
             // The status line must not keep counting rows that were taken back; the program's
             // connection is looked at again in case it was the one that failed.
@@ -364,6 +501,19 @@ void LegacyImport::run(const Progress &progress)
             throw;
         }
     }
+    return summary;
+}
+
+QStringList ImportSummary::lines() const
+{
+    QStringList out{QStringLiteral("Импорт завершён.")};
+    for (const TableResult &t : tables) {
+        QString line = QStringLiteral("%1: скопировано %2, оставлено как было %3").arg(t.table).arg(t.copied).arg(t.left);
+        if (t.withoutDate >= 0)
+            line += QStringLiteral(", без даты %1").arg(t.withoutDate);
+        out << line;
+    }
+    return out;
 }
 
 } // namespace tabel

@@ -4,6 +4,7 @@
 
 #include "data/dataerror.h"
 #include "data/datamodule.h"
+#include "data/inputcheck.h"
 #include "data/locks.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
@@ -56,6 +57,10 @@ void OperationKindEditor::save()
     const QString name = ui->nameEdit->text().trimmed();
     if (name.isEmpty()) {
         m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("Все поля должны быть заполнены!"));
+        return;
+    }
+    if (const QString refusal = textRefusal(QStringLiteral("Операция"), name, 128); !refusal.isEmpty()) {
+        m_context.services.messages->error(QStringLiteral("Ошибка"), refusal);
         return;
     }
     DataModule *data = m_context.data;

@@ -5,6 +5,7 @@
 #include "data/command.h"
 #include "data/dataerror.h"
 #include "data/datamodule.h"
+#include "data/inputcheck.h"
 #include "data/locks.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
@@ -81,6 +82,10 @@ void ProductEditor::save()
     const QString numberText = ui->numberEdit->text().trimmed();
     if (mark.isEmpty() || numberText.isEmpty()) {
         messages->error(QStringLiteral("Ошибка"), QStringLiteral("Все поля должны быть заполнены!"));
+        return;
+    }
+    if (const QString refusal = textRefusal(QStringLiteral("Марка"), mark, 254); !refusal.isEmpty()) {
+        messages->error(QStringLiteral("Ошибка"), refusal);
         return;
     }
     const std::optional<double> number = typedNumber(numberText);

@@ -5,6 +5,7 @@
 #include "data/command.h"
 #include "data/dataerror.h"
 #include "data/datamodule.h"
+#include "data/inputcheck.h"
 #include "data/sqlparams.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
@@ -115,6 +116,10 @@ void WorkerEditor::save()
     const QString name = ui->nameEdit->text().trimmed();
     if (name.isEmpty()) {
         m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("ФИО нужно заполнить!"));
+        return;
+    }
+    if (const QString refusal = textRefusal(QStringLiteral("ФИО"), name, 254); !refusal.isEmpty()) {
+        m_context.services.messages->error(QStringLiteral("Ошибка"), refusal);
         return;
     }
     // Nothing chosen in change mode keeps what the worker had.

@@ -351,10 +351,12 @@ void RegisterWindow::runImport(const ImportSettings &settings)
     ui->importStatusLabel->clear();
     ui->importStatusLabel->setVisible(true);
     LegacyImport import(&m_context.data->connection(), settings);
-    import.run([this](const QString &status) {
+    const ImportSummary summary = import.run([this](const QString &status) {
         ui->importStatusLabel->setText(status);
         QCoreApplication::processEvents();
     });
+    // The rows left as they were would scroll past in the status line: all of it once more at the end.
+    m_context.services.messages->show(QStringLiteral("Импорт"), summary.lines().join(QLatin1Char('\n')), MessageService::Icon::Information);
 }
 
 void RegisterWindow::toggleAcceptance()

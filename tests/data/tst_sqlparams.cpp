@@ -1,7 +1,11 @@
+#include "data/dataerror.h"
+#include "data/inputcheck.h"
 #include "data/sqlparams.h"
 
 #include <QLocale>
 #include <QTest>
+
+#include <limits>
 
 using namespace tabel;
 
@@ -87,6 +91,63 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); // a comma locale changes nothing
         QCOMPARE(sqlNumber(value), text);
+    }
+
+    void nonFiniteNumbersNeverWritten_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("inf") << std::numeric_limits<double>::infinity();
+        QTest::newRow("-inf") << -std::numeric_limits<double>::infinity();
+    }
+
+    void nonFiniteNumbersNeverWritten()
+    {
+        QFETCH(double, value);
+        QVERIFY_THROWS_EXCEPTION(DataError, sqlNumber(value));
+    }
+
+    void textRefusals_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxLength");
+        QTest::addColumn<QString>("refusal"); // empty: stored as it is
+        const QString field = QStringLiteral("В поле «ФИО» ");
+        QTest::newRow("apostrophes and backslashes") << QStringLiteral("O'Brien \\' x") << 254 << QString();
+        QTest::newRow("tab kept") << QStringLiteral("a\tb") << 254 << QString();
+        QTest::newRow("NUL") << QString(QStringLiteral("ab") + QChar(0) + QStringLiteral("c")) << 254
+                             << field + QStringLiteral("недопустимый символ \\u0000.");
+        QTest::newRow("line feed") << QStringLiteral("a\nb") << 254 << field + QStringLiteral("недопустимый символ \\u000a.");
+        QTest::newRow("DEL") << QStringLiteral("a\x7f") << 254 << field + QStringLiteral("недопустимый символ \\u007f.");
+        QTest::newRow("lone surrogate") << QString(QChar(0xd800)) << 254 << field + QStringLiteral("недопустимый символ \\ud800.");
+        QTest::newRow("4-byte characters count once") << QString::fromUcs4(U"\U0001F600\U0001F600") << 2 << QString();
+        QTest::newRow("too long") << QString(255, QLatin1Char('x')) << 254
+                                  << field + QStringLiteral("не больше 254 знаков, введено 255.");
+        QTest::newRow("no limit") << QString(10000, QLatin1Char('x')) << 0 << QString();
+    }
+
+    void textRefusals()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, maxLength);
+        QFETCH(QString, refusal);
+        QCOMPARE(textRefusal(QStringLiteral("ФИО"), text, maxLength), refusal);
+    }
+
+    void visibleTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << QStringLiteral("Иванов") << QStringLiteral("Иванов");
+        QTest::newRow("NUL and bell") << QString(QStringLiteral("a") + QChar(0) + QChar(7)) << QStringLiteral("a\\u0000\\u0007");
+        QTest::newRow("cut") << QString(70, QLatin1Char('x')) << QString(60, QLatin1Char('x')) + QStringLiteral("…");
+    }
+
+    void visibleTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(visibleText(text), shown);
     }
 
     void typedNumbers_data()

@@ -341,29 +341,30 @@ private Q_SLOTS:
         QCOMPARE(hours(petrov, 1, kMonday), 0);
     }
 
-    // A save the database refuses: the standard error box, nothing written, the editor open with its
-    // fields, and "Запись" again once the cause is mended.
-    void failedSaveKeepsTheEditor()
+    // A save refused for its hours (more than 24 in the worker's day and shift): the box names the
+    // worker, the day and the total, nothing is written, the editor stays open with its fields, and
+    // "Запись" again saves once the hours are mended.
+    void refusedSaveKeepsTheEditor()
     {
         test::Shop shop(*db);
-        shop.entry({kMonday, 1, petrov, cutting, 4, 1, 12.5, 30000, QStringLiteral("no"), 9});
-        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d13) values (%1, 1, 3, 2023, 30000)")
-                     .arg(petrov));
+        shop.entry({kMonday, 1, petrov, cutting, 4, 1, 12.5, 20, QStringLiteral("no"), 9});
         fx->whileOpen[editor] = [&] {
             fillCutting();
-            box("hoursEdit")->setText(QStringLiteral("5000")); // the day's sum beyond its cell
+            box("hoursEdit")->setText(QStringLiteral("5"));
             QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
             QCOMPARE(fx->messages.boxes.size(), 1);
-            QVERIFY(fx->messages.boxes.first().standard);
-            QVERIFY2(fx->messages.last().contains(QStringLiteral("smallint")), qPrintable(fx->messages.last()));
+            QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
+            QCOMPARE(fx->messages.last(), QStringLiteral("У работника Петров П.П. за %1 в смене 1 получается 25 ч, а больше "
+                                                         "24 ч быть не может. Проверьте время.")
+                                              .arg(kMonday.toString(QStringLiteral("dd.MM.yyyy"))));
             QVERIFY(editor->isVisible());
             QCOMPARE(box("workerEdit")->text(), QStringLiteral("Петров П.П."));
             QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 1);
-            box("hoursEdit")->setText(QStringLiteral("5"));
+            box("hoursEdit")->setText(QStringLiteral("4"));
             QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         QVERIFY(editor->addEntry(kMonday, false));
-        QCOMPARE(hours(petrov, 1, kMonday), 30005);
+        QCOMPARE(hours(petrov, 1, kMonday), 24);
     }
 
     // Enter presses the focused button ("Отмена", "..."), and "Запись" from the boxes; Esc leaves an

@@ -240,20 +240,55 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("accounts_dep.h_tabel")), 0);
     }
 
-    // A posting the database refuses (the day's sum beyond the cell) leaves nothing written: not the
-    // entry either, so that saving again is not met by "уже заведена".
-    void failingPostingWritesNothing()
+    // One worker's hours of one day and shift are at most 24, whether the entry is new, edited or
+    // moved there; a refusal names worker, day and total and leaves nothing written, not the entry
+    // either, so that saving again is not met by "уже заведена".
+    void dayOverTwentyFourHoursRefused_data()
     {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("hours");
+        QTest::addColumn<int>("total"); // 0: saved
+        QTest::newRow("new, 24 in all") << "new" << 4 << 0;
+        QTest::newRow("new, 25 in all") << "new" << 5 << 25;
+        QTest::newRow("new, beyond a day cell") << "new" << 20000 << 20020;
+        QTest::newRow("edited to 25") << "edit" << 25 << 25;
+        QTest::newRow("edited to 24") << "edit" << 24 << 0;
+        QTest::newRow("moved onto the day") << "move" << 5 << 25;
+    }
+
+    void dayOverTwentyFourHoursRefused()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, hours);
+        QFETCH(int, total);
         EntryStore store(data.get());
-        QCOMPARE(store.save(draft(ivanov, 30000)), QString());
-        EntryDraft more = draft(ivanov, 5000);
-        more.colour = QStringLiteral("1");
-        QVERIFY_THROWS_EXCEPTION(DataError, store.save(more));
-        QCOMPARE(count(QStringLiteral("accounts_dep.smena")), 1);
-        QCOMPARE(cell(ivanov, 1, day), 30000);
-        more.hours = QStringLiteral("5");
-        QCOMPARE(store.save(more), QString());
-        QCOMPARE(cell(ivanov, 1, day), 30005);
+        QCOMPARE(store.save(draft(ivanov, 20)), QString());
+        const int first = lastEntry();
+        EntryDraft d = draft(ivanov, hours);
+        d.colour = QStringLiteral("1");
+        if (how == QLatin1String("edit")) {
+            d.entryId = first;
+        } else if (how == QLatin1String("move")) {
+            QCOMPARE(store.save(draft(ivanov, hours, 1, day.addDays(1))), QString());
+            d.entryId = lastEntry();
+        }
+        const qint64 entries = count(QStringLiteral("accounts_dep.smena"));
+        const QString before = db->scalar(QStringLiteral("select string_agg(concat_ws(',', id, w_id, data, smena, time), ';' "
+                                                         "order by id) from accounts_dep.smena")).toString();
+        const QString refusal = store.save(d);
+        if (total == 0) {
+            QCOMPARE(refusal, QString());
+            QCOMPARE(cell(ivanov, 1, day), how == QLatin1String("edit") ? hours : 20 + hours);
+            return;
+        }
+        QCOMPARE(refusal, QStringLiteral("У работника Иванов И.И. за 15.03.2023 в смене 1 получается %1 ч, а больше 24 ч "
+                                         "быть не может. Проверьте время.")
+                              .arg(total));
+        QCOMPARE(count(QStringLiteral("accounts_dep.smena")), entries);
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(concat_ws(',', id, w_id, data, smena, time), ';' order by id) "
+                                           "from accounts_dep.smena")).toString(),
+                 before);
+        QCOMPARE(cell(ivanov, 1, day), 20);
     }
 
     // A move to another worker, date, shift or month posts both days: the old one keeps the hours of
@@ -301,8 +336,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("message");
         QTest::newRow("the entry") << "smena" << QStringLiteral("Позиция удалена другим пользователем.");
-        QTest::newRow("the operation") << "oper" << QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
-        QTest::newRow("the product") << "izdel" << QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
+        const QString operationGone = QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
+        QTest::newRow("the operation") << "oper" << operationGone;
+        QTest::newRow("the product, picked again") << "izdel" << QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
+        // The entry's own operation and product, not picked again: only the operation must be there,
+        // and the stored price stays.
+        QTest::newRow("the product, own pick") << "izdel own" << QString();
+        QTest::newRow("operation given another product, own pick") << "moved own" << QString();
+        QTest::newRow("operation given another product, picked again") << "moved" << operationGone;
     }
 
     void goneMeanwhile()
@@ -313,14 +354,22 @@ private Q_SLOTS:
         QCOMPARE(store.save(draft(ivanov, 8)), QString());
         EntryDraft edit = draft(ivanov, 5);
         edit.entryId = lastEntry();
+        edit.price = 99; // what the editor holds: the stored price
         if (what == QLatin1String("smena"))
             db->exec(QStringLiteral("delete from accounts_dep.smena"));
         else if (what == QLatin1String("oper"))
             db->exec(QStringLiteral("delete from accounts_dep.oper where id=%1").arg(cutting));
-        else
+        else if (what.startsWith(QLatin1String("izdel")))
             db->exec(QStringLiteral("delete from accounts_dep.izdel where id=%1").arg(product));
+        else
+            db->exec(QStringLiteral("update accounts_dep.oper set i_id=i_id+1000 where id=%1").arg(cutting));
+        if (what == QLatin1String("izdel") || what == QLatin1String("moved"))
+            edit.entryId.reset(); // a new entry: its operation and product were picked
         QCOMPARE(store.save(edit), message);
-        QCOMPARE(cell(ivanov, 1, day), 8); // untouched
+        QCOMPARE(cell(ivanov, 1, day), message.isEmpty() ? 5 : 8);
+        if (message.isEmpty())
+            QCOMPARE(db->scalar(QStringLiteral("select cena from accounts_dep.smena where id=%1").arg(*edit.entryId)).toDouble(),
+                     99.0);
     }
 
     void removeReposts()

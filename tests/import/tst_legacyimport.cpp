@@ -5,6 +5,7 @@
 #include "testsupport/testdatabase.h"
 #include "testsupport/windowfixture.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -276,14 +277,43 @@ private Q_SLOTS:
         QTest::addColumn<QString>("legacyRow");
         QTest::addColumn<QString>("failing");
         QTest::addColumn<QString>("message");
+        // Statements separated by "§".
+        const QString looseOper = QStringLiteral("drop table OPER§create table OPER (ID integer, VID integer, NAIMEN smallint, "
+                                                 "CENA decimal(19,4), I_ID integer)§");
+        const QString looseOperRows = QStringLiteral("§insert into OPER values (20, 1, 0, 1, 1), (21, 1, 0, 1, 1), (23, 1, 0, 1, 1)");
         QTest::newRow("number beyond the column") << "insert into OPER (ID, VID, NAIMEN, CENA, I_ID) values (30, 1, 40000, 1, 1)"
-                                                  << "oper" << "smallint";
+                                                  << "oper" << "Таблица OPER, поле naimen, запись id 30: значение «40000» не помещается в поле (от -32768 до 32767).";
+        QTest::newRow("day beyond a time sheet cell")
+            << "insert into H_TABEL (id, w_id, month, year, smena, d3) values (30, 7, 3, 2024, 1, 40000)" << "h_tabel"
+            << "поле d3, запись id 30: значение «40000» не помещается в поле";
         QTest::newRow("text beyond the column")
             << "insert into smena (id, w_id, data, smena, ok) values (30, 7, '2024-03-02', 1, 'okey')" << "smena"
-            << "character varying(2)";
+            << "Таблица smena, поле ok, запись id 30: значение «okey» длиннее 2 знаков (4).";
         QTest::newRow("value that is no number")
             << "insert into H_TABEL (id, w_id, month, year, smena, d3) values (30, 7, 3, 2024, 1, 'восемь')" << "h_tabel"
-            << "«восемь»";
+            << "значение «восемь» не является целым числом";
+        for (const char *bad : {"2023-02-30", "yesterday", "20231231", "31.12.2023 25:00", "2023-12-31 10:00 +03"})
+            QTest::newRow(qPrintable(QStringLiteral("date %1").arg(QLatin1String(bad))))
+                << QStringLiteral("insert into smena (id, w_id, data, smena) values (30, 7, '%1', 1)").arg(QLatin1String(bad))
+                << "smena" << QStringLiteral("поле data, запись id 30: значение «%1» не является датой").arg(QLatin1String(bad));
+        QTest::newRow("entry time no date") << "insert into smena (id, w_id, data, smena, vvod) values (30, 7, '2024-03-02', 1, 'вчера')"
+                                            << "smena" << "поле vvod, запись id 30: значение «вчера» не является датой";
+        QTest::newRow("price nan") << "insert into OPER (ID, VID, NAIMEN, CENA, I_ID) values (30, 1, 0, 'nan', 1)" << "oper"
+                                   << "поле cena, запись id 30: значение «nan» не является конечным числом";
+        QTest::newRow("price infinite") << "insert into OPER (ID, VID, NAIMEN, CENA, I_ID) values (30, 1, 0, 'inf', 1)" << "oper"
+                                        << "поле cena, запись id 30: значение «inf» не является конечным числом";
+        QTest::newRow("price 1e999") << "insert into smena (id, w_id, data, smena, cena) values (30, 7, '2024-03-02', 1, '1e999')"
+                                     << "smena" << "поле cena, запись id 30: значение";
+        QTest::newRow("repeated id") << looseOper + QStringLiteral("insert into OPER values (22, 1, 0, 1, 1), (22, 2, 0, 1, 1)") + looseOperRows
+                                     << "oper" << "Таблица OPER: id 22 встречается в источнике больше одного раза.";
+        QTest::newRow("empty id") << looseOper + QStringLiteral("insert into OPER values (null, 1, 0, 1, 1)") + looseOperRows << "oper"
+                                  << "Таблица OPER, строка 1: пустой id.";
+        QTest::newRow("text id") << looseOper + QStringLiteral("insert into OPER values ('x22', 1, 0, 1, 1)") + looseOperRows << "oper"
+                                 << "значение «x22» не является целым числом";
+        QTest::newRow("broken UTF-8") << "insert into WORKERS (ID, FIO) values (30, cast(X'41C328' as text))" << "workers"
+                                      << "Таблица WORKERS, поле fio, запись id 30: значение «A\\xc3(» не в кодировке UTF-8.";
+        QTest::newRow("NUL in a text") << "insert into WORKERS (ID, FIO) values (30, 'ab' || char(0) || 'c')" << "workers"
+                                       << "Таблица WORKERS, поле fio, запись id 30: значение «ab\\u0000c» содержит символ NUL.";
     }
     void failureLeavesTheTableAsItWas()
     {
@@ -297,7 +327,8 @@ private Q_SLOTS:
             legacy->exec(QStringLiteral("insert into OPER (ID, VID, NAIMEN, CENA, I_ID) values (%1, 1, 0, 1, 1)").arg(20 + i));
             legacy->exec(QStringLiteral("insert into smena (id, w_id, data, smena) values (%1, 7, '2024-03-02', 1)").arg(20 + i));
         }
-        legacy->exec(legacyRow);
+        for (const QString &statement : legacyRow.split(QStringLiteral("§")))
+            legacy->exec(statement);
         ImportSettings s = settings(5);
         s.entriesFromLegacy = true;
         // What the shop holds before.
@@ -420,7 +451,12 @@ private Q_SLOTS:
         window->runImport(settings(1));
         QVERIFY(tried);
         QVERIFY(window->isVisible());
-        QVERIFY(fx.messages.boxes.isEmpty());
+        // One box at the end: what each table got.
+        QCOMPARE(fx.messages.boxes.size(), 1);
+        QCOMPARE(fx.messages.boxes.first().caption, QStringLiteral("Импорт"));
+        QVERIFY2(fx.messages.last().startsWith(QStringLiteral("Импорт завершён.\nH_TABEL: скопировано 2, оставлено как было 0\n")) &&
+                     fx.messages.last().endsWith(QStringLiteral("\nsmena: скопировано 2, оставлено как было 0, без даты 0")),
+                 qPrintable(fx.messages.last()));
         QVERIFY(label->isVisible());
         QCOMPARE(label->text(), QStringLiteral("smena: 2 из 2 записей"));
         QCOMPARE(dumpAll(), expected);
@@ -434,7 +470,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("sourceExists");
         QTest::addColumn<int>("exitCode");
         QTest::newRow("imported") << true << 0;
-        QTest::newRow("no legacy tables") << false << 1;
+        QTest::newRow("no legacy file") << false << 1;
     }
     void commandLine()
     {
@@ -453,11 +489,17 @@ private Q_SLOTS:
         if (exitCode == 0) {
             QCOMPARE(out, QStringLiteral("H_TABEL: 2 из 2 записей\nIZDEL: 2 из 2 записей\nNOMENKL: 2 из 2 записей\n"
                                          "OPER: 2 из 2 записей\nVID_OPER: 2 из 2 записей\nWORKERS: 2 из 2 записей\n"
-                                         "smena: 2 из 2 записей\nИмпорт завершён.\n"));
+                                         "smena: 2 из 2 записей\nИмпорт завершён.\n"
+                                         "H_TABEL: скопировано 2, оставлено как было 0\nIZDEL: скопировано 2, оставлено как было 0\n"
+                                         "NOMENKL: скопировано 2, оставлено как было 0\nOPER: скопировано 2, оставлено как было 0\n"
+                                         "VID_OPER: скопировано 2, оставлено как было 0\nWORKERS: скопировано 2, оставлено как было 0\n"
+                                         "smena: скопировано 2, оставлено как было 0, без даты 0\n"));
             QCOMPARE(dumpAll(), expected);
         } else {
-            QVERIFY2(err.startsWith(QStringLiteral("Ошибка: ")) && err.contains(QStringLiteral("H_TABEL")), qPrintable(err));
-            QCOMPARE(out, QStringLiteral("H_TABEL: не импортирована, осталась как была\n"));
+            // A file that is not there is named, and not made.
+            QCOMPARE(err, QStringLiteral("Ошибка: Файл старой базы %1.missing не найден. Импорт не выполнен.\n").arg(legacy->path()));
+            QCOMPARE(out, QString());
+            QVERIFY(!QFile::exists(legacy->path() + QStringLiteral(".missing")));
         }
     }
 };

@@ -232,14 +232,15 @@ create trigger person_sync after insert or update of fio on accounts_dep.person
 
 -- An operation is listed (Oper) and reached for its norms only through its norm rows. A new
 -- operation therefore gets a first norm row (norm 0, bonus 0, the operation's own price: the new
--- price column, or the old one where only that is given, as in the legacy import), whoever inserts
+-- price column, or the old one where only that is given, as in the legacy import; none when neither
+-- is given, so that no price of 0 can become the lowest), whoever inserts
 -- it, when it still has none as its transaction ends: a copy that brings its own norm rows in the
 -- same transaction keeps just those.
 create function accounts_dep.oper_first_norm() returns trigger language plpgsql as $$
 begin
   if exists (select 1 from accounts_dep.oper where id = new.id)
      and not exists (select 1 from accounts_dep.norm where o_id = new.id) then
-    insert into accounts_dep.norm (o_id, norma, price, prize) values (new.id, 0, coalesce(nullif(new.cena_new, 0), new.cena, 0), 0);
+    insert into accounts_dep.norm (o_id, norma, price, prize) values (new.id, 0, coalesce(nullif(new.cena_new, 0), new.cena), 0);
   end if;
   return new;
 end $$;

@@ -32,6 +32,8 @@ LoginWindow::LoginWindow(const AppContext &context, VersionCheck *versionCheck, 
 
     connectGuarded(ui->loginButton, &QPushButton::clicked, this, m_context.services.messages, [this] { login(); });
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    // "Отмена" and Esc end the program, not only hide its main window.
+    connect(this, &QDialog::rejected, this, [this] { m_context.services.quit(); });
 }
 
 LoginWindow::~LoginWindow() = default;

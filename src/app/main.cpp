@@ -22,6 +22,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabel"));
     tabel::useShopLocale();
+    tabel::useShopTranslations();
 
     tabel::BoxMessageService messages;
     tabel::WindowServices services;

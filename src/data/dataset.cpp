@@ -521,7 +521,7 @@ void Dataset::post()
     const bool written = q.next();
     // An update that found no row has written nothing: another client changed or deleted it.
     if (!written && !inserting)
-        throw DataError(QStringLiteral("%1: строка не найдена, ее изменил или удалил другой пользователь")
+        throw DataError(QStringLiteral("%1: строка не найдена, её изменил или удалил другой пользователь")
                             .arg(objectName()));
     if (written) {
         const QSqlRecord rec = q.record();

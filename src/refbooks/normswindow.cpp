@@ -183,7 +183,16 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
     m_lastWriteFailed = true;
     const bool done = guarded(m_messages, [&] {
         if (isNew) {
-            // A new row takes its operation's key, however the grid started it.
+            // A new row takes its operation's key, however the grid started it; the operation is
+            // still there (its deletion takes the book's lock exclusively).
+            Transaction transaction(*m_connection);
+            transaction.lock(locks::book(locks::Operations), Transaction::Mode::Shared);
+            QSqlQuery there = execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.oper where id = ?"),
+                                        {m_operation});
+            there.next();
+            if (there.value(0).toLongLong() == 0)
+                throw DataError(QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
+            there.finish();
             QSqlQuery q = execBound(m_connection,
                                     QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
                                                    "values (?, ?, ?, ?) returning id"),
@@ -192,6 +201,8 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
                                      column == 2 ? *v : QVariant(QMetaType::fromType<int>())});
             q.next();
             id = q.value(0).toInt();
+            q.finish();
+            transaction.commit();
         } else {
             const int changed = int(execBound(m_connection,
                                               QStringLiteral("update accounts_dep.norm set %1 = ? where id = ?")

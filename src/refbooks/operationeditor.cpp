@@ -130,7 +130,7 @@ void OperationEditor::save()
                             naimen + QStringLiteral(",  i_id=") + product + QStringLiteral(" where id=") +
                             QString::number(m_id));
                 if (ed->execute() == 0)
-                    throw DataError(QStringLiteral("Операция не найдена: ее удалил другой пользователь"));
+                    throw DataError(QStringLiteral("Операция не найдена: её удалил другой пользователь"));
             }
             transaction.commit(); // the first norm of a new operation comes with it
         }

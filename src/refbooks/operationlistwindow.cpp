@@ -199,11 +199,13 @@ void OperationListWindow::deleteOperation()
         used.next();
         const qint64 entries = used.value(0).toLongLong();
         if (entries > 0) {
-            refusal = QStringLiteral("Операция используется в записях (%1), удалить ее нельзя.").arg(entries);
+            refusal = QStringLiteral("Операция используется в записях (%1), удалить её нельзя.").arg(entries);
         } else {
             Command *del = m_context.data->operDel();
             del->setParam(QStringLiteral("id"), id);
             del->execute();
+            // Its norms go with it: left behind they would belong to no operation.
+            execBound(&m_context.data->connection(), QStringLiteral("delete from accounts_dep.norm where o_id = ?"), {id});
             transaction.commit();
         }
     }
@@ -233,10 +235,10 @@ void OperationListWindow::exportToSpreadsheet()
     try {
     int row = 2;
     for (m_xlsRep->first(); !m_xlsRep->eof(); m_xlsRep->next(), ++row) {
-        xls.writeCell(1, 1, row, m_xlsRep->asString(QStringLiteral("MARKA")));
-        xls.writeCell(1, 2, row, m_xlsRep->asString(QStringLiteral("VID")));
+        xls.writeText(1, 1, row, m_xlsRep->asString(QStringLiteral("MARKA")));
+        xls.writeText(1, 2, row, m_xlsRep->asString(QStringLiteral("VID")));
         xls.writeCell(1, 3, row, QLocale().toString(m_xlsRep->asDouble(QStringLiteral("cena")), 'g', 15));
-        xls.writeCell(1, 4, row, productKindText(m_xlsRep->asInt(QStringLiteral("NAIMEN"))));
+        xls.writeText(1, 4, row, productKindText(m_xlsRep->asInt(QStringLiteral("NAIMEN"))));
     }
     } catch (...) {
         // No half-written file is left behind; the error is shown by the action's guard.

@@ -73,8 +73,7 @@ bool WorkerEditor::add()
     m_oldPosition.clear();
     ui->nameEdit->clear();
     setWindowTitle(QStringLiteral("Заведение данных нового работника"));
-    reopenLookups();
-    ui->departmentCombo->setCurrentIndex(-1); // a new worker starts with no department
+    reopenLookups(); // the look-ups keep what was chosen at the previous use
     return m_context.services.exec(this) == QDialog::Accepted;
 }
 

@@ -203,10 +203,10 @@ void ReportDialog::exportToSpreadsheet()
     xls.writeCell(1, 5, 1, QStringLiteral("Кол-во"));
     int r = 2;
     for (m_export->first(); !m_export->isEmpty() && !m_export->eof(); m_export->next(), ++r) {
-        xls.writeCell(1, 1, r, m_export->asString(QStringLiteral("nom")));
-        xls.writeCell(1, 2, r, exportOperation(m_export->asString(QStringLiteral("vid")),
+        xls.writeText(1, 1, r, m_export->asString(QStringLiteral("nom")));
+        xls.writeText(1, 2, r, exportOperation(m_export->asString(QStringLiteral("vid")),
                                                m_export->asInt(QStringLiteral("color"))));
-        xls.writeCell(1, 3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))));
+        xls.writeText(1, 3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))));
         QLocale locale;
         locale.setNumberOptions(QLocale::OmitGroupSeparator);
         xls.writeCell(1, 4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));

@@ -33,6 +33,8 @@ public:
     // 1, or -1 with the cell's error text shown.
     int writeCell(int sheet, int column, int row, const QString &text);
     int writeCell(int sheet, int column, int row, const QString &text, bool textFormat, bool fitColumn, bool bold);
+    // A name, a mark or a kind: a text cell whatever it looks like (the mark 0012 stays 0012).
+    int writeText(int sheet, int column, int row, const QString &text) { return writeCell(sheet, column, row, text, true, false, false); }
     // true finishes the file and opens it; 1.
     int setVisible(bool visible);
     // An export that failed half-way: its file is removed.

@@ -1,5 +1,9 @@
 #include "ui/windowsetup.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
@@ -65,6 +69,16 @@ void useShopLocale()
     QLocale russian(QLocale::Russian, QLocale::Russia);
     russian.setNumberOptions(QLocale::OmitGroupSeparator);
     QLocale::setDefault(russian);
+}
+
+void useShopTranslations()
+{
+    static QTranslator qt;
+    if (!qt.isEmpty())
+        return;
+    if (qt.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qt);
 }
 
 void setUpWindow(QDialog *window, Frame frame, Placement placement)

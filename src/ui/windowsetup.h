@@ -21,6 +21,9 @@ void setMainWindow(QWidget *window);
 
 // The shop works in Russian: day-first dates, decimal comma, no digit grouping in the grids.
 void useShopLocale();
+// Qt's own texts (the standard buttons "Да", "Нет", "Отмена") in the shop's language, from Qt's
+// translations where the system has them.
+void useShopTranslations();
 
 // What every window of the program does the same way: its frame, where it opens, no help button.
 void setUpWindow(QDialog *window, Frame frame, Placement placement);

@@ -5,8 +5,10 @@
 #include "register/registerwindow.h"
 #include "app/startup.h"
 #include "testsupport/testdatabase.h"
+#include "ui/windowsetup.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -148,6 +150,19 @@ private Q_SLOTS:
         QTest::keyClick(login, Qt::Key_Escape);
         QVERIFY(!login->isVisible());
         QVERIFY(shown.isEmpty());
+        QCOMPARE(quits, 1);
+    }
+
+    // Qt's own buttons speak the shop's language (its Russian translation keeps "OK" in Latin letters).
+    void standardButtonsInRussian()
+    {
+        useShopTranslations();
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Вопрос"), QStringLiteral("?"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+        QStringList texts;
+        for (const auto button : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel})
+            texts << box.button(button)->text().remove(QLatin1Char('&'));
+        QCOMPARE(texts, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("OK"), QStringLiteral("Отмена")}));
     }
 
     void outdatedCopyIsStopped()

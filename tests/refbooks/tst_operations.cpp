@@ -145,12 +145,12 @@ private Q_SLOTS:
         QCOMPARE(fx->messages.boxes.size(), 1);
         QCOMPARE(fx->messages.last(), QStringLiteral("Все поля должны быть заполнены!"));
         QVERIFY(operations().endsWith(QStringLiteral("|КР-40/Резка/0")));
-        QCOMPARE(db->scalar(QStringLiteral("select string_agg(n.norma || '/' || n.price, ',') from accounts_dep.norm n "
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(n.norma || '/' || coalesce(n.price::text, 'нет цены'), ',') from accounts_dep.norm n "
                                            "join accounts_dep.oper o on o.id = n.o_id where o.i_id = %1 and o.vid = %2")
                                 .arg(bracket)
                                 .arg(cutting))
                      .toString(),
-                 QStringLiteral("0/0"));
+                 QStringLiteral("0/нет цены"));
     }
 
     void changeAndDuplicates_data()
@@ -319,6 +319,33 @@ private Q_SLOTS:
         QCOMPARE(cells.value(QStringLiteral("C3")).toObject().value(QStringLiteral("type")).toString(), QStringLiteral("n"));
         QCOMPARE(cell("D3").toString(), QStringLiteral("Готовая продукция"));
         QVERIFY(!cells.contains(QStringLiteral("A4")));
+    }
+
+    // Columns that name things are text cells whatever they look like; prices stay numbers.
+    void exportKeepsNamesAsText()
+    {
+        test::Shop shop(*db);
+        shop.operation(shop.product(QStringLiteral("0012")), shop.kind(QStringLiteral("12345678901234567890")), 0, {5});
+        QTemporaryDir dir;
+        QStringList opened;
+        list->spreadsheet().setFolder(dir.path());
+        list->spreadsheet().setOpener([&](const QString &path) {
+            opened << path;
+            return true;
+        });
+        fx->whileOpen[list] = [&] {
+            QTest::mouseClick(child<QPushButton>(list, "excelButton"), Qt::LeftButton);
+            list->reject();
+        };
+        list->openForMaintenance();
+        QCOMPARE(opened.size(), 1);
+        const QJsonObject cells = test::xlsxCells(opened.first());
+        auto cell = [&](const char *at) { return cells.value(QLatin1String(at)).toObject(); };
+        QCOMPARE(cell("A2").value(QStringLiteral("value")).toString(), QStringLiteral("0012"));
+        QCOMPARE(cell("A2").value(QStringLiteral("type")).toString(), QStringLiteral("s"));
+        QCOMPARE(cell("B2").value(QStringLiteral("value")).toString(), QStringLiteral("12345678901234567890"));
+        QCOMPARE(cell("B2").value(QStringLiteral("type")).toString(), QStringLiteral("s"));
+        QCOMPARE(cell("D2").value(QStringLiteral("type")).toString(), QStringLiteral("s"));
     }
 
     void pricesOpensTheNorms()

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QTest>
 
 namespace tabel::test {
 
@@ -21,6 +22,7 @@ WindowFixture::WindowFixture(TestDatabase &db, const QDate &day) : session(&data
         d->show();
         int result = modalResult;
         if (whileOpen.contains(d)) {
+            ran.insert(d);
             whileOpen.value(d)();
             result = d->result();
         } else if (onModal) {
@@ -34,6 +36,12 @@ WindowFixture::WindowFixture(TestDatabase &db, const QDate &day) : session(&data
 
 WindowFixture::~WindowFixture()
 {
+    // A test whose checks sit in a window's callback must not pass because the window never opened.
+    for (auto it = whileOpen.cbegin(); it != whileOpen.cend(); ++it)
+        if (!ran.contains(it.key()))
+            QTest::qFail(qPrintable(QStringLiteral("a window given something to do while open never opened: %1")
+                                        .arg(it.key() ? it.key()->objectName() : QStringLiteral("null"))),
+                         __FILE__, __LINE__);
     windows.clear();
 }
 

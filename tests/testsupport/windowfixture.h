@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 #include <functional>
 
@@ -41,7 +42,8 @@ public:
     // the modal call returns (usually the dialog's own, after the test pressed its buttons).
     QList<QDialog *> shown;
     // What the test does while a given window is open; the modal call then answers its result.
-    QHash<QDialog *, std::function<void()>> whileOpen;
+    QHash<QDialog *, std::function<void()>> whileOpen; // each must run: the fixture fails the test otherwise
+    QSet<QDialog *> ran;
     std::function<int(QDialog *)> onModal;
     int modalResult = 0;
     int quits = 0;

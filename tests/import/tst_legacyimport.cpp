@@ -465,6 +465,53 @@ private Q_SLOTS:
         QVERIFY(!window->isVisible());
     }
 
+    // Entry dates as the old program kept them: ISO or day first, with or without a time of day, or
+    // none at all (kept empty and counted at the end).
+    void datesAsTheOldProgramWroteThem()
+    {
+        legacy->exec(QStringLiteral("insert into smena (id, w_id, data, smena, vvod) values "
+                                    "(1, 7, '31.12.2023 10:00', 1, '31.12.2023 10:00'), (2, 7, '2024-02-29', 1, '2024-02-29T08:15:00.250'), "
+                                    "(3, 7, null, 1, null), (4, 7, '  ', 1, '01.03.2024')"));
+        ImportSettings s = settings();
+        s.entriesFromLegacy = true;
+        LegacyImport import(&db->connection(), s);
+        const ImportSummary summary = import.run({});
+        QCOMPARE(summary.lines().last(), QStringLiteral("smena: скопировано 4, оставлено как было 0, без даты 2"));
+        QCOMPARE(db->scalar(QStringLiteral("select string_agg(concat_ws('|', id, coalesce(data::text, '-'), coalesce(vvod::text, '-')), ';' "
+                                           "order by id) from accounts_dep.smena"))
+                     .toString(),
+                 QStringLiteral("1|2023-12-31|2023-12-31 10:00:00;2|2024-02-29|2024-02-29 08:15:00.25;3|-|-;4|-|2024-03-01 00:00:00"));
+    }
+
+    // From the window the target data source must lead to the program's own database: another one is
+    // refused, naming both, and nothing changes.
+    void windowRefusesAnotherDatabase()
+    {
+        fillLegacy();
+        ImportSettings s = settings();
+        s.target = QStringLiteral("Tabel_PgSQL;UID=sys;Database=postgres");
+        const QString before = dump(QStringLiteral("workers"));
+        const auto [statuses, error] = attemptImport(s);
+        QCOMPARE(error, QStringLiteral("Источник данных Tabel_PgSQL ведёт в базу postgres на сервере 127.0.0.1, а программа "
+                                       "работает с базой %1 на сервере 127.0.0.1. Импорт не выполнен.")
+                            .arg(db->name()));
+        QVERIFY(statuses.isEmpty());
+        QCOMPARE(dump(QStringLiteral("workers")), before);
+    }
+
+    // On the command line the tables go into the DATABASE and SERVER given, through the target data
+    // source's driver settings (which name another database).
+    void commandLineWritesIntoItsDatabase()
+    {
+        fillLegacy();
+        QProcess program;
+        program.start(QStringLiteral(TABEL_PROGRAM),
+                      db->arguments().mid(1) << QStringLiteral("--import") << QStringLiteral("--legacy-source=") + legacy->source());
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(dumpAll(), expected);
+    }
+
     void commandLine_data()
     {
         QTest::addColumn<bool>("sourceExists");

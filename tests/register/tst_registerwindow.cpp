@@ -69,6 +69,8 @@ private Q_SLOTS:
         addEntry(kMonday, 1, QStringLiteral("да"));
         addEntry(kMonday, 1, QStringLiteral("OK"), worker2);
         addEntry(kMonday, 4, QStringLiteral("no"), worker2);
+        const int blank = addEntry(kMonday.addDays(1), 1, QStringLiteral("no"));
+        db->exec(QStringLiteral("update accounts_dep.smena set ok = '' where id = %1").arg(blank));
     }
     void cleanupTestCase() { db.reset(); }
 
@@ -205,34 +207,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("mark");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("ok") << QStringLiteral("ok") << kGreen;
-        QTest::newRow("да") << QStringLiteral("да") << kGreen;
-        QTest::newRow("no") << QStringLiteral("no") << kRed;
-        QTest::newRow("OK in capitals") << QStringLiteral("OK") << kRed;
-        QTest::newRow("ok with a blank") << QStringLiteral("ok ") << kRed;
-        QTest::newRow("empty") << QString() << kRed;
+        QTest::addColumn<QDate>("day"); // where the fixture has a shift 1 row with this mark; none: no such row
+        QTest::newRow("ok") << QStringLiteral("ok") << kGreen << kSaturday;
+        QTest::newRow("да") << QStringLiteral("да") << kGreen << kMonday;
+        QTest::newRow("no") << QStringLiteral("no") << kRed << kSaturday;
+        QTest::newRow("OK in capitals") << QStringLiteral("OK") << kRed << kMonday;
+        QTest::newRow("ok with a blank") << QStringLiteral("ok ") << kRed << QDate(); // longer than the column
+        QTest::newRow("empty") << QString() << kRed << kMonday.addDays(1);
     }
 
     void acceptanceMarksColoured()
     {
         QFETCH(QString, mark);
         QFETCH(QColor, colour);
+        QFETCH(QDate, day);
         showWindow();
-        child<QDateEdit>("datePicker")->setDate(kMonday);
+        child<QDateEdit>("datePicker")->setDate(day.isValid() ? day : kMonday);
         QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
         auto *delegate =
             qobject_cast<AcceptanceDelegate *>(child<QTableView>("grid")->itemDelegateForColumn(10));
         QVERIFY(delegate);
         QAbstractItemModel *model = gridModel();
+        int found = 0;
         for (int r = 0; r < model->rowCount(); ++r) {
             const QModelIndex idx = model->index(r, 10);
             if (idx.data().toString() == mark) {
+                ++found;
                 QStyleOptionViewItem option;
                 delegate->initStyleOption(&option, idx);
                 QVERIFY(option.font.bold());
                 QCOMPARE(option.palette.color(QPalette::Text), colour);
             }
         }
+        QCOMPARE(found > 0, day.isValid()); // the colour was looked at, not skipped for want of a row
         QCOMPARE(isAcceptedMark(mark), colour == kGreen);
     }
 

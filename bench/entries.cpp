@@ -35,24 +35,30 @@ void saveBare(Connection *c, const EntryDraft &d, int colour)
     if (scalar(c, EntryStore::duplicateStatement(d, colour)) > 0)
         return;
     execBound(c, EntryStore::insertStatement(d, colour), {});
-    const QString w = QString::number(d.workerId), s = QString::number(d.shift), m = QString::number(d.date.month()),
-                  y = QString::number(d.date.year()), day = QString::number(d.date.day());
-    const qint64 rows = scalar(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + w +
-                                      QStringLiteral(" and smena=") + s + QStringLiteral(" and month=") + m +
-                                      QStringLiteral(" and year=") + y);
-    const qint64 total = scalar(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + w +
-                                       QStringLiteral(" and smena=") + s + QStringLiteral(" and data=to_date('") +
-                                       statementDate(d.date) +
-                                       QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data"));
+    const QString w = QString::number(d.workerId), s = QString::number(d.shift),
+                  m = QString::number(d.date.month()), y = QString::number(d.date.year()),
+                  day = QString::number(d.date.day());
+    const qint64 rows =
+        scalar(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + w +
+                      QStringLiteral(" and smena=") + s + QStringLiteral(" and month=") + m +
+                      QStringLiteral(" and year=") + y);
+    const qint64 total =
+        scalar(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + w +
+                      QStringLiteral(" and smena=") + s + QStringLiteral(" and data=to_date('") +
+                      statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data"));
     if (rows != 0)
-        execBound(c, QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") +
-                         QString::number(total) + QStringLiteral(" where w_id=") + w + QStringLiteral(" and smena=") +
-                         s + QStringLiteral(" and month=") + m + QStringLiteral(" and year=") + y,
+        execBound(c,
+                  QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") +
+                      QString::number(total) + QStringLiteral(" where w_id=") + w +
+                      QStringLiteral(" and smena=") + s + QStringLiteral(" and month=") + m +
+                      QStringLiteral(" and year=") + y,
                   {});
     else
-        execBound(c, QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
-                         QStringLiteral(") values(") + s + QStringLiteral(", ") + w + QStringLiteral(", ") + m +
-                         QStringLiteral(", ") + y + QStringLiteral(", ") + QString::number(total) + QStringLiteral(")"),
+        execBound(c,
+                  QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
+                      QStringLiteral(") values(") + s + QStringLiteral(", ") + w + QStringLiteral(", ") + m +
+                      QStringLiteral(", ") + y + QStringLiteral(", ") + QString::number(total) +
+                      QStringLiteral(")"),
                   {});
 }
 } // namespace
@@ -86,12 +92,12 @@ int main(int argc, char *argv[])
         all += c.get();
     const double seconds = t.nsecsElapsed() / 1e9;
     const test::Mismatches m = test::checkTimesheet(dm.connection());
-    std::printf("entries on %s (%s): %d actions by 4 clients in %.2f s, %.0f actions/s\n", qPrintable(database),
-                native ? "libpq" : "ODBC", actions, seconds, actions / seconds);
-    std::printf("  %d saved, %d refused, %d moved or saved again, %d deleted, %d failed (rolled back)\n", all.saved,
-                all.refused, all.moved, all.deleted, all.failed);
-    std::printf("  mismatches: %lld (cells %lld, second rows %lld, alike entries %lld; goal: 0)\n", m.total(), m.cells,
-                m.rows, m.duplicates);
+    std::printf("entries on %s (%s): %d actions by 4 clients in %.2f s, %.0f actions/s\n",
+                qPrintable(database), native ? "libpq" : "ODBC", actions, seconds, actions / seconds);
+    std::printf("  %d saved, %d refused, %d moved or saved again, %d deleted, %d failed (rolled back)\n",
+                all.saved, all.refused, all.moved, all.deleted, all.failed);
+    std::printf("  mismatches: %lld (cells %lld, second rows %lld, alike entries %lld; goal: 0)\n", m.total(),
+                m.cells, m.rows, m.duplicates);
 
     // The price of safety: new entries, each distinct (its own colour), by one client.
     EntryStore store(&dm);
@@ -130,7 +136,8 @@ int main(int argc, char *argv[])
     std::sort(safe.begin(), safe.end());
     std::sort(bare.begin(), bare.end());
     const double s = safe[safe.size() / 2], r = bare[bare.size() / 2];
-    std::printf("  one save: %.2f ms in its transaction with locks, %.2f ms bare, ratio %.2f (goal: at most 1.50)\n", s, r,
-                s / r);
+    std::printf(
+        "  one save: %.2f ms in its transaction with locks, %.2f ms bare, ratio %.2f (goal: at most 1.50)\n",
+        s, r, s / r);
     return m.total() == 0 ? 0 : 1;
 }

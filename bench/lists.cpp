@@ -36,7 +36,8 @@ int main(int argc, char *argv[])
     dm.connection().setConnectionString(connectionString(database, QStringLiteral("127.0.0.1")));
     dm.connection().open();
 
-    std::printf("reference lists of %s (%s), at least %d rounds\n", qPrintable(database), native ? "libpq" : "ODBC", rounds);
+    std::printf("reference lists of %s (%s), at least %d rounds\n", qPrintable(database),
+                native ? "libpq" : "ODBC", rounds);
     for (Dataset *d : {dm.workers(), dm.izdel(), dm.vidOper(), dm.oper()}) {
         d->close();
         d->open(); // warm
@@ -59,7 +60,8 @@ int main(int argc, char *argv[])
                 d->open();
             }
             ours.push_back(t.nsecsElapsed() / 1e6 / rounds);
-            theirs.push_back((psqlSeconds(database, batch) - psqlSeconds(database, baseline)) * 1000 / rounds);
+            theirs.push_back((psqlSeconds(database, batch) - psqlSeconds(database, baseline)) * 1000 /
+                             rounds);
         }
         std::sort(ours.begin(), ours.end());
         std::sort(theirs.begin(), theirs.end());
@@ -96,7 +98,8 @@ int main(int argc, char *argv[])
         applySearch(oper, QStringLiteral("marka"), QString());
         app.processEvents();
     }
-    std::printf("  search over %d operations: %.1f ms per keystroke on average, %.1f ms at most (%d keystrokes)\n",
-                oper->recordCount(), total / keys, worst, keys);
+    std::printf(
+        "  search over %d operations: %.1f ms per keystroke on average, %.1f ms at most (%d keystrokes)\n",
+        oper->recordCount(), total / keys, worst, keys);
     return 0;
 }

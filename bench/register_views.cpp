@@ -23,7 +23,6 @@
 
 using namespace tabel;
 
-
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);

@@ -82,13 +82,16 @@ int main(int argc, char *argv[])
         ReportDialog::Kind kind;
         const char *name;
         QStringList statement;
-    } reports[] = {{ReportDialog::Kind::Workers, "by workers", statements::workersReport()},
-                   {ReportDialog::Kind::ProductsDetail, "detailed by products", statements::productsDetailReport()}};
+    } reports[] = {
+        {ReportDialog::Kind::Workers, "by workers", statements::workersReport()},
+        {ReportDialog::Kind::ProductsDetail, "detailed by products", statements::productsDetailReport()}};
     for (const auto &r : reports) {
         dialog.prepareReport(r.kind); // warm: fonts, plans
         QString query = r.statement.join(QLatin1Char('\n'));
-        query.replace(QStringLiteral(":data2"), QStringLiteral("'") + to.toString(Qt::ISODate) + QStringLiteral("'"));
-        query.replace(QStringLiteral(":data1"), QStringLiteral("'") + from.toString(Qt::ISODate) + QStringLiteral("'"));
+        query.replace(QStringLiteral(":data2"),
+                      QStringLiteral("'") + to.toString(Qt::ISODate) + QStringLiteral("'"));
+        query.replace(QStringLiteral(":data1"),
+                      QStringLiteral("'") + from.toString(Qt::ISODate) + QStringLiteral("'"));
         const QString once = QStringLiteral("set datestyle = 'ISO, DMY';\n") + query + QStringLiteral(";\n");
         const QString nothing = QStringLiteral("set datestyle = 'ISO, DMY';\n");
         std::vector<double> ours, theirs;
@@ -116,9 +119,10 @@ int main(int argc, char *argv[])
                 rowBytes += bytesOf(q->valueAt(row, c));
         q->close();
         const double o = median(ours), p = std::max(median(theirs), 0.001);
-        std::printf("  %-22s %6d rows, %4d pages: %7.1f ms (query, filter, prepare, first page); query alone in psql "
-                    "%7.1f ms; ratio %.2f (goal at most 1.50); memory: the query's rows %.1f MB while read, the pages %.1f MB\n",
-                    r.name, rows, pages, o, p, o / p, rowBytes / 1048576.0, pagesBytes / 1048576.0);
+        std::printf(
+            "  %-22s %6d rows, %4d pages: %7.1f ms (query, filter, prepare, first page); query alone in psql "
+            "%7.1f ms; ratio %.2f (goal at most 1.50); memory: the query's rows %.1f MB while read, the pages %.1f MB\n",
+            r.name, rows, pages, o, p, o / p, rowBytes / 1048576.0, pagesBytes / 1048576.0);
     }
     return 0;
 }

@@ -31,10 +31,22 @@ struct Quiet : MessageService
     void standardError(const QString &) override { ++boxes; }
 };
 
-QString mark(int r) { return QStringLiteral("ПН-%1x%2-%3").arg(20 + r % 80).arg(r % 37).arg(r % 5); }
-QString kind(int r) { return r % 3 ? QStringLiteral("Резка") : QStringLiteral("Покраска (КРАСКА эмаль)"); }
-double price(int r) { return 0.5 + (r * 37 % 2000) / 100.0; }
-QString productKind(int r) { return r % 4 ? QStringLiteral("Готовая продукция") : QStringLiteral("Заготовки"); }
+QString mark(int r)
+{
+    return QStringLiteral("ПН-%1x%2-%3").arg(20 + r % 80).arg(r % 37).arg(r % 5);
+}
+QString kind(int r)
+{
+    return r % 3 ? QStringLiteral("Резка") : QStringLiteral("Покраска (КРАСКА эмаль)");
+}
+double price(int r)
+{
+    return 0.5 + (r * 37 % 2000) / 100.0;
+}
+QString productKind(int r)
+{
+    return r % 4 ? QStringLiteral("Готовая продукция") : QStringLiteral("Заготовки");
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -119,6 +131,7 @@ int main(int argc, char *argv[])
     std::printf("spreadsheet output, %d rows x 4 columns (%d boxes shown)\n", rows, quiet.boxes);
     std::printf("  Табель (writeCell):  %.3f s\n", ours);
     std::printf("  bare libxlsxwriter:  %.3f s   ratio %.2f (goal: at most 1.30)\n", bare, ours / bare);
-    std::printf("  openpyxl:            %.3f s   %.1fx faster (goal: at least 10)\n", openpyxl, openpyxl / ours);
+    std::printf("  openpyxl:            %.3f s   %.1fx faster (goal: at least 10)\n", openpyxl,
+                openpyxl / ours);
     return 0;
 }

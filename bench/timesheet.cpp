@@ -1,5 +1,5 @@
 // The time sheet on the large demo shop: the rebuild of one month by the program, side by side with
-// its one statement run by psql and with the description's day-by-day loop; the opening of a month
+// its one statement run by psql and with the old program's day-by-day loop; the opening of a month
 // (the three shift grids) against their statements in psql; and the printed month: query, prepare
 // and the first page drawn.
 //
@@ -47,17 +47,22 @@ int main(int argc, char *argv[])
     }
     QSqlQuery count(dm.connection().database());
     count.exec(QStringLiteral("select count(*) from accounts_dep.smena where extract(year from data)=%1 and "
-                              "extract(month from data)=%2").arg(year).arg(month));
+                              "extract(month from data)=%2")
+                   .arg(year)
+                   .arg(month));
     count.next();
-    std::printf("time sheet of %s (%s), %02d.%d: %lld entries\n", qPrintable(database), native ? "libpq" : "ODBC",
-                month, year, count.value(0).toLongLong());
+    std::printf("time sheet of %s (%s), %02d.%d: %lld entries\n", qPrintable(database),
+                native ? "libpq" : "ODBC", month, year, count.value(0).toLongLong());
 
     // Rebuild: ours and psql's in turn, five times each.
     // Five rebuilds a batch on both sides, so that psql's start-up noise weighs little.
-    const QString once = QStringLiteral("begin; delete from accounts_dep.h_tabel where month=%1 and year=%2; ")
-                             .arg(month).arg(year) +
-                         timesheetMonthStatement(year, month) + QStringLiteral("; commit;\n");
-    const QString statement = QStringLiteral("set datestyle = 'ISO, DMY';\n") + once + once + once + once + once;
+    const QString once =
+        QStringLiteral("begin; delete from accounts_dep.h_tabel where month=%1 and year=%2; ")
+            .arg(month)
+            .arg(year) +
+        timesheetMonthStatement(year, month) + QStringLiteral("; commit;\n");
+    const QString statement =
+        QStringLiteral("set datestyle = 'ISO, DMY';\n") + once + once + once + once + once;
     const QString nothing = QStringLiteral("set datestyle = 'ISO, DMY';\n");
     std::vector<double> ours, theirs;
     for (int i = 0; i < 5; ++i) {
@@ -87,8 +92,11 @@ int main(int argc, char *argv[])
     std::vector<double> opening, psqlOpening;
     QString three = nothing;
     for (int s = 1; s <= 3; ++s)
-        three += dm.hTabel(s)->statement().replace(QStringLiteral(":mnth"), QString::number(month))
-                     .replace(QStringLiteral(":yea"), QString::number(year)) + QStringLiteral(";\n");
+        three += dm.hTabel(s)
+                     ->statement()
+                     .replace(QStringLiteral(":mnth"), QString::number(month))
+                     .replace(QStringLiteral(":yea"), QString::number(year)) +
+                 QStringLiteral(";\n");
     for (int i = 0; i < 7; ++i) {
         t.restart();
         window.selectMonth(year, month);
@@ -96,8 +104,10 @@ int main(int argc, char *argv[])
         psqlOpening.push_back((psqlSeconds(database, three) - psqlSeconds(database, nothing)) * 1000);
     }
     const double op = median(opening), pp = std::max(median(psqlOpening), 0.001);
-    std::printf("  opening the month: %.1f ms (%d + %d + %d rows); the three statements in psql %.1f ms (ratio %.2f, goal at most 1.30)\n",
-                op, dm.hTabel(1)->recordCount(), dm.hTabel(2)->recordCount(), dm.hTabel(3)->recordCount(), pp, op / pp);
+    std::printf(
+        "  opening the month: %.1f ms (%d + %d + %d rows); the three statements in psql %.1f ms (ratio %.2f, goal at most 1.30)\n",
+        op, dm.hTabel(1)->recordCount(), dm.hTabel(2)->recordCount(), dm.hTabel(3)->recordCount(), pp,
+        op / pp);
 
     // Printing: query, prepare, first page drawn.
     std::vector<double> printing;
@@ -110,6 +120,7 @@ int main(int argc, char *argv[])
         pages = document.pageCount();
         Q_UNUSED(first);
     }
-    std::printf("  printing the month: %.1f ms to the first page shown (%d pages)\n", median(printing), pages);
+    std::printf("  printing the month: %.1f ms to the first page shown (%d pages)\n", median(printing),
+                pages);
     return 0;
 }

@@ -43,8 +43,9 @@ int runImportCommand(const QStringList &arguments)
         if (optionValue(arguments, QStringLiteral("--target-source"), QString()).isEmpty() &&
             !commandLine.server.isEmpty()) {
             const auto pairs = connectionStringPairs(commandLine.connectionString());
-            settings.target += QStringLiteral(";Database=%1;Servername=%2").arg(pairs.value(QStringLiteral("DATABASE")),
-                                                                               pairs.value(QStringLiteral("SERVER")));
+            settings.target +=
+                QStringLiteral(";Database=%1;Servername=%2")
+                    .arg(pairs.value(QStringLiteral("DATABASE")), pairs.value(QStringLiteral("SERVER")));
             if (pairs.contains(QStringLiteral("PORT")))
                 settings.target += QStringLiteral(";Port=") + pairs.value(QStringLiteral("PORT"));
         }
@@ -53,7 +54,8 @@ int runImportCommand(const QStringList &arguments)
         shared.setConnectionString(commandLine.connectionString());
         shared.open();
         LegacyImport import(&shared, settings);
-        const ImportSummary summary = import.run([&out](const QString &status) { out << status << Qt::endl; });
+        const ImportSummary summary =
+            import.run([&out](const QString &status) { out << status << Qt::endl; });
         for (const QString &line : summary.lines())
             out << line << Qt::endl;
         return 0;

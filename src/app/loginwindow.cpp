@@ -2,13 +2,13 @@
 
 #include "ui_loginwindow.h"
 
+#include "app/versioncheck.h"
 #include "data/session.h"
+#include "register/registerwindow.h"
 #include "ui/guard.h"
+#include "ui/messageservice.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
-#include "ui/messageservice.h"
-#include "register/registerwindow.h"
-#include "app/versioncheck.h"
 
 #include <QCoreApplication>
 #include <QShowEvent>
@@ -17,7 +17,8 @@
 namespace tabel {
 
 LoginWindow::LoginWindow(const AppContext &context, VersionCheck *versionCheck, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::LoginWindow>()), m_context(context), m_versionCheck(versionCheck)
+    : QDialog(parent), ui(std::make_unique<Ui::LoginWindow>()), m_context(context),
+      m_versionCheck(versionCheck)
 {
     ui->setupUi(this);
     setUpWindow(this, Frame::Fixed, Placement::ScreenCentre);
@@ -30,7 +31,8 @@ LoginWindow::LoginWindow(const AppContext &context, VersionCheck *versionCheck, 
     if (m_versionCheck)
         connect(m_versionCheck, &VersionCheck::outdated, m_terminateTimer, qOverload<>(&QTimer::start));
 
-    connectGuarded(ui->loginButton, &QPushButton::clicked, this, m_context.services.messages, [this] { login(); });
+    connectGuarded(ui->loginButton, &QPushButton::clicked, this, m_context.services.messages,
+                   [this] { login(); });
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // "Отмена" and Esc end the program, not only hide its main window.
     connect(this, &QDialog::rejected, this, [this] { m_context.services.quit(); });
@@ -71,7 +73,8 @@ void LoginWindow::login()
     session->setUserPassword(typed);
     const Role role = roleForPassword(typed);
     if (role == Role::None) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("Введены неверные данные."));
+        m_context.services.messages->error(QStringLiteral("Ошибка"),
+                                           QStringLiteral("Введены неверные данные."));
         return;
     }
     m_role = role;

@@ -16,10 +16,15 @@ void Connection::requestStandardStrings()
     // Asked for in the start-up packet (libpq reads PGOPTIONS, under either driver), not only set
     // afterwards: the ODBC driver decides at connecting whether it doubles backslashes in the values
     // it splices into statements, and a later "set" would make it store each backslash twice.
-    static const QByteArray option = QByteArrayLiteral("-c standard_conforming_strings=on");
-    const QByteArray current = qgetenv("PGOPTIONS");
-    if (!current.contains(option))
-        qputenv("PGOPTIONS", current.isEmpty() ? option : current + ' ' + option);
+    // Once per process, before the first connection: connections opened later on other threads
+    // only read the environment.
+    [[maybe_unused]] static const bool requested = [] {
+        const QByteArray option = QByteArrayLiteral("-c standard_conforming_strings=on");
+        const QByteArray current = qgetenv("PGOPTIONS");
+        if (!current.contains(option))
+            qputenv("PGOPTIONS", current.isEmpty() ? option : current + ' ' + option);
+        return true;
+    }();
 }
 
 Connection::~Connection()
@@ -71,8 +76,8 @@ void Connection::applySessionSettings()
     // Dates in statement text are day first. Text literals are standard whatever the server's or the
     // database's default: a backslash in a quoted name is just a character, never an escape.
     QSqlQuery q(database());
-    for (const QString &setting :
-         {QStringLiteral("set DateStyle = 'ISO, DMY'"), QStringLiteral("set standard_conforming_strings = on")})
+    for (const QString &setting : {QStringLiteral("set DateStyle = 'ISO, DMY'"),
+                                   QStringLiteral("set standard_conforming_strings = on")})
         if (!q.exec(setting))
             throw DataError(q.lastError().text(), true);
 }

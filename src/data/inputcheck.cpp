@@ -39,7 +39,10 @@ QString textRefusal(const QString &field, const QString &text, int maxLength)
             refusal = QStringLiteral("В поле «%1» недопустимый символ %2.").arg(field, escaped(c));
     });
     if (refusal.isEmpty() && maxLength > 0 && characters > maxLength)
-        refusal = QStringLiteral("В поле «%1» не больше %2 знаков, введено %3.").arg(field).arg(maxLength).arg(characters);
+        refusal = QStringLiteral("В поле «%1» не больше %2 знаков, введено %3.")
+                      .arg(field)
+                      .arg(maxLength)
+                      .arg(characters);
     return refusal;
 }
 

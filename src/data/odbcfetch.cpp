@@ -27,7 +27,8 @@ struct Column
 {
     Kind kind;
     SQLSMALLINT cType;
-    SQLLEN width; // bytes per row: column-wise binding steps by the C type's size, or by the length given for texts
+    SQLLEN width; // bytes per row: column-wise binding steps by the C type's size, or by the length given for
+                  // texts
     std::unique_ptr<char[]> buffer; // left unset: the driver writes what is read
     std::vector<SQLLEN> indicators;
 };
@@ -109,7 +110,8 @@ QVariant valueAt(const Column &c, SQLULEN row)
     case Kind::Text:
         if (indicator == SQL_NULL_DATA)
             return QVariant(); // as Qt gives a null text: of no type
-        return QString::fromUtf16(reinterpret_cast<const char16_t *>(p), indicator / SQLLEN(sizeof(SQLWCHAR)));
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(p),
+                                  indicator / SQLLEN(sizeof(SQLWCHAR)));
     }
     return {};
 }
@@ -128,7 +130,8 @@ std::optional<FetchedRows> fetchAllOdbc(Connection *connection, const QString &s
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.handle)))
         return std::nullopt;
     std::u16string text = statement.toStdU16String();
-    const SQLRETURN rc = SQLExecDirectW(st.handle, reinterpret_cast<SQLWCHAR *>(text.data()), SQLINTEGER(text.size()));
+    const SQLRETURN rc =
+        SQLExecDirectW(st.handle, reinterpret_cast<SQLWCHAR *>(text.data()), SQLINTEGER(text.size()));
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
         fail(connection, odbcDiagnostics(SQL_HANDLE_STMT, st.handle));
 
@@ -141,7 +144,8 @@ std::optional<FetchedRows> fetchAllOdbc(Connection *connection, const QString &s
         rowCount = -1;
     const SQLULEN block = rowCount >= 0 ? std::clamp<SQLULEN>(SQLULEN(rowCount), 1, kBlock) : kBlock;
     SQLULEN fetched = 0;
-    if (!SQL_SUCCEEDED(SQLSetStmtAttr(st.handle, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(block), 0)) ||
+    if (!SQL_SUCCEEDED(
+            SQLSetStmtAttr(st.handle, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(block), 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(st.handle, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
         return std::nullopt;
     FetchedRows result;
@@ -152,24 +156,43 @@ std::optional<FetchedRows> fetchAllOdbc(Connection *connection, const QString &s
         SQLWCHAR name[256];
         SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        if (!SQL_SUCCEEDED(SQLDescribeColW(st.handle, SQLUSMALLINT(i + 1), name, 256, &nameLength, &sqlType, &size,
-                                           &digits, &nullable)))
+        if (!SQL_SUCCEEDED(SQLDescribeColW(st.handle, SQLUSMALLINT(i + 1), name, 256, &nameLength, &sqlType,
+                                           &size, &digits, &nullable)))
             return std::nullopt;
         SQLLEN isUnsigned = SQL_FALSE;
         SQLColAttributeW(st.handle, SQLUSMALLINT(i + 1), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
         const std::optional<Kind> kind = kindOf(sqlType, isUnsigned == SQL_TRUE);
         if (!kind)
             return std::nullopt;
-        result.fields << QString::fromUtf16(reinterpret_cast<const char16_t *>(name), std::min<SQLSMALLINT>(nameLength, 255));
+        result.fields << QString::fromUtf16(reinterpret_cast<const char16_t *>(name),
+                                            std::min<SQLSMALLINT>(nameLength, 255));
         Column &c = columns[size_t(i)];
         c.kind = *kind;
         switch (c.kind) {
-        case Kind::Int: c.cType = SQL_C_SLONG; c.width = sizeof(SQLINTEGER); break;
-        case Kind::BigInt: c.cType = SQL_C_SBIGINT; c.width = sizeof(SQLBIGINT); break;
-        case Kind::Double: c.cType = SQL_C_DOUBLE; c.width = sizeof(SQLDOUBLE); break;
-        case Kind::Date: c.cType = SQL_C_TYPE_DATE; c.width = sizeof(SQL_DATE_STRUCT); break;
-        case Kind::Time: c.cType = SQL_C_TYPE_TIME; c.width = sizeof(SQL_TIME_STRUCT); break;
-        case Kind::Timestamp: c.cType = SQL_C_TYPE_TIMESTAMP; c.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+        case Kind::Int:
+            c.cType = SQL_C_SLONG;
+            c.width = sizeof(SQLINTEGER);
+            break;
+        case Kind::BigInt:
+            c.cType = SQL_C_SBIGINT;
+            c.width = sizeof(SQLBIGINT);
+            break;
+        case Kind::Double:
+            c.cType = SQL_C_DOUBLE;
+            c.width = sizeof(SQLDOUBLE);
+            break;
+        case Kind::Date:
+            c.cType = SQL_C_TYPE_DATE;
+            c.width = sizeof(SQL_DATE_STRUCT);
+            break;
+        case Kind::Time:
+            c.cType = SQL_C_TYPE_TIME;
+            c.width = sizeof(SQL_TIME_STRUCT);
+            break;
+        case Kind::Timestamp:
+            c.cType = SQL_C_TYPE_TIMESTAMP;
+            c.width = sizeof(SQL_TIMESTAMP_STRUCT);
+            break;
         case Kind::Text: {
             // A character of the column may take two UTF-16 units; texts of unknown length get a
             // buffer of their own size, and a longer one sends the whole result to Qt.

@@ -44,7 +44,8 @@ void Transaction::commit()
         db.rollback();
         m_active = false;
         m_connection.transactionEnded();
-        throw DataError(QStringLiteral("Запись не выполнена: транзакция прервана ошибкой, ничего не сохранено"));
+        throw DataError(
+            QStringLiteral("Запись не выполнена: транзакция прервана ошибкой, ничего не сохранено"));
     }
     if (!db.commit()) {
         const DataError error = m_connection.failure(sqlErrorText(db.lastError()));

@@ -19,7 +19,8 @@ namespace {
 const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");
 const QString kDuplicate = QStringLiteral("Позиция с такими параметрами уже заведена!");
 const QString kDeleted = QStringLiteral("Позиция удалена другим пользователем.");
-const QString kOperationGone = QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
+const QString kOperationGone =
+    QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
 
 QString n(qint64 v)
 {
@@ -30,8 +31,10 @@ constexpr qint64 kMaxDayHours = 24;
 
 QString dayTooLong(const QString &worker, const EntryKey &key, qint64 total)
 {
-    const QString shift = key.shift == 4 ? QStringLiteral("в переработке") : QStringLiteral("в смене %1").arg(key.shift);
-    return QStringLiteral("У работника %1 за %2 %3 получается %4 ч, а больше 24 ч быть не может. Проверьте время.")
+    const QString shift =
+        key.shift == 4 ? QStringLiteral("в переработке") : QStringLiteral("в смене %1").arg(key.shift);
+    return QStringLiteral(
+               "У работника %1 за %2 %3 получается %4 ч, а больше 24 ч быть не может. Проверьте время.")
         .arg(worker, statementDate(key.date), shift)
         .arg(total);
 }
@@ -85,7 +88,8 @@ QList<Transaction::LockRequest> entryLocks(const QList<EntryKey> &keys, bool boo
 // Where an entry is posted now, as the database holds it.
 std::optional<EntryKey> storedKey(Connection *c, int entryId)
 {
-    QSqlQuery q = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"), {entryId});
+    QSqlQuery q = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"),
+                            {entryId});
     if (!q.next())
         return std::nullopt;
     return EntryKey{q.value(0).toInt(), q.value(1).toDate(), q.value(2).toInt()};
@@ -99,10 +103,10 @@ QString statementDate(const QDate &date)
 
 QString EntryStore::duplicateStatement(const EntryDraft &d, int colour)
 {
-    QString s = QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") + n(d.workerId) +
-                QStringLiteral(" and o_id=") + n(d.operationId) + QStringLiteral(" and i_id=") + n(d.productId) +
-                QStringLiteral(" and data=to_date('") + statementDate(d.date) +
-                QStringLiteral("', 'DD.MM.YYYY') and smena=") + n(d.shift);
+    QString s = QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") +
+                n(d.workerId) + QStringLiteral(" and o_id=") + n(d.operationId) +
+                QStringLiteral(" and i_id=") + n(d.productId) + QStringLiteral(" and data=to_date('") +
+                statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY') and smena=") + n(d.shift);
     if (d.entryId)
         s += QStringLiteral(" and id<>") + n(*d.entryId);
     return s + QStringLiteral(" and color=") + n(colour);
@@ -110,14 +114,16 @@ QString EntryStore::duplicateStatement(const EntryDraft &d, int colour)
 
 QString EntryStore::insertStatement(const EntryDraft &d, int colour)
 {
-    return QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
-                          "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(") +
+    return QStringLiteral(
+               "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
+               "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(") +
            n(d.workerId) + QStringLiteral(", ") + n(d.productId) + QStringLiteral(", ") + n(d.operationId) +
-           QStringLiteral(", ") + sqlNumber(roundPrice(d.price)) + QStringLiteral(",") + d.quantity.trimmed() +
-           QStringLiteral(", ") + d.rejects.trimmed() + QStringLiteral(", to_date('") + statementDate(d.date) +
-           QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") + n(d.shift) + QStringLiteral(", ") + n(colour) +
-           QStringLiteral(", ") + d.hours.trimmed() + QStringLiteral(", '") + statementDate(d.today) +
-           QStringLiteral("', '") + QStringLiteral("no") + QStringLiteral("', 0, ") + QStringLiteral("0, 0, 0, 0, 0)");
+           QStringLiteral(", ") + sqlNumber(roundPrice(d.price)) + QStringLiteral(",") +
+           d.quantity.trimmed() + QStringLiteral(", ") + d.rejects.trimmed() + QStringLiteral(", to_date('") +
+           statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") + n(d.shift) +
+           QStringLiteral(", ") + n(colour) + QStringLiteral(", ") + d.hours.trimmed() +
+           QStringLiteral(", '") + statementDate(d.today) + QStringLiteral("', '") + QStringLiteral("no") +
+           QStringLiteral("', 0, ") + QStringLiteral("0, 0, 0, 0, 0)");
 }
 
 QString EntryStore::updateStatement(const EntryDraft &d, int colour)
@@ -139,7 +145,8 @@ QString EntryStore::save(const EntryDraft &d)
 {
     const bool paint = isPaintOperation(d.operation);
     if (d.worker.trimmed().isEmpty() || d.operation.trimmed().isEmpty() || d.quantity.trimmed().isEmpty() ||
-        d.rejects.trimmed().isEmpty() || d.hours.trimmed().isEmpty() || (paint && d.colour.trimmed().isEmpty()))
+        d.rejects.trimmed().isEmpty() || d.hours.trimmed().isEmpty() ||
+        (paint && d.colour.trimmed().isEmpty()))
         return kAllFields;
     // What the columns hold: kol_vo and color integer, brak smallint, hours up to a day cell (smallint).
     QString message;
@@ -179,10 +186,11 @@ QString EntryStore::save(const EntryDraft &d)
         // An edit that keeps the entry's own operation and product needs only the operation: it keeps
         // its stored price even if the operation has since been given another product.
         QSqlQuery there = execBound(
-            c, QStringLiteral("select (select count(*) from accounts_dep.izdel where id=?), "
-                              "(select count(*) from accounts_dep.oper where id=? and i_id=?), "
-                              "(select count(*) from accounts_dep.oper where id=?), "
-                              "(select count(*) from accounts_dep.smena where id=? and o_id=? and i_id=?)"),
+            c,
+            QStringLiteral("select (select count(*) from accounts_dep.izdel where id=?), "
+                           "(select count(*) from accounts_dep.oper where id=? and i_id=?), "
+                           "(select count(*) from accounts_dep.oper where id=?), "
+                           "(select count(*) from accounts_dep.smena where id=? and o_id=? and i_id=?)"),
             {d.productId, d.operationId, d.productId, d.operationId, d.entryId.value_or(0), d.operationId,
              d.productId});
         there.next();
@@ -216,9 +224,10 @@ qint64 EntryStore::post(const EntryKey &key, bool createRow)
     Connection *c = &m_data->connection();
     const QString worker = n(key.worker), shift = n(key.shift), month = n(key.date.month()),
                   year = n(key.date.year()), day = n(key.date.day());
-    const qint64 rows = count(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") +
-                                     worker + QStringLiteral(" and smena=") + shift + QStringLiteral(" and month=") +
-                                     month + QStringLiteral(" and year=") + year);
+    const qint64 rows =
+        count(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + worker +
+                     QStringLiteral(" and smena=") + shift + QStringLiteral(" and month=") + month +
+                     QStringLiteral(" and year=") + year);
     // Read after this transaction's own write, under the worker's lock.
     const qint64 total =
         count(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + worker +
@@ -227,15 +236,17 @@ qint64 EntryStore::post(const EntryKey &key, bool createRow)
     if (createRow && total > kMaxDayHours)
         return total; // refused by the caller, which rolls back
     if (rows != 0)
-        execBound(c, QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") + n(total) +
-                         QStringLiteral(" where w_id=") + worker + QStringLiteral(" and smena=") + shift +
-                         QStringLiteral(" and month=") + month + QStringLiteral(" and year=") + year,
+        execBound(c,
+                  QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") + n(total) +
+                      QStringLiteral(" where w_id=") + worker + QStringLiteral(" and smena=") + shift +
+                      QStringLiteral(" and month=") + month + QStringLiteral(" and year=") + year,
                   {});
     else if (createRow)
-        execBound(c, QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
-                         QStringLiteral(") ") + QStringLiteral("values(") + shift + QStringLiteral(", ") + worker +
-                         QStringLiteral(", ") + month + QStringLiteral(", ") + year + QStringLiteral(", ") +
-                         n(total) + QStringLiteral(")"),
+        execBound(c,
+                  QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
+                      QStringLiteral(") ") + QStringLiteral("values(") + shift + QStringLiteral(", ") +
+                      worker + QStringLiteral(", ") + month + QStringLiteral(", ") + year +
+                      QStringLiteral(", ") + n(total) + QStringLiteral(")"),
                   {});
     return total;
 }
@@ -269,7 +280,8 @@ bool EntryStore::remove(int entryId)
 
 QString EntryStore::toggledMark(const QString &mark)
 {
-    return mark == QStringLiteral("да") || mark == QLatin1String("ok") ? QStringLiteral("no") : QStringLiteral("ok");
+    return mark == QStringLiteral("да") || mark == QLatin1String("ok") ? QStringLiteral("no")
+                                                                       : QStringLiteral("ok");
 }
 
 void EntryStore::setMark(int entryId, const QString &mark)

@@ -57,7 +57,7 @@ public:
     static QString toggledMark(const QString &mark);
     void setMark(int entryId, const QString &mark);
 
-    // The statements as the description gives their shapes; values are digits, dates and constants.
+    // The statements in the shapes the old program sent them; values are digits, dates and constants.
     static QString duplicateStatement(const EntryDraft &draft, int colour);
     static QString insertStatement(const EntryDraft &draft, int colour);
     static QString updateStatement(const EntryDraft &draft, int colour);

@@ -10,10 +10,10 @@
 #include "import/legacytables.h"
 #include "import/sourcereader.h"
 
-#include <QSqlError>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <condition_variable>
@@ -64,14 +64,18 @@ public:
     }
     int fetch() override
     {
-        const QString statement = QStringLiteral("fetch forward %1 from %2").arg(m_blockRows).arg(kEntriesCursor);
+        const QString statement =
+            QStringLiteral("fetch forward %1 from %2").arg(m_blockRows).arg(kEntriesCursor);
         m_inner.reset();
         m_inner = readOverOdbc(m_db, statement, m_table, m_blockRows);
         if (!m_inner)
             m_inner = readOverQt(m_db, statement, m_table, m_blockRows);
         return m_inner->fetch();
     }
-    QStringView text(int row, int field, bool *isNull) const override { return m_inner->text(row, field, isNull); }
+    QStringView text(int row, int field, bool *isNull) const override
+    {
+        return m_inner->text(row, field, isNull);
+    }
 
 private:
     QSqlDatabase m_db;
@@ -203,10 +207,11 @@ struct LegacyImport::Impl
                                                  "coalesce(host(inet_server_addr()), 'localhost')"))
                     .toString();
             };
-            throw DataError(QStringLiteral("Источник данных %1 ведёт в базу %2, а программа работает с базой %3. "
-                                           "Импорт не выполнен.")
-                                .arg(settings.target.section(QLatin1Char(';'), 0, 0), where(target.database()),
-                                     where(shared->database())));
+            throw DataError(
+                QStringLiteral("Источник данных %1 ведёт в базу %2, а программа работает с базой %3. "
+                               "Импорт не выполнен.")
+                    .arg(settings.target.section(QLatin1Char(';'), 0, 0), where(target.database()),
+                         where(shared->database())));
         }
     }
 
@@ -249,17 +254,22 @@ struct LegacyImport::Impl
         const int nonce = int(QRandomGenerator::system()->bounded(1, std::numeric_limits<int>::max()));
         execute(out, QStringLiteral("select pg_advisory_lock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
         const auto unlock = qScopeGuard([&] {
-            QSqlQuery(out).exec(QStringLiteral("select pg_advisory_unlock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
+            QSqlQuery(out).exec(
+                QStringLiteral("select pg_advisory_unlock(%1, %2)").arg(locks::ImportProbe).arg(nonce));
         });
         const QString table = otherTable.isEmpty()
                                   ? QStringLiteral("true")
-                                  : QStringLiteral("coalesce(to_regclass('%1')::oid::bigint, -1) = %2").arg(otherTable).arg(targetOid);
-        return single(other, QStringLiteral("select %1 and exists (select 1 from pg_locks l join pg_database d on d.oid = "
-                                            "l.database where l.locktype = 'advisory' and l.classid = %2 and l.objid = %3 "
-                                            "and l.objsubid = 2 and l.granted and d.datname = current_database())")
-                                 .arg(table)
-                                 .arg(locks::ImportProbe)
-                                 .arg(nonce))
+                                  : QStringLiteral("coalesce(to_regclass('%1')::oid::bigint, -1) = %2")
+                                        .arg(otherTable)
+                                        .arg(targetOid);
+        return single(other,
+                      QStringLiteral(
+                          "select %1 and exists (select 1 from pg_locks l join pg_database d on d.oid = "
+                          "l.database where l.locktype = 'advisory' and l.classid = %2 and l.objid = %3 "
+                          "and l.objsubid = 2 and l.granted and d.datname = current_database())")
+                          .arg(table)
+                          .arg(locks::ImportProbe)
+                          .arg(nonce))
             .toBool();
     }
 
@@ -268,13 +278,15 @@ struct LegacyImport::Impl
     // in its own database: the same lock there means the same server and database.
     void refuseSelfCopy(const Table &table, const QSqlDatabase &source)
     {
-        const qint64 oid = single(target.database(), QStringLiteral("select coalesce(to_regclass('%1')::oid::bigint, 0)")
-                                                         .arg(table.target))
-                               .toLongLong();
+        const qint64 oid =
+            single(target.database(),
+                   QStringLiteral("select coalesce(to_regclass('%1')::oid::bigint, 0)").arg(table.target))
+                .toLongLong();
         if (sameDatabase(source, table.source, oid))
-            throw DataError(QStringLiteral("Источник записей %1 — это сама таблица %2, в которую они копируются. "
-                                           "Импорт записей не выполнен.")
-                                .arg(table.source, table.target));
+            throw DataError(
+                QStringLiteral("Источник записей %1 — это сама таблица %2, в которую они копируются. "
+                               "Импорт записей не выполнен.")
+                    .arg(table.source, table.target));
     }
 
     // The table and its reference book, waited for as long as the settings allow: another client's
@@ -288,8 +300,10 @@ struct LegacyImport::Impl
                 tx.lock(locks::book(*table.book));
             execute(out, QStringLiteral("lock table %1 in exclusive mode").arg(table.target));
         } catch (const DataError &) {
-            throw DataError(QStringLiteral("Таблица %1 занята другим пользователем. Импорт остановлен, повторите его позже.")
-                                .arg(table.target));
+            throw DataError(
+                QStringLiteral(
+                    "Таблица %1 занята другим пользователем. Импорт остановлен, повторите его позже.")
+                    .arg(table.target));
         }
         execute(out, QStringLiteral("set local lock_timeout = 0"));
     }
@@ -311,12 +325,14 @@ struct LegacyImport::Impl
             cursorScope.emplace(*shared);
             execute(source, QStringLiteral("set transaction isolation level repeatable read"));
         }
-        const qint64 total = single(source, QStringLiteral("select count(*) from %1").arg(table.source)).toLongLong();
+        const qint64 total =
+            single(source, QStringLiteral("select count(*) from %1").arg(table.source)).toLongLong();
         if (table.write == Write::Replace)
             execute(out, QStringLiteral("delete from %1 where id>0").arg(table.target));
 
-        const QString select = QStringLiteral("select * from %1%2")
-                                   .arg(table.source, table.sortedById ? QStringLiteral(" order by id") : QString());
+        const QString select =
+            QStringLiteral("select * from %1%2")
+                .arg(table.source, table.sortedById ? QStringLiteral(" order by id") : QString());
         std::unique_ptr<SourceReader> reader;
         bool ownThread = false; // a reader on raw ODBC handles of the legacy source alone
         if (fromShared) {
@@ -334,13 +350,16 @@ struct LegacyImport::Impl
 
         // A block goes in as one array per column, unnested into rows: the server reads arrays far
         // faster than as many rows of separate values.
-        const QString head = QStringLiteral("insert into %1 (%2) select * from unnest(").arg(table.target, fieldList(table));
+        const QString head =
+            QStringLiteral("insert into %1 (%2) select * from unnest(").arg(table.target, fieldList(table));
         // A source row whose id a kept row (id 0 or below) already has is left out, and counted.
         const bool keyed = table.fields.front().name == QLatin1String("id");
-        const QString tail = table.write == Write::AddAbsent
-                                 ? QStringLiteral(") v (%1) where not exists (select 1 from %2 t where t.id = v.id)")
-                                       .arg(fieldList(table), table.target)
-                                 : keyed ? QStringLiteral(") on conflict (id) do nothing") : QStringLiteral(")");
+        const QString tail =
+            table.write == Write::AddAbsent
+                ? QStringLiteral(") v (%1) where not exists (select 1 from %2 t where t.id = v.id)")
+                      .arg(fieldList(table), table.target)
+            : keyed ? QStringLiteral(") on conflict (id) do nothing")
+                    : QStringLiteral(")");
         BlockWriter writer(table, columnLimits(table));
         const auto produce = [&reader, &writer, &table, &head, &tail]() -> std::optional<Block> {
             const int rows = reader->fetch();
@@ -387,15 +406,19 @@ struct LegacyImport::Impl
         cursorScope.reset();
 
         // Every later insert, by any client, must find its key free.
-        execute(out, QStringLiteral("select setval(q.seq, q.v::bigint) from (select pg_get_serial_sequence('%1', 'id')::regclass "
-                                "as seq, greatest((select max(id) from %1), pg_sequence_last_value(pg_get_serial_sequence('%1', "
-                                "'id')::regclass)) as v) q where q.v >= 1")
-                     .arg(table.keyTable));
+        execute(
+            out,
+            QStringLiteral(
+                "select setval(q.seq, q.v::bigint) from (select pg_get_serial_sequence('%1', 'id')::regclass "
+                "as seq, greatest((select max(id) from %1), pg_sequence_last_value(pg_get_serial_sequence('%1', "
+                "'id')::regclass)) as v) q where q.v >= 1")
+                .arg(table.keyTable));
         tx.commit();
         if (left > 0 && progress)
             progress(statusText(table.source, done, total) +
                      QStringLiteral(", уже были в базе и оставлены как есть: %1").arg(left));
-        return {table.source, done - left, left, table.origin == Origin::Shared ? writer.rowsWithoutDate() : -1};
+        return {table.source, done - left, left,
+                table.origin == Origin::Shared ? writer.rowsWithoutDate() : -1};
     }
 
     // What the target's columns hold, from the server's catalogue: integer ranges and text lengths.
@@ -404,8 +427,9 @@ struct LegacyImport::Impl
         const QStringList name = table.target.split(QLatin1Char('.'));
         QSqlQuery q(target.database());
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral("select column_name::text, data_type::text, coalesce(character_maximum_length, 0) "
-                                 "from information_schema.columns where table_schema = ? and table_name = ?"));
+        q.prepare(
+            QStringLiteral("select column_name::text, data_type::text, coalesce(character_maximum_length, 0) "
+                           "from information_schema.columns where table_schema = ? and table_name = ?"));
         q.addBindValue(name.value(0));
         q.addBindValue(name.value(1));
         if (!q.exec())
@@ -439,7 +463,8 @@ struct LegacyImport::Impl
         SQLSMALLINT length = 0;
         if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &length)))
             return false;
-        return QString::fromUtf16(reinterpret_cast<const char16_t *>(name), length / qsizetype(sizeof(SQLWCHAR)))
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(name),
+                                  length / qsizetype(sizeof(SQLWCHAR)))
             .contains(QLatin1String("sqlite"), Qt::CaseInsensitive);
     }
 
@@ -453,16 +478,19 @@ struct LegacyImport::Impl
                 continue;
             QSqlQuery q(db);
             q.setForwardOnly(true);
-            if (!q.exec(QStringLiteral("select %1, hex(cast(%2 as blob)) from %3 where instr(cast(%2 as blob), x'00') > 0 "
-                                       "order by 1 limit 1")
-                            .arg(keyed ? QStringLiteral("id") : QStringLiteral("rowid"), f.name, table.source)))
+            if (!q.exec(
+                    QStringLiteral(
+                        "select %1, hex(cast(%2 as blob)) from %3 where instr(cast(%2 as blob), x'00') > 0 "
+                        "order by 1 limit 1")
+                        .arg(keyed ? QStringLiteral("id") : QStringLiteral("rowid"), f.name, table.source)))
                 throw DataError(sqlErrorText(q.lastError()));
             if (!q.next())
                 continue;
             const QString value = QString::fromUtf8(QByteArray::fromHex(q.value(1).toByteArray()));
             throw DataError(QStringLiteral("Таблица %1, поле %2, %3 %4: значение «%5» содержит символ NUL. "
                                            "Таблица не импортирована.")
-                                .arg(table.source, f.name, keyed ? QStringLiteral("запись id") : QStringLiteral("строка"),
+                                .arg(table.source, f.name,
+                                     keyed ? QStringLiteral("запись id") : QStringLiteral("строка"),
                                      q.value(0).toString(), visibleText(value)));
         }
     }
@@ -508,7 +536,10 @@ QStringList ImportSummary::lines() const
 {
     QStringList out{QStringLiteral("Импорт завершён.")};
     for (const TableResult &t : tables) {
-        QString line = QStringLiteral("%1: скопировано %2, оставлено как было %3").arg(t.table).arg(t.copied).arg(t.left);
+        QString line = QStringLiteral("%1: скопировано %2, оставлено как было %3")
+                           .arg(t.table)
+                           .arg(t.copied)
+                           .arg(t.left);
         if (t.withoutDate >= 0)
             line += QStringLiteral(", без даты %1").arg(t.withoutDate);
         out << line;

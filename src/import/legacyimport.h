@@ -29,13 +29,14 @@ struct ImportSummary
 
 struct ImportSettings
 {
-    QString legacySource = QStringLiteral("Tabel"); // ODBC data source (extra keywords may follow: "Tabel;Database=…")
+    QString legacySource =
+        QStringLiteral("Tabel"); // ODBC data source (extra keywords may follow: "Tabel;Database=…")
     QString legacyPassword = QStringLiteral("qolatmuvs");
     QString target = QStringLiteral("Tabel_PgSQL;UID=sys");
     // The entries are read through the program's own connection; an administrator whose legacy
     // source holds them too may read them from there.
     bool entriesFromLegacy = false;
-    int blockRows = 2000; // rows read, and written by one statement, at a time
+    int blockRows = 2000;   // rows read, and written by one statement, at a time
     int lockWaitMs = 30000; // how long a table is waited for while another client writes to it
     // The target must be the database the program works on (the window's import); the command line
     // names its target itself.

@@ -132,7 +132,8 @@ std::optional<LegacyDateTime> parseLegacyDateTime(QStringView text)
     if (t.at(10) != QLatin1Char(' ') && t.at(10) != QLatin1Char('T'))
         return std::nullopt;
     int hour = 0, minute = 0, second = 0;
-    if (t.size() < 16 || !digitsAt(t, 11, 2, &hour) || t.at(13) != QLatin1Char(':') || !digitsAt(t, 14, 2, &minute))
+    if (t.size() < 16 || !digitsAt(t, 11, 2, &hour) || t.at(13) != QLatin1Char(':') ||
+        !digitsAt(t, 14, 2, &minute))
         return std::nullopt;
     qsizetype at = 16;
     if (at < t.size() && t.at(at) == QLatin1Char(':')) {
@@ -170,11 +171,13 @@ bool isKeyed(const Table &table)
 QString rowLabelFor(const Table &table, QStringView id, bool idNull, qint64 rowNumber)
 {
     if (isKeyed(table))
-        return idNull ? QStringLiteral("запись с пустым id") : QStringLiteral("запись id %1").arg(visibleText(id.toString()));
+        return idNull ? QStringLiteral("запись с пустым id")
+                      : QStringLiteral("запись id %1").arg(visibleText(id.toString()));
     return QStringLiteral("строка %1").arg(rowNumber);
 }
 
-QString refusalText(const Table &table, const Field &field, const QString &row, QStringView value, const QString &reason)
+QString refusalText(const Table &table, const Field &field, const QString &row, QStringView value,
+                    const QString &reason)
 {
     return QStringLiteral("Таблица %1, поле %2, %3: значение «%4» %5. Таблица не импортирована.")
         .arg(table.source, field.name, row, visibleText(value.toString()), reason);
@@ -218,17 +221,17 @@ public:
         for (SQLSMALLINT i = 1; i <= count; ++i) {
             SQLWCHAR name[256];
             SQLSMALLINT length = 0;
-            if (!SQL_SUCCEEDED(SQLColAttributeW(m_st.handle, SQLUSMALLINT(i), SQL_DESC_NAME, name, sizeof name,
-                                                &length, nullptr)))
+            if (!SQL_SUCCEEDED(SQLColAttributeW(m_st.handle, SQLUSMALLINT(i), SQL_DESC_NAME, name,
+                                                sizeof name, &length, nullptr)))
                 fail();
             columns.insert(QString::fromUtf16(reinterpret_cast<const char16_t *>(name),
-                                               std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), 255))
+                                              std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), 255))
                                .toLower(),
                            SQLUSMALLINT(i));
         }
         if (!SQL_SUCCEEDED(SQLSetStmtAttr(m_st.handle, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0)) ||
-            !SQL_SUCCEEDED(
-                SQLSetStmtAttr(m_st.handle, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(m_block), 0)) ||
+            !SQL_SUCCEEDED(SQLSetStmtAttr(m_st.handle, SQL_ATTR_ROW_ARRAY_SIZE,
+                                          reinterpret_cast<SQLPOINTER>(m_block), 0)) ||
             !SQL_SUCCEEDED(SQLSetStmtAttr(m_st.handle, SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0)))
             fail();
         m_status.resize(m_block);
@@ -254,8 +257,8 @@ public:
             }
             c.buffer.reset(new char[size_t(c.width) * m_block]);
             c.indicators.resize(m_block);
-            if (!SQL_SUCCEEDED(SQLBindCol(m_st.handle, *found, c.cType, c.buffer.get(), c.width,
-                                          c.indicators.data())))
+            if (!SQL_SUCCEEDED(
+                    SQLBindCol(m_st.handle, *found, c.cType, c.buffer.get(), c.width, c.indicators.data())))
                 fail();
         }
     }
@@ -285,10 +288,13 @@ public:
                 if (n == SQL_NULL_DATA)
                     continue;
                 if (n == SQL_NO_TOTAL || n >= c.units * unit) {
-                    const QString head = c.cType == SQL_C_CHAR ? QString::fromUtf8(c.buffer.get() + c.width * SQLLEN(r), 60)
-                                                               : textAt(c, r, 60);
-                    throw DataError(refusalText(m_table, field, label(int(r)), head,
-                                                QStringLiteral("длиннее %1 знаков").arg(field.copy == Copy::Text ? kTextUnits - 1 : kNumberUnits - 1)));
+                    const QString head = c.cType == SQL_C_CHAR
+                                             ? QString::fromUtf8(c.buffer.get() + c.width * SQLLEN(r), 60)
+                                             : textAt(c, r, 60);
+                    throw DataError(
+                        refusalText(m_table, field, label(int(r)), head,
+                                    QStringLiteral("длиннее %1 знаков")
+                                        .arg(field.copy == Copy::Text ? kTextUnits - 1 : kNumberUnits - 1)));
                 }
                 if (c.cType != SQL_C_CHAR)
                     continue;
@@ -296,7 +302,8 @@ public:
                 QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
                 c.decoded[r] = utf8.decode(bytes);
                 if (utf8.hasError())
-                    throw DataError(refusalText(m_table, field, label(int(r)), bytesShown(bytes), QStringLiteral("не в кодировке UTF-8")));
+                    throw DataError(refusalText(m_table, field, label(int(r)), bytesShown(bytes),
+                                                QStringLiteral("не в кодировке UTF-8")));
             }
         }
         return int(m_fetched);
@@ -433,9 +440,11 @@ QString BlockWriter::rowLabel(const SourceReader &reader, int row) const
     return rowLabelFor(m_table, id, idNull, m_rowsBefore + row + 1);
 }
 
-void BlockWriter::refuse(const SourceReader &reader, int row, int field, QStringView value, const QString &reason) const
+void BlockWriter::refuse(const SourceReader &reader, int row, int field, QStringView value,
+                         const QString &reason) const
 {
-    throw DataError(refusalText(m_table, m_table.fields[size_t(field)], rowLabel(reader, row), value, reason));
+    throw DataError(
+        refusalText(m_table, m_table.fields[size_t(field)], rowLabel(reader, row), value, reason));
 }
 
 void BlockWriter::beginBlock(const SourceReader &reader, int rows)
@@ -456,10 +465,11 @@ void BlockWriter::beginBlock(const SourceReader &reader, int rows)
             if (!ok)
                 refuse(reader, r, 0, t, QStringLiteral("не является целым числом"));
             if (m_lastId && *m_lastId == id)
-                throw DataError(QStringLiteral("Таблица %1: id %2 встречается в источнике больше одного раза. "
-                                               "Таблица не импортирована.")
-                                    .arg(m_table.source)
-                                    .arg(id));
+                throw DataError(
+                    QStringLiteral("Таблица %1: id %2 встречается в источнике больше одного раза. "
+                                   "Таблица не импортирована.")
+                        .arg(m_table.source)
+                        .arg(id));
             m_lastId = id;
         }
     }
@@ -539,15 +549,16 @@ void BlockWriter::appendElement(QString &out, const SourceReader &reader, int ro
     case Copy::Timestamp: {
         const std::optional<LegacyDateTime> v = parseLegacyDateTime(text);
         if (!v)
-            refuse(reader, row, field, text, QStringLiteral("не является датой (ожидается ГГГГ-ММ-ДД или ДД.ММ.ГГГГ)"));
+            refuse(reader, row, field, text,
+                   QStringLiteral("не является датой (ожидается ГГГГ-ММ-ДД или ДД.ММ.ГГГГ)"));
         appendDateTime(out, *v, f.copy == Copy::Timestamp);
         return;
     }
     }
 }
 
-std::unique_ptr<SourceReader> readOverOdbc(const QSqlDatabase &db, const QString &statement, const Table &table,
-                                           int blockRows, bool narrowUtf8)
+std::unique_ptr<SourceReader> readOverOdbc(const QSqlDatabase &db, const QString &statement,
+                                           const Table &table, int blockRows, bool narrowUtf8)
 {
     const SQLHDBC dbc = odbcConnectionHandle(db);
     if (dbc == SQL_NULL_HDBC)

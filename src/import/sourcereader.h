@@ -40,8 +40,8 @@ struct ColumnLimit
 // come in one call. narrowUtf8: texts are read as the source's bytes and must be valid UTF-8 (a
 // driver reading them as wide characters would silently turn a broken one into another letter).
 // Empty when the connection is not ODBC.
-std::unique_ptr<SourceReader> readOverOdbc(const QSqlDatabase &db, const QString &statement, const Table &table,
-                                           int blockRows, bool narrowUtf8 = false);
+std::unique_ptr<SourceReader> readOverOdbc(const QSqlDatabase &db, const QString &statement,
+                                           const Table &table, int blockRows, bool narrowUtf8 = false);
 // Through Qt's own driver, a row at a time.
 std::unique_ptr<SourceReader> readOverQt(const QSqlDatabase &db, const QString &statement, const Table &table,
                                          int blockRows);
@@ -61,12 +61,13 @@ public:
 
 private:
     QString rowLabel(const SourceReader &reader, int row) const;
-    [[noreturn]] void refuse(const SourceReader &reader, int row, int field, QStringView value, const QString &reason) const;
+    [[noreturn]] void refuse(const SourceReader &reader, int row, int field, QStringView value,
+                             const QString &reason) const;
 
     const Table &m_table;
     std::vector<ColumnLimit> m_limits;
     bool m_keyed;
-    qint64 m_rowsBefore = 0; // rows of the blocks before the current one
+    qint64 m_rowsBefore = 0;  // rows of the blocks before the current one
     qint64 m_pendingRows = 0; // rows of the current block
     std::optional<qint64> m_lastId;
     qint64 m_undated = 0;
@@ -77,7 +78,7 @@ private:
 struct LegacyDateTime
 {
     QDate date;
-    QTime time; // null without a time of day
+    QTime time;       // null without a time of day
     QString fraction; // digits after the seconds' point, as given
 };
 std::optional<LegacyDateTime> parseLegacyDateTime(QStringView text);

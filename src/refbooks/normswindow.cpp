@@ -12,11 +12,11 @@
 #include "ui/windowsetup.h"
 
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -64,10 +64,11 @@ NormsModel::NormsModel(Connection *connection, MessageService *messages, QObject
 void NormsModel::load(int operation, int insertedId)
 {
     std::vector<Row> rows;
-    QSqlQuery q = execBound(m_connection,
-                            QStringLiteral("select id, norma, price, prize from accounts_dep.norm where o_id = ? "
-                                           "order by norma, id"),
-                            {operation});
+    QSqlQuery q =
+        execBound(m_connection,
+                  QStringLiteral("select id, norma, price, prize from accounts_dep.norm where o_id = ? "
+                                 "order by norma, id"),
+                  {operation});
     while (q.next())
         rows.push_back({q.value(0).toInt(), q.value(1), q.value(2), q.value(3)});
     const int oldCount = int(m_rows.size()), newCount = int(rows.size());
@@ -138,7 +139,9 @@ QVariant NormsModel::data(const QModelIndex &index, int role) const
         return index.column() == 1 ? normPriceText(v.toDouble()) : v.toString();
     }
     if (role == Qt::EditRole)
-        return v.isNull() ? QString() : index.column() == 1 ? QLocale().toString(v.toDouble(), 'g', 15) : v.toString();
+        return v.isNull()            ? QString()
+               : index.column() == 1 ? QLocale().toString(v.toDouble(), 'g', 15)
+                                     : v.toString();
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return QVariant();
@@ -187,28 +190,32 @@ bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int ro
             // still there (its deletion takes the book's lock exclusively).
             Transaction transaction(*m_connection);
             transaction.lock(locks::book(locks::Operations), Transaction::Mode::Shared);
-            QSqlQuery there = execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.oper where id = ?"),
-                                        {m_operation});
+            QSqlQuery there =
+                execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.oper where id = ?"),
+                          {m_operation});
             there.next();
             if (there.value(0).toLongLong() == 0)
-                throw DataError(QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
+                throw DataError(
+                    QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
             there.finish();
-            QSqlQuery q = execBound(m_connection,
-                                    QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
-                                                   "values (?, ?, ?, ?) returning id"),
-                                    {m_operation, column == 0 ? *v : QVariant(QMetaType::fromType<int>()),
-                                     column == 1 ? *v : QVariant(QMetaType::fromType<double>()),
-                                     column == 2 ? *v : QVariant(QMetaType::fromType<int>())});
+            QSqlQuery q =
+                execBound(m_connection,
+                          QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
+                                         "values (?, ?, ?, ?) returning id"),
+                          {m_operation, column == 0 ? *v : QVariant(QMetaType::fromType<int>()),
+                           column == 1 ? *v : QVariant(QMetaType::fromType<double>()),
+                           column == 2 ? *v : QVariant(QMetaType::fromType<int>())});
             q.next();
             id = q.value(0).toInt();
             q.finish();
             transaction.commit();
         } else {
-            const int changed = int(execBound(m_connection,
-                                              QStringLiteral("update accounts_dep.norm set %1 = ? where id = ?")
-                                                  .arg(QLatin1String(kColumns[column])),
-                                              {*v, id})
-                                        .numRowsAffected());
+            const int changed =
+                int(execBound(m_connection,
+                              QStringLiteral("update accounts_dep.norm set %1 = ? where id = ?")
+                                  .arg(QLatin1String(kColumns[column])),
+                              {*v, id})
+                        .numRowsAffected());
             if (changed == 0)
                 throw DataError(QStringLiteral("Норматив не найден: его удалил другой пользователь"));
         }
@@ -232,8 +239,9 @@ bool NormsModel::removeRow(int row)
         // The last saved norm of an operation stays, also when two clients delete at once.
         Transaction transaction(*m_connection);
         transaction.lock({locks::Book, locks::Norms, m_operation});
-        QSqlQuery q = execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.norm where o_id = ?"),
-                                {m_operation});
+        QSqlQuery q =
+            execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.norm where o_id = ?"),
+                      {m_operation});
         q.next();
         if (q.value(0).toLongLong() > 1) {
             execBound(m_connection, QStringLiteral("delete from accounts_dep.norm where id = ?"), {id});
@@ -263,8 +271,8 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
         // then presses "Сохранить", and a Tab still moves on into the next cell's editor.
         const QAbstractItemView::EditTriggers triggers = ui->grid->editTriggers();
         ui->grid->setEditTriggers(triggers & ~QAbstractItemView::CurrentChanged);
-        ui->grid->setCurrentIndex(
-            m_model->index(row, ui->grid->currentIndex().column() < 0 ? 0 : ui->grid->currentIndex().column()));
+        ui->grid->setCurrentIndex(m_model->index(
+            row, ui->grid->currentIndex().column() < 0 ? 0 : ui->grid->currentIndex().column()));
         ui->grid->setEditTriggers(triggers);
     });
     // A value that was not written leaves its cell in editing, with the text as typed.
@@ -275,8 +283,8 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
                 return;
             ui->grid->setCurrentIndex(cell);
             ui->grid->edit(cell);
-            if (auto *editor = qobject_cast<QLineEdit *>(ui->grid->indexWidget(cell) ? ui->grid->indexWidget(cell)
-                                                                                      : ui->grid->focusWidget()))
+            if (auto *editor = qobject_cast<QLineEdit *>(
+                    ui->grid->indexWidget(cell) ? ui->grid->indexWidget(cell) : ui->grid->focusWidget()))
                 editor->setText(typed);
         });
     });

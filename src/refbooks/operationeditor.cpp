@@ -108,10 +108,11 @@ void OperationEditor::save()
         transaction.lock(locks::book(locks::Products));
         transaction.lock(locks::book(locks::OperationKinds));
         transaction.lock(locks::book(locks::Operations));
-        QSqlQuery exists = execBound(connection,
-                                     QStringLiteral("select (select count(*) from accounts_dep.izdel where id = ?), "
-                                                    "(select count(*) from accounts_dep.vid_oper where id = ?)"),
-                                     {m_productId, m_kindId});
+        QSqlQuery exists =
+            execBound(connection,
+                      QStringLiteral("select (select count(*) from accounts_dep.izdel where id = ?), "
+                                     "(select count(*) from accounts_dep.vid_oper where id = ?)"),
+                      {m_productId, m_kindId});
         exists.next();
         if (exists.value(0).toLongLong() == 0 || exists.value(1).toLongLong() == 0)
             refusal = QStringLiteral("Изделие или вид операции больше не существует. Выберите их заново.");
@@ -120,15 +121,16 @@ void OperationEditor::save()
         if (refusal.isEmpty()) {
             if (m_mode == Mode::Add) {
                 Command *ins = data->operIns();
-                ins->setText(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") +
-                             kind + QStringLiteral(", ") + naimen + QStringLiteral(", ") + product +
-                             QStringLiteral(", 0)"));
+                ins->setText(
+                    QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") +
+                    kind + QStringLiteral(", ") + naimen + QStringLiteral(", ") + product +
+                    QStringLiteral(", 0)"));
                 ins->execute();
             } else {
                 Command *ed = data->operEd();
-                ed->setText(QStringLiteral("update accounts_dep.oper set vid=") + kind + QStringLiteral(", naimen=") +
-                            naimen + QStringLiteral(",  i_id=") + product + QStringLiteral(" where id=") +
-                            QString::number(m_id));
+                ed->setText(QStringLiteral("update accounts_dep.oper set vid=") + kind +
+                            QStringLiteral(", naimen=") + naimen + QStringLiteral(",  i_id=") + product +
+                            QStringLiteral(" where id=") + QString::number(m_id));
                 if (ed->execute() == 0)
                     throw DataError(QStringLiteral("Операция не найдена: её удалил другой пользователь"));
             }

@@ -22,7 +22,8 @@ OperationKindEditor::OperationKindEditor(const AppContext &context, QWidget *par
 {
     ui->setupUi(this);
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
-    connectGuarded(ui->saveButton, &QPushButton::clicked, this, m_context.services.messages, [this] { save(); });
+    connectGuarded(ui->saveButton, &QPushButton::clicked, this, m_context.services.messages,
+                   [this] { save(); });
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -56,7 +57,8 @@ void OperationKindEditor::save()
 {
     const QString name = ui->nameEdit->text().trimmed();
     if (name.isEmpty()) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("Все поля должны быть заполнены!"));
+        m_context.services.messages->error(QStringLiteral("Ошибка"),
+                                           QStringLiteral("Все поля должны быть заполнены!"));
         return;
     }
     if (const QString refusal = textRefusal(QStringLiteral("Операция"), name, 128); !refusal.isEmpty()) {
@@ -65,8 +67,9 @@ void OperationKindEditor::save()
     }
     DataModule *data = m_context.data;
     Dataset *kinds = data->vidOper();
-    QString statement = QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=") +
-                        quoted(QLocale().toUpper(name));
+    QString statement =
+        QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=") +
+        quoted(QLocale().toUpper(name));
     if (m_mode == Mode::Change)
         statement += QStringLiteral(" and id<>") + QString::number(m_id);
     bool duplicate = false;
@@ -98,7 +101,8 @@ void OperationKindEditor::save()
         }
     }
     if (duplicate) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("Такая операция уже заведена!"));
+        m_context.services.messages->error(QStringLiteral("Ошибка"),
+                                           QStringLiteral("Такая операция уже заведена!"));
         return;
     }
     kinds->close();

@@ -4,8 +4,8 @@
 
 #include "data/command.h"
 #include "data/datamodule.h"
-#include "data/productkind.h"
 #include "data/locks.h"
+#include "data/productkind.h"
 #include "data/sqlexec.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
@@ -65,17 +65,20 @@ OperationListWindow::OperationListWindow(const AppContext &context, QWidget *par
 
     m_xlsRep = new Dataset(&m_context.data->connection(), QStringLiteral("XLS_Rep"), this);
     m_xlsRep->setSql({
-        QStringLiteral("select izdel.MARKA, vid_oper.VID, oper.NAIMEN,(SELECT (CASE naimen WHEN 0 THEN 'Готовая "
-                       "продукция' ELSE 'Заготовки' END)) as nmn, oper.CENA_new as cena, oper.id, oper.i_id,"),
-        QStringLiteral(" oper.VID as oper_vid from accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where "
-                       "OPER.i_id=IZDEL.id "),
+        QStringLiteral(
+            "select izdel.MARKA, vid_oper.VID, oper.NAIMEN,(SELECT (CASE naimen WHEN 0 THEN 'Готовая "
+            "продукция' ELSE 'Заготовки' END)) as nmn, oper.CENA_new as cena, oper.id, oper.i_id,"),
+        QStringLiteral(
+            " oper.VID as oper_vid from accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where "
+            "OPER.i_id=IZDEL.id "),
         QStringLiteral("and oper.vid=vid_oper.id order by izdel.marka, vid_oper.vid, oper.naimen"),
     });
 
-    connectGuarded(ui->searchEdit, &QLineEdit::textChanged, this, messages, [operations](const QString &text) {
-        // Blanks alone show everything; any other text is used as typed.
-        applySearch(operations, QStringLiteral("marka"), text.trimmed().isEmpty() ? QString() : text);
-    });
+    connectGuarded(
+        ui->searchEdit, &QLineEdit::textChanged, this, messages, [operations](const QString &text) {
+            // Blanks alone show everything; any other text is used as typed.
+            applySearch(operations, QStringLiteral("marka"), text.trimmed().isEmpty() ? QString() : text);
+        });
     connectGuarded(ui->addButton, &QPushButton::clicked, this, messages, [this] { addOperation(); });
     connectGuarded(ui->changeButton, &QPushButton::clicked, this, messages, [this] { changeOrChoose(); });
     connectGuarded(ui->deleteButton, &QPushButton::clicked, this, messages, [this] { deleteOperation(); });
@@ -153,7 +156,8 @@ void OperationListWindow::doubleClicked()
     if (m_mode == Mode::Maintenance && ui->pricesCheck->isChecked()) {
         Dataset *operations = m_context.data->oper();
         if (!operations->isEmpty())
-            m_context.windows->get<NormsWindow>()->openForOperation(int(operations->asInt(QStringLiteral("id"))));
+            m_context.windows->get<NormsWindow>()->openForOperation(
+                int(operations->asInt(QStringLiteral("id"))));
         return;
     }
     changeOrChoose();
@@ -195,7 +199,8 @@ void OperationListWindow::deleteOperation()
         // Entries reach their product and kind through their operation: one still in use stays.
         Transaction transaction(*connection);
         transaction.lock(locks::book(locks::Operations));
-        QSqlQuery used = execBound(connection, QStringLiteral("select count(*) from accounts_dep.smena where o_id = ?"), {id});
+        QSqlQuery used = execBound(
+            connection, QStringLiteral("select count(*) from accounts_dep.smena where o_id = ?"), {id});
         used.next();
         const qint64 entries = used.value(0).toLongLong();
         if (entries > 0) {
@@ -205,7 +210,8 @@ void OperationListWindow::deleteOperation()
             del->setParam(QStringLiteral("id"), id);
             del->execute();
             // Its norms go with it: left behind they would belong to no operation.
-            execBound(&m_context.data->connection(), QStringLiteral("delete from accounts_dep.norm where o_id = ?"), {id});
+            execBound(&m_context.data->connection(),
+                      QStringLiteral("delete from accounts_dep.norm where o_id = ?"), {id});
             transaction.commit();
         }
     }
@@ -221,31 +227,32 @@ void OperationListWindow::exportToSpreadsheet()
 {
     Spreadsheet &xls = *m_spreadsheet;
     {
-    WaitCursor wait;
-    m_xlsRep->close();
-    m_xlsRep->open();
-    if (xls.openWorkbook(QStringLiteral("Операции")) == -1) {
+        WaitCursor wait;
         m_xlsRep->close();
-        return;
-    }
-    xls.writeCell(1, 1, 1, QStringLiteral("Марка"));
-    xls.writeCell(1, 2, 1, QStringLiteral("Операция"));
-    xls.writeCell(1, 3, 1, QStringLiteral("Цена"));
-    xls.writeCell(1, 4, 1, QStringLiteral("Вид"));
-    try {
-    int row = 2;
-    for (m_xlsRep->first(); !m_xlsRep->eof(); m_xlsRep->next(), ++row) {
-        xls.writeText(1, 1, row, m_xlsRep->asString(QStringLiteral("MARKA")));
-        xls.writeText(1, 2, row, m_xlsRep->asString(QStringLiteral("VID")));
-        xls.writeCell(1, 3, row, QLocale().toString(m_xlsRep->asDouble(QStringLiteral("cena")), 'g', 15));
-        xls.writeText(1, 4, row, productKindText(m_xlsRep->asInt(QStringLiteral("NAIMEN"))));
-    }
-    } catch (...) {
-        // No half-written file is left behind; the error is shown by the action's guard.
-        xls.discard();
-        m_xlsRep->close();
-        throw;
-    }
+        m_xlsRep->open();
+        if (xls.openWorkbook(QStringLiteral("Операции")) == -1) {
+            m_xlsRep->close();
+            return;
+        }
+        xls.writeCell(1, 1, 1, QStringLiteral("Марка"));
+        xls.writeCell(1, 2, 1, QStringLiteral("Операция"));
+        xls.writeCell(1, 3, 1, QStringLiteral("Цена"));
+        xls.writeCell(1, 4, 1, QStringLiteral("Вид"));
+        try {
+            int row = 2;
+            for (m_xlsRep->first(); !m_xlsRep->eof(); m_xlsRep->next(), ++row) {
+                xls.writeText(1, 1, row, m_xlsRep->asString(QStringLiteral("MARKA")));
+                xls.writeText(1, 2, row, m_xlsRep->asString(QStringLiteral("VID")));
+                xls.writeCell(1, 3, row,
+                              QLocale().toString(m_xlsRep->asDouble(QStringLiteral("cena")), 'g', 15));
+                xls.writeText(1, 4, row, productKindText(m_xlsRep->asInt(QStringLiteral("NAIMEN"))));
+            }
+        } catch (...) {
+            // No half-written file is left behind; the error is shown by the action's guard.
+            xls.discard();
+            m_xlsRep->close();
+            throw;
+        }
     }
     xls.setVisible(true);
     m_xlsRep->close();

@@ -25,7 +25,8 @@ ProductEditor::ProductEditor(const AppContext &context, QWidget *parent)
     ui->setupUi(this);
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
     ui->numberEdit->installEventFilter(this);
-    connectGuarded(ui->saveButton, &QPushButton::clicked, this, m_context.services.messages, [this] { save(); });
+    connectGuarded(ui->saveButton, &QPushButton::clicked, this, m_context.services.messages,
+                   [this] { save(); });
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -109,15 +110,16 @@ void ProductEditor::save()
         if (!duplicate) {
             Command *sql = data->sqlExec();
             if (m_mode == Mode::Add) {
-                sql->setText(QStringLiteral("INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, "
-                                            "id_msm_bs, massa)VALUES(") +
-                             quoted(mark) + QStringLiteral(", '', 6, ") + sqlNumber(*number) +
-                             QStringLiteral("::t_float)"));
+                sql->setText(
+                    QStringLiteral("INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, "
+                                   "id_msm_bs, massa)VALUES(") +
+                    quoted(mark) + QStringLiteral(", '', 6, ") + sqlNumber(*number) +
+                    QStringLiteral("::t_float)"));
                 sql->execute();
             } else {
-                sql->setText(QStringLiteral("UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=") + quoted(mark) +
-                             QStringLiteral(", massa=") + sqlNumber(*number) + QStringLiteral("::t_float where id=") +
-                             QString::number(m_id));
+                sql->setText(QStringLiteral("UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=") +
+                             quoted(mark) + QStringLiteral(", massa=") + sqlNumber(*number) +
+                             QStringLiteral("::t_float where id=") + QString::number(m_id));
                 if (sql->execute() == 0)
                     throw DataError(QStringLiteral("Изделие не найдено: его удалил другой пользователь"));
             }

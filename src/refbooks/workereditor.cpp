@@ -36,8 +36,9 @@ WorkerEditor::WorkerEditor(const AppContext &context, QWidget *parent)
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
     Connection *c = &m_context.data->connection();
     m_staffpos = new Dataset(c, QStringLiteral("staffpos"), this);
-    m_staffpos->setSql({QStringLiteral("select id, id_department, s_code, s_caption, d_begin, d_end, s_description "
-                                       "from hrms_staffpos.staffpos order by s_caption, id")});
+    m_staffpos->setSql(
+        {QStringLiteral("select id, id_department, s_code, s_caption, d_begin, d_end, s_description "
+                        "from hrms_staffpos.staffpos order by s_caption, id")});
     m_department = new Dataset(c, QStringLiteral("department"), this);
     m_department->setSql({QStringLiteral("select id, id_branch, s_code, s_caption, s_description, id_parent "
                                          "from cmn_department.department order by s_caption, id")});
@@ -49,7 +50,8 @@ WorkerEditor::WorkerEditor(const AppContext &context, QWidget *parent)
         box->installEventFilter(this);
         box->setFocusPolicy(Qt::StrongFocus); // the wheel never turns a look-up the user is not in
     }
-    connectGuarded(ui->saveButton, &QPushButton::clicked, this, m_context.services.messages, [this] { save(); });
+    connectGuarded(ui->saveButton, &QPushButton::clicked, this, m_context.services.messages,
+                   [this] { save(); });
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -2,29 +2,29 @@
 
 #include "ui_registerwindow.h"
 
-#include "register/acceptancedelegate.h"
 #include "data/datamodule.h"
 #include "data/session.h"
 #include "entries/entryeditor.h"
 #include "entries/entrystore.h"
 #include "import/legacyimport.h"
-#include "reports/reportdialog.h"
-#include "timesheet/timesheetwindow.h"
-#include "ui/messageservice.h"
 #include "refbooks/operationkindlistwindow.h"
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/productlistwindow.h"
 #include "refbooks/workerlistwindow.h"
+#include "register/acceptancedelegate.h"
 #include "register/reportperiod.h"
+#include "reports/reportdialog.h"
+#include "timesheet/timesheetwindow.h"
 #include "ui/guard.h"
+#include "ui/messageservice.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
 
 #include <QCalendarWidget>
 #include <QCoreApplication>
-#include <QScopeGuard>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <exception>
@@ -131,7 +131,8 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
     connect(ui->exitAction, &QAction::triggered, this, &QDialog::reject);
     connectGuarded(ui->summaryReportsAction, &QAction::triggered, this, messages,
                    [this] { openSummaryReports(); });
-    connectGuarded(ui->importAction, &QAction::triggered, this, messages, [this] { runImport(ImportSettings{}); });
+    connectGuarded(ui->importAction, &QAction::triggered, this, messages,
+                   [this] { runImport(ImportSettings{}); });
     connectGuarded(ui->timesheetAction, &QAction::triggered, this, messages, [this] { openTimesheet(); });
     connectGuarded(ui->workersAction, &QAction::triggered, this, messages, [this] {
         const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
@@ -177,7 +178,8 @@ bool RegisterWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_calendarPopup && event->type() == QEvent::Hide) {
         // After the popup has handed its date to the picker.
-        QTimer::singleShot(0, this, [this] { guarded(m_context.services.messages, [this] { applyDate(); }); });
+        QTimer::singleShot(0, this,
+                           [this] { guarded(m_context.services.messages, [this] { applyDate(); }); });
     } else if (watched == ui->datePicker && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -317,7 +319,8 @@ void RegisterWindow::deleteEntry()
     const QString id = entries->isEmpty() ? QString() : entries->asString(QStringLiteral("id"));
     if (id.isEmpty())
         return;
-    const bool yes = m_context.services.messages->ask(QStringLiteral("Удаление"), QStringLiteral("Удалить позицию из списка?"));
+    const bool yes = m_context.services.messages->ask(QStringLiteral("Удаление"),
+                                                      QStringLiteral("Удалить позицию из списка?"));
     // Whatever the answer, the view is read again, also when the deletion failed; its error is
     // reported after that.
     std::exception_ptr failure;
@@ -356,7 +359,8 @@ void RegisterWindow::runImport(const ImportSettings &settings)
         QCoreApplication::processEvents();
     });
     // The rows left as they were would scroll past in the status line: all of it once more at the end.
-    m_context.services.messages->show(QStringLiteral("Импорт"), summary.lines().join(QLatin1Char('\n')), MessageService::Icon::Information);
+    m_context.services.messages->show(QStringLiteral("Импорт"), summary.lines().join(QLatin1Char('\n')),
+                                      MessageService::Icon::Information);
 }
 
 void RegisterWindow::toggleAcceptance()

@@ -36,12 +36,14 @@ struct ReportSpec
     const char *name; // the preview's caption and the saved file's name
 };
 const ReportSpec kReports[] = {
-    {":/reports/layouts/workersreport.json", "t_Report", "   Отчет по рабочим за период с ", "Отчет по рабочим"},
-    {":/reports/layouts/productsreport.json", "t_Report", "   Отчет по продукции за период с ", "Отчет по продукции"},
+    {":/reports/layouts/workersreport.json", "t_Report", "   Отчет по рабочим за период с ",
+     "Отчет по рабочим"},
+    {":/reports/layouts/productsreport.json", "t_Report", "   Отчет по продукции за период с ",
+     "Отчет по продукции"},
     {":/reports/layouts/workersdetailreport.json", "w_Report", "   Детальный отчет по рабочим за период с ",
      "Детальный отчет по рабочим"},
-    {":/reports/layouts/productsdetailreport.json", "i_Report", "   Детальный отчет по продукции за период с ",
-     "Детальный отчет по продукции"},
+    {":/reports/layouts/productsdetailreport.json", "i_Report",
+     "   Детальный отчет по продукции за период с ", "Детальный отчет по продукции"},
 };
 } // namespace
 
@@ -88,8 +90,10 @@ ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
 
     MessageService *messages = m_context.services.messages;
-    connectGuarded(ui->workersReportButton, &QPushButton::clicked, this, messages, [this] { runReport(Kind::Workers); });
-    connectGuarded(ui->productsReportButton, &QPushButton::clicked, this, messages, [this] { runReport(Kind::Products); });
+    connectGuarded(ui->workersReportButton, &QPushButton::clicked, this, messages,
+                   [this] { runReport(Kind::Workers); });
+    connectGuarded(ui->productsReportButton, &QPushButton::clicked, this, messages,
+                   [this] { runReport(Kind::Products); });
     connectGuarded(ui->workersDetailReportButton, &QPushButton::clicked, this, messages,
                    [this] { runReport(Kind::WorkersDetail); });
     connectGuarded(ui->productsDetailReportButton, &QPushButton::clicked, this, messages,
@@ -122,8 +126,9 @@ void ReportDialog::openForPeriod(const QDate &from, const QDate &to)
 QString ReportDialog::titleOf(Kind kind) const
 {
     const QLocale locale;
-    return QString::fromUtf8(kReports[int(kind)].title) + locale.toString(ui->fromDate->date(), QLocale::ShortFormat) +
-           QStringLiteral(" по ") + locale.toString(ui->toDate->date(), QLocale::ShortFormat);
+    return QString::fromUtf8(kReports[int(kind)].title) +
+           locale.toString(ui->fromDate->date(), QLocale::ShortFormat) + QStringLiteral(" по ") +
+           locale.toString(ui->toDate->date(), QLocale::ShortFormat);
 }
 
 void ReportDialog::openQuery(Dataset *query)
@@ -172,9 +177,14 @@ void ReportDialog::exportToSpreadsheet()
     // The dialog repaints its caption after each row but takes no action meanwhile; every way out
     // closes the query and gives the dialog back, and a workbook left half-written goes.
     m_exporting = true;
-    const QList<QWidget *> controls = {ui->productKindGroup, ui->periodGroup, ui->workersReportButton,
-                                       ui->productsReportButton, ui->workersDetailReportButton,
-                                       ui->productsDetailReportButton, ui->excelButton, ui->exitButton};
+    const QList<QWidget *> controls = {ui->productKindGroup,
+                                       ui->periodGroup,
+                                       ui->workersReportButton,
+                                       ui->productsReportButton,
+                                       ui->workersDetailReportButton,
+                                       ui->productsDetailReportButton,
+                                       ui->excelButton,
+                                       ui->exitButton};
     QList<bool> wasEnabled;
     for (QWidget *w : controls) {
         wasEnabled << w->isEnabled(); // the role may have disabled some for good
@@ -204,8 +214,9 @@ void ReportDialog::exportToSpreadsheet()
     int r = 2;
     for (m_export->first(); !m_export->isEmpty() && !m_export->eof(); m_export->next(), ++r) {
         xls.writeText(1, 1, r, m_export->asString(QStringLiteral("nom")));
-        xls.writeText(1, 2, r, exportOperation(m_export->asString(QStringLiteral("vid")),
-                                               m_export->asInt(QStringLiteral("color"))));
+        xls.writeText(1, 2, r,
+                      exportOperation(m_export->asString(QStringLiteral("vid")),
+                                      m_export->asInt(QStringLiteral("color"))));
         xls.writeText(1, 3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))));
         QLocale locale;
         locale.setNumberOptions(QLocale::OmitGroupSeparator);

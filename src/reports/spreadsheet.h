@@ -32,9 +32,13 @@ public:
     // locale's form becomes a number cell; nothing else is converted. Empty text: nothing is written.
     // 1, or -1 with the cell's error text shown.
     int writeCell(int sheet, int column, int row, const QString &text);
-    int writeCell(int sheet, int column, int row, const QString &text, bool textFormat, bool fitColumn, bool bold);
+    int writeCell(int sheet, int column, int row, const QString &text, bool textFormat, bool fitColumn,
+                  bool bold);
     // A name, a mark or a kind: a text cell whatever it looks like (the mark 0012 stays 0012).
-    int writeText(int sheet, int column, int row, const QString &text) { return writeCell(sheet, column, row, text, true, false, false); }
+    int writeText(int sheet, int column, int row, const QString &text)
+    {
+        return writeCell(sheet, column, row, text, true, false, false);
+    }
     // true finishes the file and opens it; 1.
     int setVisible(bool visible);
     // An export that failed half-way: its file is removed.
@@ -61,7 +65,7 @@ private:
     lxw_format *m_text = nullptr;
     lxw_format *m_bold = nullptr;
     lxw_format *m_boldText = nullptr;
-    QLocale m_locale; // the numbers' form, as the export began
+    QLocale m_locale;           // the numbers' form, as the export began
     QMap<int, int> m_fitWidths; // column (from 0) -> widest text written with "fit column", in characters
 };
 

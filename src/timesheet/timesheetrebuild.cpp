@@ -24,10 +24,11 @@ QString timesheetMonthStatement(int year, int month)
                            .arg(first.addDays(d - 1).toString(Qt::ISODate))
                      : QStringLiteral("0"));
     }
-    return QStringLiteral("insert into accounts_dep.h_tabel (smena, w_id, month, year, %1) "
-                          "select smena, w_id, %2, %3, %4 from accounts_dep.smena "
-                          "where data >= date '%5' and data < date '%6' and smena is not null and w_id is not null "
-                          "group by smena, w_id")
+    return QStringLiteral(
+               "insert into accounts_dep.h_tabel (smena, w_id, month, year, %1) "
+               "select smena, w_id, %2, %3, %4 from accounts_dep.smena "
+               "where data >= date '%5' and data < date '%6' and smena is not null and w_id is not null "
+               "group by smena, w_id")
         .arg(days.join(QStringLiteral(", ")))
         .arg(month)
         .arg(year)
@@ -40,20 +41,23 @@ namespace {
 std::optional<QString> overflowingDay(Connection *connection, int year, int month)
 {
     const QDate first(year, month, 1);
-    QSqlQuery q = execBound(connection,
-                            QStringLiteral("select s.w_id, coalesce((select p.fio from accounts_dep.person p where p.id = s.w_id), ''), "
-                                           "s.data, s.smena, sum(coalesce(s.time, 0)) from accounts_dep.smena s "
-                                           "where s.data >= ? and s.data < ? and s.smena is not null and s.w_id is not null "
-                                           "group by s.w_id, s.data, s.smena having sum(coalesce(s.time, 0)) not between -32768 and 32767 "
-                                           "order by s.data, s.w_id, s.smena limit 1"),
-                            {first, first.addMonths(1)});
+    QSqlQuery q = execBound(
+        connection,
+        QStringLiteral(
+            "select s.w_id, coalesce((select p.fio from accounts_dep.person p where p.id = s.w_id), ''), "
+            "s.data, s.smena, sum(coalesce(s.time, 0)) from accounts_dep.smena s "
+            "where s.data >= ? and s.data < ? and s.smena is not null and s.w_id is not null "
+            "group by s.w_id, s.data, s.smena having sum(coalesce(s.time, 0)) not between -32768 and 32767 "
+            "order by s.data, s.w_id, s.smena limit 1"),
+        {first, first.addMonths(1)});
     if (!q.next())
         return std::nullopt;
     const QString name = q.value(1).toString().trimmed();
     return QStringLiteral("Часы работника %1 за %2 в смене %3 (%4 ч) не помещаются в клетку табеля. "
                           "Табель за месяц не перестроен, исправьте записи этого дня.")
         .arg(name.isEmpty() ? QStringLiteral("№ %1").arg(q.value(0).toLongLong()) : name,
-             q.value(2).toDate().toString(QStringLiteral("dd.MM.yyyy")), q.value(3).toString(), q.value(4).toString());
+             q.value(2).toDate().toString(QStringLiteral("dd.MM.yyyy")), q.value(3).toString(),
+             q.value(4).toString());
 }
 } // namespace
 

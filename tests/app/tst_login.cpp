@@ -1,9 +1,9 @@
+#include "app/loginwindow.h"
+#include "app/startup.h"
 #include "data/datamodule.h"
 #include "data/session.h"
-#include "app/loginwindow.h"
-#include "testsupport/recordingmessages.h"
 #include "register/registerwindow.h"
-#include "app/startup.h"
+#include "testsupport/recordingmessages.h"
 #include "testsupport/testdatabase.h"
 #include "ui/windowsetup.h"
 
@@ -162,7 +162,8 @@ private Q_SLOTS:
         QStringList texts;
         for (const auto button : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel})
             texts << box.button(button)->text().remove(QLatin1Char('&'));
-        QCOMPARE(texts, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("OK"), QStringLiteral("Отмена")}));
+        QCOMPARE(texts, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("OK"),
+                                     QStringLiteral("Отмена")}));
     }
 
     void outdatedCopyIsStopped()

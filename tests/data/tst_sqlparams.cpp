@@ -117,10 +117,14 @@ private Q_SLOTS:
         QTest::newRow("tab kept") << QStringLiteral("a\tb") << 254 << QString();
         QTest::newRow("NUL") << QString(QStringLiteral("ab") + QChar(0) + QStringLiteral("c")) << 254
                              << field + QStringLiteral("недопустимый символ \\u0000.");
-        QTest::newRow("line feed") << QStringLiteral("a\nb") << 254 << field + QStringLiteral("недопустимый символ \\u000a.");
-        QTest::newRow("DEL") << QStringLiteral("a\x7f") << 254 << field + QStringLiteral("недопустимый символ \\u007f.");
-        QTest::newRow("lone surrogate") << QString(QChar(0xd800)) << 254 << field + QStringLiteral("недопустимый символ \\ud800.");
-        QTest::newRow("4-byte characters count once") << QString::fromUcs4(U"\U0001F600\U0001F600") << 2 << QString();
+        QTest::newRow("line feed") << QStringLiteral("a\nb") << 254
+                                   << field + QStringLiteral("недопустимый символ \\u000a.");
+        QTest::newRow("DEL") << QStringLiteral("a\x7f") << 254
+                             << field + QStringLiteral("недопустимый символ \\u007f.");
+        QTest::newRow("lone surrogate")
+            << QString(QChar(0xd800)) << 254 << field + QStringLiteral("недопустимый символ \\ud800.");
+        QTest::newRow("4-byte characters count once")
+            << QString::fromUcs4(U"\U0001F600\U0001F600") << 2 << QString();
         QTest::newRow("too long") << QString(255, QLatin1Char('x')) << 254
                                   << field + QStringLiteral("не больше 254 знаков, введено 255.");
         QTest::newRow("no limit") << QString(10000, QLatin1Char('x')) << 0 << QString();
@@ -139,8 +143,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
         QTest::newRow("plain") << QStringLiteral("Иванов") << QStringLiteral("Иванов");
-        QTest::newRow("NUL and bell") << QString(QStringLiteral("a") + QChar(0) + QChar(7)) << QStringLiteral("a\\u0000\\u0007");
-        QTest::newRow("cut") << QString(70, QLatin1Char('x')) << QString(60, QLatin1Char('x')) + QStringLiteral("…");
+        QTest::newRow("NUL and bell")
+            << QString(QStringLiteral("a") + QChar(0) + QChar(7)) << QStringLiteral("a\\u0000\\u0007");
+        QTest::newRow("cut") << QString(70, QLatin1Char('x'))
+                             << QString(60, QLatin1Char('x')) + QStringLiteral("…");
     }
 
     void visibleTexts()

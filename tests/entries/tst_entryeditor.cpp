@@ -3,9 +3,9 @@
 #include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
 #include "reports/reportdialog.h"
-#include "timesheet/timesheetwindow.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
+#include "timesheet/timesheetwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,7 +37,10 @@ class TestEntryEditor : public QObject
     int ivanov = 0, petrov = 0, profile = 0, cutting = 0, painting = 0;
     const QDate kMonday{2023, 3, 13};
 
-    template <typename T> T *child(QWidget *w, const char *name) { return w->findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *child(QWidget *w, const char *name)
+    {
+        return w->findChild<T *>(QLatin1String(name));
+    }
     QLineEdit *box(const char *name) { return child<QLineEdit>(editor, name); }
     // What the pickers do while their list is open: choose the current row, or leave.
     void chooseWorker(const QString &search = QString())
@@ -68,9 +71,14 @@ class TestEntryEditor : public QObject
     }
     int hours(int worker, int shift, const QDate &date)
     {
-        const QVariant v = db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 "
-                                                     "and month=%4 and year=%5")
-                                          .arg(date.day()).arg(worker).arg(shift).arg(date.month()).arg(date.year()));
+        const QVariant v =
+            db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 "
+                                      "and month=%4 and year=%5")
+                           .arg(date.day())
+                           .arg(worker)
+                           .arg(shift)
+                           .arg(date.month())
+                           .arg(date.year()));
         return v.isNull() ? -1 : v.toInt();
     }
 
@@ -104,14 +112,15 @@ private Q_SLOTS:
     {
         QCOMPARE(child<QGroupBox>(editor, "entryGroup")->title(), QStringLiteral("Закрыто мастером"));
         const QList<QPair<const char *, QString>> labels = {
-            {"workerLabel", QStringLiteral("ФИО")},     {"operationLabel", QStringLiteral("Операция")},
-            {"quantityLabel", QStringLiteral("Кол-во")}, {"hoursLabel", QStringLiteral("Время")},
-            {"colourLabel", QStringLiteral("Цвет")},    {"dateLabel", QStringLiteral("Дата")},
-            {"rejectsLabel", QStringLiteral("Брак")},   {"basePriceLabel", QStringLiteral("Цена база")},
+            {"workerLabel", QStringLiteral("ФИО")},           {"operationLabel", QStringLiteral("Операция")},
+            {"quantityLabel", QStringLiteral("Кол-во")},      {"hoursLabel", QStringLiteral("Время")},
+            {"colourLabel", QStringLiteral("Цвет")},          {"dateLabel", QStringLiteral("Дата")},
+            {"rejectsLabel", QStringLiteral("Брак")},         {"basePriceLabel", QStringLiteral("Цена база")},
             {"finalPriceLabel", QStringLiteral("Цена итог")}, {"sumLabel", QStringLiteral("Сумма")}};
         for (const auto &[name, text] : labels)
             QCOMPARE(child<QLabel>(editor, name)->text(), text);
-        for (const char *name : {"workerEdit", "operationEdit", "basePriceEdit", "finalPriceEdit", "sumEdit"}) {
+        for (const char *name :
+             {"workerEdit", "operationEdit", "basePriceEdit", "finalPriceEdit", "sumEdit"}) {
             QVERIFY(box(name)->isReadOnly());
             QCOMPARE(box(name)->focusPolicy(), Qt::NoFocus);
         }
@@ -122,13 +131,15 @@ private Q_SLOTS:
         QWidget *w = child<QPushButton>(editor, "workerButton");
         QStringList order;
         for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
-            while (!(w->focusPolicy() & Qt::TabFocus) || w->parentWidget()->objectName() == QLatin1String("datePicker"))
+            while (!(w->focusPolicy() & Qt::TabFocus) ||
+                   w->parentWidget()->objectName() == QLatin1String("datePicker"))
                 w = w->nextInFocusChain();
             order << w->objectName();
         }
         QCOMPARE(order.join(QLatin1Char(' ')),
-                 QStringLiteral("workerButton operationButton quantityEdit hoursEdit colourEdit datePicker rejectsEdit "
-                                "saveButton cancelButton"));
+                 QStringLiteral(
+                     "workerButton operationButton quantityEdit hoursEdit colourEdit datePicker rejectsEdit "
+                     "saveButton cancelButton"));
     }
 
     // A new entry empties worker, operation, quantity and colour, sets rejects and hours to 0, takes
@@ -167,14 +178,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("final");
         QTest::addColumn<QString>("sum"); // of 3 pieces
         QTest::addColumn<bool>("paint");
-        QTest::newRow("shift 1") << false << 1 << QString() << QStringLiteral("КР-40; Покраска порошковая; Заготовки")
-                                 << QStringLiteral("12,5") << QStringLiteral("12,5") << QStringLiteral("37,5") << true;
-        QTest::newRow("shift 3: 10 gives 12") << false << 3 << QStringLiteral("ПН") << QStringLiteral("ПН-27; Резка; Готовая продукция")
-                                              << QStringLiteral("10") << QStringLiteral("12") << QStringLiteral("36") << false;
-        QTest::newRow("day off in overtime: three times") << true << 4 << QStringLiteral("пн")
-                                                          << QStringLiteral("ПН-27; Резка; Готовая продукция")
-                                                          << QStringLiteral("10") << QStringLiteral("30")
-                                                          << QStringLiteral("90") << false;
+        QTest::newRow("shift 1") << false << 1 << QString()
+                                 << QStringLiteral("КР-40; Покраска порошковая; Заготовки")
+                                 << QStringLiteral("12,5") << QStringLiteral("12,5") << QStringLiteral("37,5")
+                                 << true;
+        QTest::newRow("shift 3: 10 gives 12")
+            << false << 3 << QStringLiteral("ПН") << QStringLiteral("ПН-27; Резка; Готовая продукция")
+            << QStringLiteral("10") << QStringLiteral("12") << QStringLiteral("36") << false;
+        QTest::newRow("day off in overtime: three times")
+            << true << 4 << QStringLiteral("пн") << QStringLiteral("ПН-27; Резка; Готовая продукция")
+            << QStringLiteral("10") << QStringLiteral("30") << QStringLiteral("90") << false;
     }
 
     void pickAndPriceRules()
@@ -258,8 +271,12 @@ private Q_SLOTS:
         };
         QVERIFY(editor->addEntry(kMonday, false));
         QVERIFY(fx->messages.boxes.isEmpty());
-        QCOMPARE(db->scalar(QStringLiteral("select concat_ws('|', w_id=%1, o_id=%2, kol_vo, time, cena, smena, ok) "
-                                           "from accounts_dep.smena").arg(petrov).arg(cutting)).toString(),
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select concat_ws('|', w_id=%1, o_id=%2, kol_vo, time, cena, smena, ok) "
+                                "from accounts_dep.smena")
+                                .arg(petrov)
+                                .arg(cutting))
+                     .toString(),
                  QStringLiteral("t|t|3|8|10|1|no"));
         QCOMPARE(hours(petrov, 1, kMonday), 8);
         QCOMPARE(fx->data.smena(1)->recordCount(), 1);
@@ -274,10 +291,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("message");
         QTest::newRow("no quantity") << "quantity" << QStringLiteral("Все поля должны быть заполнены!");
-        QTest::newRow("paint without a colour") << "paint" << QStringLiteral("Все поля должны быть заполнены!");
-        QTest::newRow("hours beyond a day cell") << "hours" << QStringLiteral("Число в поле «Время» слишком велико: не больше 32767.");
+        QTest::newRow("paint without a colour")
+            << "paint" << QStringLiteral("Все поля должны быть заполнены!");
+        QTest::newRow("hours beyond a day cell")
+            << "hours" << QStringLiteral("Число в поле «Время» слишком велико: не больше 32767.");
         QTest::newRow("a repeat") << "repeat" << QStringLiteral("Позиция с такими параметрами уже заведена!");
-        QTest::newRow("rejects pasted beyond smallint") << "paste" << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
+        QTest::newRow("rejects pasted beyond smallint")
+            << "paste" << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
     }
 
     void refusalsKeepTheEditorOpen()
@@ -354,9 +374,10 @@ private Q_SLOTS:
             QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
             QCOMPARE(fx->messages.boxes.size(), 1);
             QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
-            QCOMPARE(fx->messages.last(), QStringLiteral("У работника Петров П.П. за %1 в смене 1 получается 25 ч, а больше "
-                                                         "24 ч быть не может. Проверьте время.")
-                                              .arg(kMonday.toString(QStringLiteral("dd.MM.yyyy"))));
+            QCOMPARE(fx->messages.last(),
+                     QStringLiteral("У работника Петров П.П. за %1 в смене 1 получается 25 ч, а больше "
+                                    "24 ч быть не может. Проверьте время.")
+                         .arg(kMonday.toString(QStringLiteral("dd.MM.yyyy"))));
             QVERIFY(editor->isVisible());
             QCOMPARE(box("workerEdit")->text(), QStringLiteral("Петров П.П."));
             QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 1);
@@ -415,7 +436,8 @@ private Q_SLOTS:
     {
         test::Shop shop(*db);
         shop.entry({kMonday, 1, ivanov, cutting, 4, 1, 12.5, 6});
-        const int paintEntry = shop.entry({kMonday, 1, petrov, painting, 2, 0, 3.25, 5, QStringLiteral("no"), 7});
+        const int paintEntry =
+            shop.entry({kMonday, 1, petrov, painting, 2, 0, 3.25, 5, QStringLiteral("no"), 7});
         reg->refresh();
         Dataset *view = fx->data.smena(1);
         QVERIFY(view->locate(QStringLiteral("id"), paintEntry));
@@ -452,8 +474,12 @@ private Q_SLOTS:
         };
         QTest::mouseClick(child<QPushButton>(reg, "changeButton"), Qt::LeftButton);
         QVERIFY(fx->messages.boxes.isEmpty());
-        QCOMPARE(db->scalar(QStringLiteral("select concat_ws('|', o_id=%1, time, cena, color) from accounts_dep.smena "
-                                           "where id=%2").arg(cutting).arg(paintEntry)).toString(),
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select concat_ws('|', o_id=%1, time, cena, color) from accounts_dep.smena "
+                                "where id=%2")
+                                .arg(cutting)
+                                .arg(paintEntry))
+                     .toString(),
                  QStringLiteral("t|9|10|0"));
         QCOMPARE(hours(petrov, 1, kMonday), 9);
         QCOMPARE(fx->session.currentQuery()->recNo(), 2);
@@ -519,8 +545,10 @@ private Q_SLOTS:
         test::Shop shop(*db);
         shop.entry({kMonday, 4, ivanov, cutting, 4, 1, 12.5, 6});
         shop.entry({kMonday, 4, ivanov, painting, 4, 1, 12.5, 5});
-        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d13, d14) values (%1, 4, 3, 2023, 11, 2)")
-                     .arg(ivanov));
+        db->exec(
+            QStringLiteral(
+                "insert into accounts_dep.h_tabel (w_id, smena, month, year, d13, d14) values (%1, 4, 3, 2023, 11, 2)")
+                .arg(ivanov));
         reg->selectShift(4);
         reg->refresh();
         fx->data.smena(4)->setRecNo(1); // the 6 hours
@@ -558,12 +586,18 @@ private Q_SLOTS:
         const QRect cell = grid->visualRect(grid->model()->index(1, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(petrov)).toString(), after);
+        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(petrov))
+                     .toString(),
+                 after);
         QCOMPARE(fx->data.smena(1)->recNo(), 2);
         // Below the rows: nothing toggles.
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, QPoint(cell.center().x(), grid->viewport()->height() - 3));
-        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(petrov)).toString(), after);
-        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(ivanov)).toString(),
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
+                           QPoint(cell.center().x(), grid->viewport()->height() - 3));
+        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(petrov))
+                     .toString(),
+                 after);
+        QCOMPARE(db->scalar(QStringLiteral("select ok from accounts_dep.smena where w_id=%1").arg(ivanov))
+                     .toString(),
                  QStringLiteral("no"));
         reg->hide();
     }

@@ -43,16 +43,20 @@ class TestEntryStore : public QObject
     // The day column of a worker's time sheet row, or -1 without a row.
     int cell(int worker, int shift, const QDate &date)
     {
-        const QVariant v = db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 "
-                                                     "and month=%4 and year=%5")
-                                          .arg(date.day())
-                                          .arg(worker)
-                                          .arg(shift)
-                                          .arg(date.month())
-                                          .arg(date.year()));
+        const QVariant v =
+            db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and smena=%3 "
+                                      "and month=%4 and year=%5")
+                           .arg(date.day())
+                           .arg(worker)
+                           .arg(shift)
+                           .arg(date.month())
+                           .arg(date.year()));
         return v.isNull() ? -1 : v.toInt();
     }
-    qint64 count(const QString &table) { return db->scalar(QStringLiteral("select count(*) from ") + table).toLongLong(); }
+    qint64 count(const QString &table)
+    {
+        return db->scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
+    }
     int lastEntry() { return db->scalar(QStringLiteral("select max(id) from accounts_dep.smena")).toInt(); }
 
 private Q_SLOTS:
@@ -82,20 +86,25 @@ private Q_SLOTS:
         d.productId = 5;
         d.operationId = 42;
         d.today = QDate(2023, 3, 16);
-        QCOMPARE(EntryStore::insertStatement(d, 0),
-                 QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
-                                "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
-                                "values(17, 5, 42, 12.5,10, 0, to_date('15.03.2023', 'DD.MM.YYYY HH24:MI:SS'), 1, 0, 8, "
-                                "'16.03.2023', 'no', 0, 0, 0, 0, 0, 0)"));
+        QCOMPARE(
+            EntryStore::insertStatement(d, 0),
+            QStringLiteral(
+                "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
+                "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
+                "values(17, 5, 42, 12.5,10, 0, to_date('15.03.2023', 'DD.MM.YYYY HH24:MI:SS'), 1, 0, 8, "
+                "'16.03.2023', 'no', 0, 0, 0, 0, 0, 0)"));
         d.entryId = 99;
         d.price = 0.123456;
-        QCOMPARE(EntryStore::updateStatement(d, 3),
-                 QStringLiteral("update accounts_dep.SMENA set w_id=17, i_id=5, o_id=42, cena=0.1235, kol_vo=10, brak=0, "
-                                "data=to_date('15.03.2023', 'DD.MM.YYYY'), smena=1, color=3, time=8, vvod='16.03.2023', "
-                                "prize=0, id_doc=0, id_doc_item=0, f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=99"));
+        QCOMPARE(
+            EntryStore::updateStatement(d, 3),
+            QStringLiteral(
+                "update accounts_dep.SMENA set w_id=17, i_id=5, o_id=42, cena=0.1235, kol_vo=10, brak=0, "
+                "data=to_date('15.03.2023', 'DD.MM.YYYY'), smena=1, color=3, time=8, vvod='16.03.2023', "
+                "prize=0, id_doc=0, id_doc_item=0, f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=99"));
         QCOMPARE(EntryStore::duplicateStatement(d, 3),
-                 QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=17 and o_id=42 and i_id=5 "
-                                "and data=to_date('15.03.2023', 'DD.MM.YYYY') and smena=1 and id<>99 and color=3"));
+                 QStringLiteral(
+                     "select count(id) as cnt from accounts_dep.SMENA where w_id=17 and o_id=42 and i_id=5 "
+                     "and data=to_date('15.03.2023', 'DD.MM.YYYY') and smena=1 and id<>99 and color=3"));
         d.date = QDate(999, 1, 2); // four-digit years whatever the locale
         QVERIFY(EntryStore::insertStatement(d, 0).contains(QStringLiteral("'02.01.0999'")));
     }
@@ -126,16 +135,20 @@ private Q_SLOTS:
         // Overtime goes to shift 4 in both tables.
         QCOMPARE(store.save(draft(ivanov, 2, 4)), QString());
         QCOMPARE(cell(ivanov, 4, day), 2);
-        QCOMPARE(db->scalar(QStringLiteral("select smena from accounts_dep.smena where id=%1").arg(lastEntry())).toInt(), 4);
+        QCOMPARE(
+            db->scalar(QStringLiteral("select smena from accounts_dep.smena where id=%1").arg(lastEntry()))
+                .toInt(),
+            4);
     }
 
     void newEntryColumns()
     {
         EntryStore store(data.get());
         QCOMPARE(store.save(draft(ivanov, 8)), QString());
-        QCOMPARE(db->scalar(QStringLiteral("select concat_ws('|', w_id=%1, i_id=%2, o_id=%3, cena, kol_vo, brak, data, "
-                                           "smena, color, time, vvod, ok, prize, id_doc, id_doc_item, f_gds_qty_use, "
-                                           "id_gds_use, id_cons_use) from accounts_dep.smena")
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select concat_ws('|', w_id=%1, i_id=%2, o_id=%3, cena, kol_vo, brak, data, "
+                                "smena, color, time, vvod, ok, prize, id_doc, id_doc_item, f_gds_qty_use, "
+                                "id_gds_use, id_cons_use) from accounts_dep.smena")
                                 .arg(ivanov)
                                 .arg(product)
                                 .arg(cutting))
@@ -184,10 +197,12 @@ private Q_SLOTS:
         }
         const qint64 before = count(QStringLiteral("accounts_dep.smena"));
         const QString refusal = store.save(second);
-        QCOMPARE(refusal, accepted ? QString() : QStringLiteral("Позиция с такими параметрами уже заведена!"));
+        QCOMPARE(refusal,
+                 accepted ? QString() : QStringLiteral("Позиция с такими параметрами уже заведена!"));
         if (!accepted || change.startsWith(QLatin1String("edit")))
             QCOMPARE(count(QStringLiteral("accounts_dep.smena")), before);
-        QCOMPARE(cell(ivanov, 1, day), change == QLatin1String("colour") || change == QLatin1String("edit onto") ? 16 : 8);
+        QCOMPARE(cell(ivanov, 1, day),
+                 change == QLatin1String("colour") || change == QLatin1String("edit onto") ? 16 : 8);
     }
 
     void refusals_data()
@@ -196,23 +211,37 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         const QString all = QStringLiteral("Все поля должны быть заполнены!");
-        QTest::newRow("no worker") << "worker" << " " << all;
-        QTest::newRow("no operation") << "operation" << "" << all;
-        QTest::newRow("no quantity") << "quantity" << " " << all;
-        QTest::newRow("no rejects") << "rejects" << "" << all;
-        QTest::newRow("no hours") << "hours" << "" << all;
-        QTest::newRow("paint without a colour") << "paint" << "" << all;
-        QTest::newRow("letters") << "quantity" << "1O" << QStringLiteral("В поле «Кол-во» допустимы только цифры.");
-        QTest::newRow("a minus") << "hours" << "-1" << QStringLiteral("В поле «Время» допустимы только цифры.");
-        QTest::newRow("injection") << "rejects" << "0); delete from accounts_dep.smena; --"
+        QTest::newRow("no worker") << "worker"
+                                   << " " << all;
+        QTest::newRow("no operation") << "operation"
+                                      << "" << all;
+        QTest::newRow("no quantity") << "quantity"
+                                     << " " << all;
+        QTest::newRow("no rejects") << "rejects"
+                                    << "" << all;
+        QTest::newRow("no hours") << "hours"
+                                  << "" << all;
+        QTest::newRow("paint without a colour") << "paint"
+                                                << "" << all;
+        QTest::newRow("letters") << "quantity"
+                                 << "1O" << QStringLiteral("В поле «Кол-во» допустимы только цифры.");
+        QTest::newRow("a minus") << "hours"
+                                 << "-1" << QStringLiteral("В поле «Время» допустимы только цифры.");
+        QTest::newRow("injection") << "rejects"
+                                   << "0); delete from accounts_dep.smena; --"
                                    << QStringLiteral("В поле «Брак» допустимы только цифры.");
-        QTest::newRow("a decimal comma") << "colour" << "1,5" << QStringLiteral("В поле «Цвет» допустимы только цифры.");
-        QTest::newRow("rejects beyond smallint") << "rejects" << "32768"
-                                                 << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
-        QTest::newRow("colour beyond 32 bits") << "colour" << "2147483648"
-                                               << QStringLiteral("Число в поле «Цвет» слишком велико: не больше 2147483647.");
-        QTest::newRow("quantity beyond 64 bits") << "quantity" << "99999999999999999999"
-                                                 << QStringLiteral("Число в поле «Кол-во» слишком велико: не больше 2147483647.");
+        QTest::newRow("a decimal comma") << "colour"
+                                         << "1,5" << QStringLiteral("В поле «Цвет» допустимы только цифры.");
+        QTest::newRow("rejects beyond smallint")
+            << "rejects"
+            << "32768" << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
+        QTest::newRow("colour beyond 32 bits")
+            << "colour"
+            << "2147483648" << QStringLiteral("Число в поле «Цвет» слишком велико: не больше 2147483647.");
+        QTest::newRow("quantity beyond 64 bits")
+            << "quantity"
+            << "99999999999999999999"
+            << QStringLiteral("Число в поле «Кол-во» слишком велико: не больше 2147483647.");
     }
 
     void refusals()
@@ -273,21 +302,28 @@ private Q_SLOTS:
             d.entryId = lastEntry();
         }
         const qint64 entries = count(QStringLiteral("accounts_dep.smena"));
-        const QString before = db->scalar(QStringLiteral("select string_agg(concat_ws(',', id, w_id, data, smena, time), ';' "
-                                                         "order by id) from accounts_dep.smena")).toString();
+        const QString before =
+            db->scalar(QStringLiteral("select string_agg(concat_ws(',', id, w_id, data, smena, time), ';' "
+                                      "order by id) from accounts_dep.smena"))
+                .toString();
         const QString refusal = store.save(d);
         if (total == 0) {
             QCOMPARE(refusal, QString());
             QCOMPARE(cell(ivanov, 1, day), how == QLatin1String("edit") ? hours : 20 + hours);
             return;
         }
-        QCOMPARE(refusal, QStringLiteral("У работника Иванов И.И. за 15.03.2023 в смене 1 получается %1 ч, а больше 24 ч "
-                                         "быть не может. Проверьте время.")
-                              .arg(total));
+        QCOMPARE(
+            refusal,
+            QStringLiteral("У работника Иванов И.И. за 15.03.2023 в смене 1 получается %1 ч, а больше 24 ч "
+                           "быть не может. Проверьте время.")
+                .arg(total));
         QCOMPARE(count(QStringLiteral("accounts_dep.smena")), entries);
-        QCOMPARE(db->scalar(QStringLiteral("select string_agg(concat_ws(',', id, w_id, data, smena, time), ';' order by id) "
-                                           "from accounts_dep.smena")).toString(),
-                 before);
+        QCOMPARE(
+            db->scalar(QStringLiteral(
+                           "select string_agg(concat_ws(',', id, w_id, data, smena, time), ';' order by id) "
+                           "from accounts_dep.smena"))
+                .toString(),
+            before);
         QCOMPARE(cell(ivanov, 1, day), 20);
     }
 
@@ -316,7 +352,8 @@ private Q_SLOTS:
         moving.colour = QStringLiteral("2");
         QCOMPARE(store.save(moving), QString());
         const int id = lastEntry();
-        db->exec(QStringLiteral("update accounts_dep.smena set ok='ok', prize=5, id_doc=7 where id=%1").arg(id));
+        db->exec(
+            QStringLiteral("update accounts_dep.smena set ok='ok', prize=5, id_doc=7 where id=%1").arg(id));
         QCOMPARE(cell(ivanov, 1, day), 11);
         const int to = worker ? petrov : ivanov;
         const QDate date = day.addDays(days);
@@ -325,8 +362,10 @@ private Q_SLOTS:
         QCOMPARE(store.save(moved), QString());
         QCOMPARE(cell(ivanov, 1, day), 3);
         QCOMPARE(cell(to, shift, date), 6);
-        QCOMPARE(db->scalar(QStringLiteral("select concat_ws('|', ok, prize, id_doc, vvod) from accounts_dep.smena "
-                                           "where id=%1").arg(id))
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select concat_ws('|', ok, prize, id_doc, vvod) from accounts_dep.smena "
+                                "where id=%1")
+                                .arg(id))
                      .toString(),
                  QStringLiteral("ok|0|0|2023-03-16 00:00:00"));
     }
@@ -336,9 +375,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("message");
         QTest::newRow("the entry") << "smena" << QStringLiteral("Позиция удалена другим пользователем.");
-        const QString operationGone = QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
+        const QString operationGone =
+            QStringLiteral("Операция удалена или изменена другим пользователем. Выберите её заново.");
         QTest::newRow("the operation") << "oper" << operationGone;
-        QTest::newRow("the product, picked again") << "izdel" << QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
+        QTest::newRow("the product, picked again")
+            << "izdel" << QStringLiteral("Изделие удалено другим пользователем. Выберите операцию заново.");
         // The entry's own operation and product, not picked again: only the operation must be there,
         // and the stored price stays.
         QTest::newRow("the product, own pick") << "izdel own" << QString();
@@ -368,8 +409,11 @@ private Q_SLOTS:
         QCOMPARE(store.save(edit), message);
         QCOMPARE(cell(ivanov, 1, day), message.isEmpty() ? 5 : 8);
         if (message.isEmpty())
-            QCOMPARE(db->scalar(QStringLiteral("select cena from accounts_dep.smena where id=%1").arg(*edit.entryId)).toDouble(),
-                     99.0);
+            QCOMPARE(
+                db->scalar(
+                      QStringLiteral("select cena from accounts_dep.smena where id=%1").arg(*edit.entryId))
+                    .toDouble(),
+                99.0);
     }
 
     void removeReposts()
@@ -392,9 +436,12 @@ private Q_SLOTS:
         // Its own worker, date and shift count, whatever a view showed: moved meanwhile.
         QCOMPARE(store.save(draft(petrov, 4, 4)), QString());
         const int overtime = lastEntry();
-        db->exec(QStringLiteral("update accounts_dep.smena set w_id=%1 where id=%2").arg(ivanov).arg(overtime));
-        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d15) values (%1, 4, 3, 2023, 4)")
-                     .arg(ivanov));
+        db->exec(
+            QStringLiteral("update accounts_dep.smena set w_id=%1 where id=%2").arg(ivanov).arg(overtime));
+        db->exec(
+            QStringLiteral(
+                "insert into accounts_dep.h_tabel (w_id, smena, month, year, d15) values (%1, 4, 3, 2023, 4)")
+                .arg(ivanov));
         QVERIFY(store.remove(overtime));
         QCOMPARE(cell(ivanov, 4, day), 0);
         QCOMPARE(cell(petrov, 4, day), 4); // not the row it was saved to: only a rebuild mends that one
@@ -404,11 +451,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("mark");
         QTest::addColumn<QString>("next");
-        QTest::newRow("no") << "no" << "ok";
-        QTest::newRow("OK") << "OK" << "ok";
-        QTest::newRow("ta") << "ta" << "ok";
-        QTest::newRow("empty") << "" << "ok";
-        QTest::newRow("ok") << "ok" << "no";
+        QTest::newRow("no") << "no"
+                            << "ok";
+        QTest::newRow("OK") << "OK"
+                            << "ok";
+        QTest::newRow("ta") << "ta"
+                            << "ok";
+        QTest::newRow("empty") << ""
+                               << "ok";
+        QTest::newRow("ok") << "ok"
+                            << "no";
         QTest::newRow("да") << QStringLiteral("да") << "no";
     }
 
@@ -436,7 +488,10 @@ private Q_SLOTS:
         QCOMPARE(all.failed, 0); // no deadlock: every client takes its locks in the same order
         QVERIFY2(all.saved > 10 && all.refused > 0 && all.moved > 5 && all.deleted > 5,
                  qPrintable(QStringLiteral("%1 saved, %2 refused, %3 moved, %4 deleted")
-                                .arg(all.saved).arg(all.refused).arg(all.moved).arg(all.deleted)));
+                                .arg(all.saved)
+                                .arg(all.refused)
+                                .arg(all.moved)
+                                .arg(all.deleted)));
         const test::Mismatches m = test::checkTimesheet(db->connection());
         QCOMPARE(m.cells, 0);
         QCOMPARE(m.rows, 0);

@@ -45,7 +45,8 @@ class TestRegisterWindow : public QObject
     }
     int addEntry(const QDate &date, int shift, const QString &ok, int worker = 0, int quantity = 12)
     {
-        return test::Shop(*db).entry({date, shift, worker ? worker : worker1, operation, quantity, 2, 1.5, 8, ok});
+        return test::Shop(*db).entry(
+            {date, shift, worker ? worker : worker1, operation, quantity, 2, 1.5, 8, ok});
     }
     // The register as the login leaves it, shown.
     void showWindow()
@@ -61,8 +62,8 @@ private Q_SLOTS:
         test::Shop shop(*db);
         worker1 = shop.worker(QStringLiteral("Антонов А.А."));
         worker2 = shop.worker(QStringLiteral("Борисов Б.Б."));
-        operation = shop.operation(shop.product(QStringLiteral("ПН-27"), 0.5), shop.kind(QStringLiteral("Резка")), 0,
-                                   {1.5});
+        operation = shop.operation(shop.product(QStringLiteral("ПН-27"), 0.5),
+                                   shop.kind(QStringLiteral("Резка")), 0, {1.5});
         addEntry(kSaturday, 1, QStringLiteral("no"));
         addEntry(kSaturday, 1, QStringLiteral("ok"), worker2, 883); // (883 - 2) * 1.5 = 1321.5
         addEntry(kSaturday, 1, QStringLiteral("ta"), worker2);
@@ -207,12 +208,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("mark");
         QTest::addColumn<QColor>("colour");
-        QTest::addColumn<QDate>("day"); // where the fixture has a shift 1 row with this mark; none: no such row
+        QTest::addColumn<QDate>(
+            "day"); // where the fixture has a shift 1 row with this mark; none: no such row
         QTest::newRow("ok") << QStringLiteral("ok") << kGreen << kSaturday;
         QTest::newRow("да") << QStringLiteral("да") << kGreen << kMonday;
         QTest::newRow("no") << QStringLiteral("no") << kRed << kSaturday;
         QTest::newRow("OK in capitals") << QStringLiteral("OK") << kRed << kMonday;
-        QTest::newRow("ok with a blank") << QStringLiteral("ok ") << kRed << QDate(); // longer than the column
+        QTest::newRow("ok with a blank")
+            << QStringLiteral("ok ") << kRed << QDate(); // longer than the column
         QTest::newRow("empty") << QString() << kRed << kMonday.addDays(1);
     }
 
@@ -282,7 +285,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::keyClick(window, Qt::Key_F5);
         QTRY_COMPARE(gridModel()->rowCount(), before + 2); // a button's shortcut clicks it a moment later
-        db->exec(QStringLiteral("delete from accounts_dep.smena where id in (%1, %2)").arg(added1).arg(added2));
+        db->exec(
+            QStringLiteral("delete from accounts_dep.smena where id in (%1, %2)").arg(added1).arg(added2));
     }
 
     void returningFromAnotherWindowResetsToToday()

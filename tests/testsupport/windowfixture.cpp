@@ -39,9 +39,10 @@ WindowFixture::~WindowFixture()
     // A test whose checks sit in a window's callback must not pass because the window never opened.
     for (auto it = whileOpen.cbegin(); it != whileOpen.cend(); ++it)
         if (!ran.contains(it.key()))
-            QTest::qFail(qPrintable(QStringLiteral("a window given something to do while open never opened: %1")
-                                        .arg(it.key() ? it.key()->objectName() : QStringLiteral("null"))),
-                         __FILE__, __LINE__);
+            QTest::qFail(
+                qPrintable(QStringLiteral("a window given something to do while open never opened: %1")
+                               .arg(it.key() ? it.key()->objectName() : QStringLiteral("null"))),
+                __FILE__, __LINE__);
     windows.clear();
 }
 

@@ -30,7 +30,7 @@ using namespace tabel;
 
 Q_DECLARE_METATYPE(tabel::DayKind)
 
-// The monthly time sheet: the cell colours, the rebuild against the description's day-by-day loop
+// The monthly time sheet: the cell colours, the rebuild against the old program's day-by-day loop
 // and under concurrent saves, the window's months, the printed month and the export.
 class TestTimesheet : public QObject
 {
@@ -43,11 +43,13 @@ class TestTimesheet : public QObject
         QStringList days;
         for (int d = 1; d <= 31; ++d)
             days << QStringLiteral("d%1").arg(d);
-        return db->scalar(QStringLiteral("select string_agg(concat_ws(',', smena, w_id, %1), ';' order by smena, w_id) "
-                                         "from accounts_dep.h_tabel where year=%2 and month=%3")
-                              .arg(days.join(QStringLiteral(", ")))
-                              .arg(year)
-                              .arg(month))
+        return db
+            ->scalar(
+                QStringLiteral("select string_agg(concat_ws(',', smena, w_id, %1), ';' order by smena, w_id) "
+                               "from accounts_dep.h_tabel where year=%2 and month=%3")
+                    .arg(days.join(QStringLiteral(", ")))
+                    .arg(year)
+                    .arg(month))
             .toString();
     }
 
@@ -67,11 +69,13 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("background");
         QTest::newRow("0 on a workday: silver") << 0 << DayKind::Workday << silver << false << QColor();
         QTest::newRow("0 on a weekend stays red") << 0 << DayKind::Weekend << red << false << QColor();
-        QTest::newRow("0 past the month's end: invisible") << 0 << DayKind::PastMonthEnd << window << false << QColor();
+        QTest::newRow("0 past the month's end: invisible")
+            << 0 << DayKind::PastMonthEnd << window << false << QColor();
         QTest::newRow("8: bold black") << 8 << DayKind::Workday << text << true << QColor();
         QTest::newRow("8 on a weekend: bold red") << 8 << DayKind::Weekend << red << true << QColor();
         QTest::newRow("10: bold on green") << 10 << DayKind::Workday << text << true << moneyGreen;
-        QTest::newRow("12 on a weekend: red, bold on green") << 12 << DayKind::Weekend << red << true << moneyGreen;
+        QTest::newRow("12 on a weekend: red, bold on green")
+            << 12 << DayKind::Weekend << red << true << moneyGreen;
         QTest::newRow("5: plain") << 5 << DayKind::Workday << text << false << QColor();
         QTest::newRow("5 on a weekend: red") << 5 << DayKind::Weekend << red << false << QColor();
     }
@@ -94,16 +98,20 @@ private Q_SLOTS:
     void rebuildEqualsTheLoop()
     {
         db->loadDemo();
-        db->exec(QStringLiteral("update accounts_dep.smena set time = null where id = (select min(id) from accounts_dep.smena)"));
-        QSqlQuery months = execBound(&db->connection(),
-                                     QStringLiteral("select distinct extract(year from data)::int, extract(month from data)::int "
-                                                    "from accounts_dep.smena order by 1, 2"),
-                                     {});
+        db->exec(QStringLiteral(
+            "update accounts_dep.smena set time = null where id = (select min(id) from accounts_dep.smena)"));
+        QSqlQuery months = execBound(
+            &db->connection(),
+            QStringLiteral("select distinct extract(year from data)::int, extract(month from data)::int "
+                           "from accounts_dep.smena order by 1, 2"),
+            {});
         QList<QPair<int, int>> list;
         while (months.next())
             list << qMakePair(months.value(0).toInt(), months.value(1).toInt());
         QVERIFY(!list.isEmpty());
-        QVERIFY(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where smena = 4")).toInt() > 0);
+        QVERIFY(
+            db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where smena = 4")).toInt() >
+            0);
         for (const auto &[year, month] : list) {
             test::timesheetLoop(&db->connection(), year, month);
             const QString expected = monthRows(year, month);
@@ -119,19 +127,26 @@ private Q_SLOTS:
     {
         test::Shop shop(*db);
         const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
-        const int op = shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {10});
+        const int op = shop.operation(shop.product(QStringLiteral("ПН-27")),
+                                      shop.kind(QStringLiteral("Резка")), 0, {10});
         const QDate day(2024, 3, 15);
         shop.entry({day, 1, ivanov, op, 1, 0, 1, 3});
         shop.entry({day, 1, ivanov, op, 2, 0, 1, 5});
         shop.entry({day, 2, ivanov, op, 1, 0, 1, 4});
         shop.entry({day.addDays(1), 4, ivanov, op, 1, 0, 1, 2});
-        db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d1) values (999, 1, 3, 2024, 7)"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.h_tabel (w_id, smena, month, year, d1) values (999, 1, 3, 2024, 7)"));
         // Entries without a shift or a worker have no time sheet row (the loop would break on them).
-        db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, time) values ('2024-03-15', null, %1, 5), "
-                                "('2024-03-15', 1, null, 5)").arg(ivanov));
+        db->exec(
+            QStringLiteral(
+                "insert into accounts_dep.smena (data, smena, w_id, time) values ('2024-03-15', null, %1, 5), "
+                "('2024-03-15', 1, null, 5)")
+                .arg(ivanov));
         rebuildTimesheetMonth(&db->connection(), 2024, 3);
-        QCOMPARE(db->scalar(QStringLiteral("select string_agg(smena || ':' || d15 || '/' || d16, ' ' order by smena) "
-                                           "from accounts_dep.h_tabel where month=3 and year=2024")).toString(),
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select string_agg(smena || ':' || d15 || '/' || d16, ' ' order by smena) "
+                                "from accounts_dep.h_tabel where month=3 and year=2024"))
+                     .toString(),
                  QStringLiteral("1:8/0 2:4/0 4:0/2"));
         // A day beyond what a cell holds: the rebuild fails and the month stays as it was.
         const QString before = monthRows(2024, 3);
@@ -143,8 +158,10 @@ private Q_SLOTS:
         } catch (const DataError &e) {
             message = e.message();
         }
-        QCOMPARE(message, QStringLiteral("Часы работника Иванов И.И. за 15.03.2024 в смене 3 (60000 ч) не помещаются в клетку "
-                                         "табеля. Табель за месяц не перестроен, исправьте записи этого дня."));
+        QCOMPARE(message,
+                 QStringLiteral(
+                     "Часы работника Иванов И.И. за 15.03.2024 в смене 3 (60000 ч) не помещаются в клетку "
+                     "табеля. Табель за месяц не перестроен, исправьте записи этого дня."));
         QCOMPARE(monthRows(2024, 3), before);
         // No entries: no rows.
         db->exec(QStringLiteral("delete from accounts_dep.smena"));
@@ -192,10 +209,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("year");
         QTest::addColumn<int>("month");
         QTest::addColumn<QString>("kinds"); // w workday, e weekend, x past the end; days 1..31
-        QTest::newRow("April 2024: 30 days") << 2024 << 4 << QStringLiteral("wwwwweewwwwweewwwwweewwwwweewwx");
-        QTest::newRow("February 2024: leap") << 2024 << 2 << QStringLiteral("wweewwwwweewwwwweewwwwweewwwwxx");
+        QTest::newRow("April 2024: 30 days")
+            << 2024 << 4 << QStringLiteral("wwwwweewwwwweewwwwweewwwwweewwx");
+        QTest::newRow("February 2024: leap")
+            << 2024 << 2 << QStringLiteral("wweewwwwweewwwwweewwwwweewwwwxx");
         QTest::newRow("February 2023") << 2023 << 2 << QStringLiteral("wwweewwwwweewwwwweewwwwweewwxxx");
-        QTest::newRow("March 2024: the 31st a Sunday") << 2024 << 3 << QStringLiteral("weewwwwweewwwwweewwwwweewwwwwee");
+        QTest::newRow("March 2024: the 31st a Sunday")
+            << 2024 << 3 << QStringLiteral("weewwwwweewwwwweewwwwweewwwwwee");
     }
 
     void monthColumns()
@@ -213,11 +233,15 @@ private Q_SLOTS:
             QString got;
             for (int d = 1; d <= 31; ++d) {
                 const DayKind k = model->dayKind(TimesheetModel::kFirstDay + d - 1);
-                got += k == DayKind::Workday ? QLatin1Char('w') : k == DayKind::Weekend ? QLatin1Char('e') : QLatin1Char('x');
+                got += k == DayKind::Workday   ? QLatin1Char('w')
+                       : k == DayKind::Weekend ? QLatin1Char('e')
+                                               : QLatin1Char('x');
             }
             QCOMPARE(got, kinds);
-            const QColor title = model->headerData(31, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color();
-            QCOMPARE(title, kinds.at(30) == QLatin1Char('x') ? timesheetcolours::silver : timesheetcolours::red);
+            const QColor title =
+                model->headerData(31, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color();
+            QCOMPARE(title,
+                     kinds.at(30) == QLatin1Char('x') ? timesheetcolours::silver : timesheetcolours::red);
         }
     }
 
@@ -227,7 +251,8 @@ private Q_SLOTS:
     {
         test::Shop shop(*db);
         const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
-        const int op = shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {10});
+        const int op = shop.operation(shop.product(QStringLiteral("ПН-27")),
+                                      shop.kind(QStringLiteral("Резка")), 0, {10});
         shop.entry({QDate(2024, 4, 1), 1, ivanov, op, 1, 0, 1, 10});
         rebuildTimesheetMonth(&db->connection(), 2024, 4);
         db->exec(QStringLiteral("update accounts_dep.h_tabel set d31 = 7")); // April has no 31st
@@ -282,7 +307,8 @@ private Q_SLOTS:
         test::Shop shop(*db);
         const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
         const int petrov = shop.worker(QStringLiteral("Петров П.П."));
-        const int op = shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {10});
+        const int op = shop.operation(shop.product(QStringLiteral("ПН-27")),
+                                      shop.kind(QStringLiteral("Резка")), 0, {10});
         shop.entry({QDate(2024, 3, 4), 1, ivanov, op, 1, 0, 1, 8});
         shop.entry({QDate(2024, 3, 4), 4, ivanov, op, 1, 0, 1, 3});
         shop.entry({QDate(2024, 3, 5), 2, petrov, op, 1, 0, 1, 10});
@@ -295,7 +321,8 @@ private Q_SLOTS:
         QCOMPARE(fx.data.hTabel(1)->recordCount(), 1);
         QCOMPARE(fx.data.hTabel(2)->recordCount(), 1);
         QCOMPARE(fx.data.hTabel(3)->recordCount(), 1);
-        QCOMPARE(window->model(1)->index(0, 4).data().toString(), QStringLiteral("8")); // shift 4 not added here
+        QCOMPARE(window->model(1)->index(0, 4).data().toString(),
+                 QStringLiteral("8")); // shift 4 not added here
         QCOMPARE(window->model(1)->index(0, TimesheetModel::kTotal).data().toString(), QStringLiteral("8"));
 
         // Printed: the heading, a worker's day over all shifts, the total, the page number.
@@ -342,8 +369,15 @@ private Q_SLOTS:
         QCOMPARE(cell("AF3").value(QStringLiteral("value")).toInt(), 0); // 31 March: 0, not empty
         QCOMPARE(cell("AG3").value(QStringLiteral("value")).toInt(), 13);
         for (int c = 2; c <= 32; ++c) // a number in every day, 0 where there were no hours
-            QCOMPARE(cells.value(QStringLiteral("%1%2").arg(c <= 26 ? QString(QChar('A' + c - 1)) : QStringLiteral("A") + QChar('A' + c - 27)).arg(4))
-                         .toObject().value(QStringLiteral("type")).toString(), QStringLiteral("n"));
+            QCOMPARE(cells
+                         .value(QStringLiteral("%1%2")
+                                    .arg(c <= 26 ? QString(QChar('A' + c - 1))
+                                                 : QStringLiteral("A") + QChar('A' + c - 27))
+                                    .arg(4))
+                         .toObject()
+                         .value(QStringLiteral("type"))
+                         .toString(),
+                     QStringLiteral("n"));
         QCOMPARE(cell("F4").value(QStringLiteral("value")).toInt(), 10);
         QVERIFY(!cells.contains(QStringLiteral("A5")));
         QVERIFY(!window->printQuery()->isOpen());

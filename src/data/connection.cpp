@@ -2,10 +2,15 @@
 
 #include "data/connectionstring.h"
 #include "data/dataerror.h"
+#include "data/odbchandle.h"
 #include "data/sqlexec.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <libpq-fe.h>
+#include <sqlext.h>
 
 namespace tabel {
 
@@ -115,12 +120,35 @@ void Connection::check()
 
 void Connection::statementFailed()
 {
-    // Inside a transaction the failed statement has aborted it; the probe waits for its end.
+    // Inside a transaction the failed statement has aborted it: no statement can probe it, but the
+    // driver knows whether the connection itself is gone; the probe waits for the transaction's end.
     m_suspect = true;
-    if (inTransaction())
+    if (inTransaction()) {
         m_transactionFailed = true;
-    else
+        if (driverSaysDead())
+            m_lost = true;
+    } else {
         probe();
+    }
+}
+
+bool Connection::driverSaysDead() const
+{
+    const QSqlDatabase db = database();
+    if (!db.isValid() || !db.isOpen())
+        return true;
+    if (m_driver == Driver::Odbc) {
+        const SQLHDBC dbc = odbcConnectionHandle(db);
+        SQLUINTEGER dead = SQL_CD_FALSE;
+        return dbc != SQL_NULL_HDBC &&
+               SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+               dead == SQL_CD_TRUE;
+    }
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return false;
+    PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+    return conn && PQstatus(conn) == CONNECTION_BAD;
 }
 
 DataError Connection::failure(const QString &serverText)

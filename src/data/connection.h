@@ -74,6 +74,7 @@ private:
     std::shared_ptr<PreparedSet> m_prepared = std::make_shared<PreparedSet>();
 
     void probe();
+    bool driverSaysDead() const;
     void releasePrepared();
     void applySessionSettings();
     static void requestStandardStrings();

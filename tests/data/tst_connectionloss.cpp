@@ -33,8 +33,10 @@ class TestConnectionLoss : public QObject
     void endBackend(int pid)
     {
         db->exec(QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
-        QTRY_COMPARE(db->scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = %1").arg(pid)).toInt(),
-                     0);
+        QTRY_COMPARE(
+            db->scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = %1").arg(pid))
+                .toInt(),
+            0);
     }
     void openRegister()
     {
@@ -51,7 +53,8 @@ private Q_SLOTS:
         db = std::make_unique<test::TestDatabase>();
         test::Shop shop(*db);
         worker = shop.worker(QStringLiteral("Антонов А.А."));
-        operation = shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {2});
+        operation =
+            shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {2});
         shop.entry({QDate(2023, 3, 15), 1, worker, operation});
     }
     void cleanupTestCase() { db.reset(); }
@@ -73,6 +76,12 @@ private Q_SLOTS:
         QVERIFY(!guarded(&messages, [this] { openRegister(); }));
         QCOMPARE(messages.boxes.size(), 1);
         QVERIFY(messages.boxes.first().standard);
+        // The program's own sentence first, the server's or driver's text below it.
+        const QStringList parts = messages.last().split(QStringLiteral("\n\n"));
+        QCOMPARE(parts.first(),
+                 QStringLiteral("Связь с базой данных была потеряна. Повторите действие: программа "
+                                "подключится заново."));
+        QVERIFY2(parts.size() == 2 && !parts.last().trimmed().isEmpty(), qPrintable(messages.last()));
         // The next action reconnects, with the session's settings, and works.
         QVERIFY(guarded(&messages, [this] { openRegister(); }));
         QCOMPARE(dm->smena(1)->recordCount(), 1);
@@ -89,10 +98,11 @@ private Q_SLOTS:
         const bool done = guarded(&messages, [this] {
             Transaction t(dm->connection());
             test::Shop(*db).entry({QDate(2023, 3, 16), 1, worker, operation}); // another client's write
-            execBound(&dm->connection(),
-                      QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, o_id, i_id, kol_vo, ok) "
-                                     "values ('16.03.2023', 2, ?, ?, 0, 5, 'no')"),
-                      {worker, operation});
+            execBound(
+                &dm->connection(),
+                QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, o_id, i_id, kol_vo, ok) "
+                               "values ('16.03.2023', 2, ?, ?, 0, 5, 'no')"),
+                {worker, operation});
             endBackend(backendPid());
             execBound(&dm->connection(),
                       QStringLiteral("insert into accounts_dep.h_tabel (w_id, smena, month, year, d16) "
@@ -102,6 +112,8 @@ private Q_SLOTS:
         });
         QVERIFY(!done);
         QCOMPARE(messages.boxes.size(), 1);
+        QVERIFY2(messages.last().startsWith(QStringLiteral("Связь с базой данных была потеряна.")),
+                 qPrintable(messages.last()));
         // Our half is gone with the server's rollback; the other client's row stays.
         QCOMPARE(entries(), before + 1);
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.h_tabel")).toInt(), 0);
@@ -122,10 +134,11 @@ private Q_SLOTS:
         QVERIFY(guarded(&messages, [this] {
             Transaction t(dm->connection());
             openRegister();
-            execBound(&dm->connection(),
-                      QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, o_id, i_id, kol_vo, ok) "
-                                     "values ('15.03.2023', 1, ?, ?, 0, 5, 'no')"),
-                      {worker, operation});
+            execBound(
+                &dm->connection(),
+                QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, o_id, i_id, kol_vo, ok) "
+                               "values ('15.03.2023', 1, ?, ?, 0, 5, 'no')"),
+                {worker, operation});
             openRegister();
             t.commit();
         }));

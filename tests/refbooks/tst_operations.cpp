@@ -283,6 +283,12 @@ private Q_SLOTS:
                   QStringLiteral("select count(*) from accounts_dep.oper where id = %1").arg(paintBracket))
                 .toInt(),
             deleted ? 0 : 1);
+        // Its norms go with it, and stay with an operation that stays.
+        const int norms =
+            db->scalar(
+                  QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(paintBracket))
+                .toInt();
+        QVERIFY2(deleted ? norms == 0 : norms > 0, qPrintable(QString::number(norms)));
         if (usedByEntries)
             QVERIFY(fx->messages.last().contains(QStringLiteral("используется в записях (1)")));
     }

@@ -29,12 +29,16 @@ class TestWorkers : public QObject
     WorkerEditor *editor = nullptr;
 
     template <typename T> T *listChild(const char *name) { return list->findChild<T *>(QLatin1String(name)); }
-    template <typename T> T *editorChild(const char *name) { return editor->findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *editorChild(const char *name)
+    {
+        return editor->findChild<T *>(QLatin1String(name));
+    }
     QString row(const QString &where)
     {
         return db
-            ->scalar(QStringLiteral("select string_agg(fio || '/' || coalesce(s_staffpos_hl, '-'), '|' order by id) "
-                                    "from accounts_dep.person where ") +
+            ->scalar(QStringLiteral(
+                         "select string_agg(fio || '/' || coalesce(s_staffpos_hl, '-'), '|' order by id) "
+                         "from accounts_dep.person where ") +
                      where)
             .toString();
     }
@@ -60,7 +64,8 @@ private Q_SLOTS:
                                 "delete from adm_role.roles"));
         db->exec(QStringLiteral("insert into cmn_department.department (id, s_caption) values (1, 'Цех №1'), "
                                 "(2, 'Малярный участок'), (3, 'Склад')"));
-        db->exec(QStringLiteral("insert into hrms_staffpos.staffpos (id, s_caption) values (1, 'Маляр'), (2, 'Сварщик')"));
+        db->exec(QStringLiteral(
+            "insert into hrms_staffpos.staffpos (id, s_caption) values (1, 'Маляр'), (2, 'Сварщик')"));
         db->exec(QStringLiteral("insert into adm_role.roles (id, s_caption) values (1, 'Оператор')"));
         test::Shop shop(*db);
         shop.worker(QStringLiteral("Антонов А.А."), QStringLiteral("Склад"));
@@ -103,11 +108,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("department"); // empty: none chosen
         QTest::addColumn<QString>("stored");     // fio/position; empty: refused
-        QTest::newRow("with a department") << QStringLiteral("  Гусев Г.Г. ") << QStringLiteral("Малярный участок")
-                                           << QStringLiteral("Гусев Г.Г./Малярный участок");
-        QTest::newRow("no department") << QStringLiteral("Гусев Г.Г.") << QString() << QStringLiteral("Гусев Г.Г./");
-        QTest::newRow("a namesake is accepted") << QStringLiteral("Антонов А.А.") << QString()
-                                                << QStringLiteral("Антонов А.А./");
+        QTest::newRow("with a department")
+            << QStringLiteral("  Гусев Г.Г. ") << QStringLiteral("Малярный участок")
+            << QStringLiteral("Гусев Г.Г./Малярный участок");
+        QTest::newRow("no department")
+            << QStringLiteral("Гусев Г.Г.") << QString() << QStringLiteral("Гусев Г.Г./");
+        QTest::newRow("a namesake is accepted")
+            << QStringLiteral("Антонов А.А.") << QString() << QStringLiteral("Антонов А.А./");
         QTest::newRow("apostrophe") << QStringLiteral("О'Нил Ш.") << QStringLiteral("Цех №1")
                                     << QStringLiteral("О'Нил Ш./Цех №1");
         QTest::newRow("injection") << QStringLiteral("x'); delete from accounts_dep.person; --") << QString()
@@ -151,6 +158,26 @@ private Q_SLOTS:
         }
     }
 
+    // The look-ups keep their entry: a second new worker starts with the department and position
+    // chosen for the first.
+    void addKeepsTheLookupsChoice()
+    {
+        QStringList seen;
+        fx->whileOpen[editor] = [&] {
+            auto *department = editorChild<QComboBox>("departmentCombo");
+            auto *position = editorChild<QComboBox>("positionCombo");
+            seen << department->currentText() + QLatin1Char('/') + position->currentText();
+            editorChild<QLineEdit>("nameEdit")->setText(QStringLiteral("Гусев Г.Г."));
+            department->setCurrentText(QStringLiteral("Склад"));
+            position->setCurrentText(QStringLiteral("Сварщик"));
+            QTest::mouseClick(editorChild<QPushButton>("saveButton"), Qt::LeftButton);
+        };
+        QVERIFY(editor->add());
+        QVERIFY(editor->add());
+        QCOMPARE(seen, (QStringList{QStringLiteral("/"), QStringLiteral("Склад/Сварщик")}));
+        QCOMPARE(row(QStringLiteral("id > 4")), QStringLiteral("Гусев Г.Г./Склад|Гусев Г.Г./Склад"));
+    }
+
     void changeWorker_data()
     {
         QTest::addColumn<QString>("worker");
@@ -158,12 +185,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("choose");   // empty: leave the look-up as it is
         QTest::addColumn<QString>("stored");
         QTest::newRow("only the name, department kept")
-            << QStringLiteral("Борисов Б.Б.") << QStringLiteral("Цех №1") << QString() << QStringLiteral("Борисов-2/Цех №1");
-        QTest::newRow("another department") << QStringLiteral("Антонов А.А.") << QStringLiteral("Склад")
-                                            << QStringLiteral("Малярный участок")
-                                            << QStringLiteral("Борисов-2/Малярный участок");
+            << QStringLiteral("Борисов Б.Б.") << QStringLiteral("Цех №1") << QString()
+            << QStringLiteral("Борисов-2/Цех №1");
+        QTest::newRow("another department")
+            << QStringLiteral("Антонов А.А.") << QStringLiteral("Склад") << QStringLiteral("Малярный участок")
+            << QStringLiteral("Борисов-2/Малярный участок");
         QTest::newRow("a text no department has is written back")
-            << QStringLiteral("Васильев В.В.") << QString() << QString() << QStringLiteral("Борисов-2/Прежний цех");
+            << QStringLiteral("Васильев В.В.") << QString() << QString()
+            << QStringLiteral("Борисов-2/Прежний цех");
     }
 
     void changeWorker()
@@ -172,7 +201,9 @@ private Q_SLOTS:
         QFETCH(QString, startsOn);
         QFETCH(QString, choose);
         QFETCH(QString, stored);
-        const int id = db->scalar(QStringLiteral("select id from accounts_dep.person where fio = ") + quoted(worker)).toInt();
+        const int id =
+            db->scalar(QStringLiteral("select id from accounts_dep.person where fio = ") + quoted(worker))
+                .toInt();
         int recNoBefore = 0;
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных работника"));
@@ -239,9 +270,11 @@ private Q_SLOTS:
         QTest::newRow("first") << QString() << 0 << QStringLiteral("Антонов А.А.");
         QTest::newRow("Down") << QString() << 1 << QStringLiteral("Борисов Б.Б.");
         QTest::newRow("search") << QStringLiteral("В") << 0 << QStringLiteral("Васильев В.В.");
-        QTest::newRow("search in small letters") << QStringLiteral("бор") << 0 << QStringLiteral("Борисов Б.Б.");
+        QTest::newRow("search in small letters")
+            << QStringLiteral("бор") << 0 << QStringLiteral("Борисов Б.Б.");
         QTest::newRow("search finds nothing") << QStringLiteral("Я'") << 0 << QString();
-        QTest::newRow("search with an apostrophe") << QStringLiteral("О'Н") << 0 << QStringLiteral("О'Нил Ш.");
+        QTest::newRow("search with an apostrophe")
+            << QStringLiteral("О'Н") << 0 << QStringLiteral("О'Нил Ш.");
     }
 
     void pickWorker()
@@ -264,8 +297,10 @@ private Q_SLOTS:
         QCOMPARE(choice.has_value(), !chosen.isEmpty());
         if (choice) {
             QCOMPARE(choice->name, chosen);
-            QCOMPARE(choice->id,
-                     db->scalar(QStringLiteral("select id from accounts_dep.person where fio = ") + quoted(chosen)).toInt());
+            QCOMPARE(
+                choice->id,
+                db->scalar(QStringLiteral("select id from accounts_dep.person where fio = ") + quoted(chosen))
+                    .toInt());
         }
     }
 
@@ -316,8 +351,8 @@ private Q_SLOTS:
             department->setCurrentIndex(0);
             position->setCurrentIndex(0);
             auto wheel = [](QWidget *w, int delta) {
-                QWheelEvent e(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                              Qt::NoModifier, Qt::NoScrollPhase, false);
+                QWheelEvent e(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
                 QApplication::sendEvent(w, &e);
             };
             wheel(position, -120); // not focused: nothing

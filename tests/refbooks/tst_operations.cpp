@@ -488,6 +488,31 @@ private Q_SLOTS:
         fx->data.oper()->close();
     }
 
+    // Another client deleted the operation while its norms were open: a new norm is refused, and no
+    // norm is left without its operation.
+    void newNormOfADeletedOperation()
+    {
+        NormsModel *model = norms->model();
+        fx->whileOpen[norms] = [&] {
+            db->exec(QStringLiteral("delete from accounts_dep.norm where o_id = %1; "
+                                    "delete from accounts_dep.oper where id = %1")
+                         .arg(cutProfile));
+            QVERIFY(
+                !model->setData(model->index(model->rowCount() - 1, 0), QStringLiteral("300"), Qt::EditRole));
+            QVERIFY(model->lastWriteFailed());
+            QCOMPARE(fx->messages.boxes.size(), 1);
+            QCOMPARE(fx->messages.last(),
+                     QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
+            norms->reject();
+        };
+        norms->openForOperation(cutProfile);
+        QCOMPARE(
+            db->scalar(
+                  QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(cutProfile))
+                .toInt(),
+            0);
+    }
+
     // A value typed into the grid that does not fit: a message, and the cell stays in editing with it.
     void refusedCellStaysInEditing()
     {

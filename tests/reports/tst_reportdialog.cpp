@@ -80,15 +80,20 @@ private Q_SLOTS:
         QCOMPARE(d.pageCount(), 1);
         QCOMPARE(itemTexts(d, QStringLiteral("TitleLabel")),
                  QStringList{QStringLiteral("   Отчет по рабочим за период с 01.03.2024 по 01.04.2024")});
-        QCOMPARE(itemTexts(d, QStringLiteral("fio")), (QStringList{QStringLiteral("Иванов И.И."), QStringLiteral("Петров П.П.")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("fio")),
+                 (QStringList{QStringLiteral("Иванов И.И."), QStringLiteral("Петров П.П.")}));
         QCOMPARE(itemTexts(d, QStringLiteral("nom")),
-                 (QStringList{QStringLiteral("Кронштейн"), QStringLiteral("Профиль ПН-27"), QStringLiteral("Профиль ПН-27")}));
+                 (QStringList{QStringLiteral("Кронштейн"), QStringLiteral("Профиль ПН-27"),
+                              QStringLiteral("Профиль ПН-27")}));
         QCOMPARE(itemTexts(d, QStringLiteral("colour")),
-                 (QStringList{QStringLiteral(" (грунт)"), QStringLiteral(" (RAL: 1013)"), QStringLiteral(" "), QStringLiteral(" ")}));
+                 (QStringList{QStringLiteral(" (грунт)"), QStringLiteral(" (RAL: 1013)"), QStringLiteral(" "),
+                              QStringLiteral(" ")}));
         QCOMPARE(itemTexts(d, QStringLiteral("nomSumma")),
                  (QStringList{QStringLiteral("10,625"), QStringLiteral("15,000"), QStringLiteral("7,500")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("nomKolvo")), (QStringList{QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("5")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("fioSumma")), (QStringList{QStringLiteral("25,63"), QStringLiteral("7,50")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("nomKolvo")),
+                 (QStringList{QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("5")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("fioSumma")),
+                 (QStringList{QStringLiteral("25,63"), QStringLiteral("7,50")}));
         QCOMPARE(itemTexts(d, QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
         // In reading order: a worker, his products each with details and total, his total, the next.
         const QStringList texts = allTexts(d);
@@ -113,7 +118,8 @@ private Q_SLOTS:
         QFETCH(QString, radio);
         QFETCH(QString, total);
         dialog->findChild<QRadioButton *>(radio)->setChecked(true);
-        QCOMPARE(itemTexts(dialog->prepareReport(Kind::Workers), QStringLiteral("totalSumma")), QStringList{total});
+        QCOMPARE(itemTexts(dialog->prepareReport(Kind::Workers), QStringLiteral("totalSumma")),
+                 QStringList{total});
     }
 
     // The grand total of mass as a whole number; the products' totals as they are.
@@ -122,7 +128,8 @@ private Q_SLOTS:
         const report::Document d = dialog->prepareReport(Kind::Products);
         QCOMPARE(itemTexts(d, QStringLiteral("TitleLabel")),
                  QStringList{QStringLiteral("   Отчет по продукции за период с 01.03.2024 по 01.04.2024")});
-        QCOMPARE(itemTexts(d, QStringLiteral("nomMass")), (QStringList{QStringLiteral("10"), QStringLiteral("7,5")}));
+        QCOMPARE(itemTexts(d, QStringLiteral("nomMass")),
+                 (QStringList{QStringLiteral("10"), QStringLiteral("7,5")}));
         QCOMPARE(itemTexts(d, QStringLiteral("totalMass")), QStringList{QStringLiteral("18")});
         QCOMPARE(itemTexts(d, QStringLiteral("totalKolvo")), QStringList{QStringLiteral("20")});
     }
@@ -132,12 +139,15 @@ private Q_SLOTS:
         const report::Document w = dialog->prepareReport(Kind::WorkersDetail); // runs at all
         QCOMPARE(itemTexts(w, QStringLiteral("marka")).size(), 3 + 1);
         QCOMPARE(itemTexts(w, QStringLiteral("totalBrk")), QStringList{QStringLiteral("1")});
-        QCOMPARE(itemTexts(w, QStringLiteral("totalKolvo")), QStringList{QStringLiteral("21")}); // rejects included
+        QCOMPARE(itemTexts(w, QStringLiteral("totalKolvo")),
+                 QStringList{QStringLiteral("21")}); // rejects included
         QCOMPARE(itemTexts(w, QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
         const report::Document p = dialog->prepareReport(Kind::ProductsDetail);
         QCOMPARE(itemTexts(p, QStringLiteral("TitleLabel")),
-                 QStringList{QStringLiteral("   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024")});
-        QCOMPARE(itemTexts(p, QStringLiteral("nomMass")), (QStringList{QStringLiteral("12,00"), QStringLiteral("7,50")}));
+                 QStringList{
+                     QStringLiteral("   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024")});
+        QCOMPARE(itemTexts(p, QStringLiteral("nomMass")),
+                 (QStringList{QStringLiteral("12,00"), QStringLiteral("7,50")}));
         QVERIFY(!dialog->query(Kind::ProductsDetail)->isOpen());
     }
 
@@ -158,12 +168,16 @@ private Q_SLOTS:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("line"); // a text a detail line shows
-        QTest::newRow("by workers") << Kind::Workers << QStringLiteral("Отчет по рабочим") << QStringLiteral("(RAL: 1013)");
-        QTest::newRow("by products") << Kind::Products << QStringLiteral("Отчет по продукции") << QStringLiteral("Кронштейн");
-        QTest::newRow("detailed by workers") << Kind::WorkersDetail << QStringLiteral("Детальный отчет по рабочим")
-                                             << QStringLiteral("Петров П.П.");
-        QTest::newRow("detailed by products") << Kind::ProductsDetail << QStringLiteral("Детальный отчет по продукции")
-                                              << QStringLiteral("КР-40");
+        QTest::newRow("by workers") << Kind::Workers << QStringLiteral("Отчет по рабочим")
+                                    << QStringLiteral("(RAL: 1013)");
+        QTest::newRow("by products") << Kind::Products << QStringLiteral("Отчет по продукции")
+                                     << QStringLiteral("Кронштейн");
+        QTest::newRow("detailed by workers")
+            << Kind::WorkersDetail << QStringLiteral("Детальный отчет по рабочим")
+            << QStringLiteral("Петров П.П.");
+        QTest::newRow("detailed by products")
+            << Kind::ProductsDetail << QStringLiteral("Детальный отчет по продукции")
+            << QStringLiteral("КР-40");
     }
 
     // Each report as a real PDF: the title and the lines as text, the page number.
@@ -179,7 +193,8 @@ private Q_SLOTS:
         text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
         text.waitForFinished(30000);
         const QString out = QString::fromUtf8(text.readAllStandardOutput());
-        QVERIFY2(out.contains(title + QStringLiteral(" за период с 01.03.2024 по 01.04.2024")), qPrintable(out));
+        QVERIFY2(out.contains(title + QStringLiteral(" за период с 01.03.2024 по 01.04.2024")),
+                 qPrintable(out));
         QVERIFY2(out.contains(line), qPrintable(out));
         QVERIFY(out.contains(QStringLiteral("Итого:")));
         QVERIFY(out.trimmed().endsWith(QLatin1Char('1')));
@@ -191,7 +206,8 @@ private Q_SLOTS:
         dialog->spreadsheet().setFolder(QStringLiteral("/proc/no-such-folder"));
         dialog->exportToSpreadsheet();
         QCOMPARE(fx->messages.last(), QStringLiteral("Ошибка открытия файла Microsoft Excel."));
-        QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("excelButton"))->text(), QStringLiteral("Excel (0 из 0)"));
+        QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("excelButton"))->text(),
+                 QStringLiteral("Excel (0 из 0)"));
         QVERIFY(!dialog->exportQuery()->isOpen());
         QVERIFY(dialog->findChild<QPushButton *>(QStringLiteral("exitButton"))->isEnabled());
     }
@@ -232,7 +248,9 @@ private Q_SLOTS:
         QVERIFY(!dialog->exportQuery()->isOpen());
         QCOMPARE(opened.size(), 1);
         const QJsonObject cells = test::xlsxCells(opened.first());
-        auto cell = [&](const char *at) { return cells.value(QLatin1String(at)).toObject().value(QStringLiteral("value")).toVariant(); };
+        auto cell = [&](const char *at) {
+            return cells.value(QLatin1String(at)).toObject().value(QStringLiteral("value")).toVariant();
+        };
         QCOMPARE(cell("A1").toString(), QStringLiteral("Наименование"));
         QCOMPARE(cell("B1").toString(), QStringLiteral("Операция"));
         QCOMPARE(cell("C1").toString(), QStringLiteral("Вид продукции"));
@@ -246,7 +264,8 @@ private Q_SLOTS:
         QCOMPARE(cell("A4").toString(), QStringLiteral("Профиль ПН-27"));
         QCOMPARE(cell("B4").toString(), QStringLiteral("Резка"));
         QCOMPARE(cell("D4").toDouble(), 7.5);
-        QCOMPARE(cells.value(QStringLiteral("D4")).toObject().value(QStringLiteral("type")).toString(), QStringLiteral("n"));
+        QCOMPARE(cells.value(QStringLiteral("D4")).toObject().value(QStringLiteral("type")).toString(),
+                 QStringLiteral("n"));
         QCOMPARE(cell("E4").toInt(), 15);
         QVERIFY(!cells.contains(QStringLiteral("A5")));
         // The filter counts; an empty period gives the heading only.
@@ -254,7 +273,8 @@ private Q_SLOTS:
         dialog->exportToSpreadsheet();
         QCOMPARE(excel->text(), QStringLiteral("Excel (2 из 2)"));
         const QJsonObject blanks = test::xlsxCells(opened.last());
-        QCOMPARE(blanks.value(QStringLiteral("A3")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("Кронштейн"));
+        QCOMPARE(blanks.value(QStringLiteral("A3")).toObject().value(QStringLiteral("value")).toString(),
+                 QStringLiteral("Кронштейн"));
         QVERIFY(!blanks.contains(QStringLiteral("A4"))); // the finished products left out
         QCOMPARE(opened.size(), 2);
         dialog->setPeriod(QDate(2024, 3, 1), QDate(2024, 3, 1));
@@ -262,6 +282,28 @@ private Q_SLOTS:
         QCOMPARE(excel->text(), QStringLiteral("Excel (0 из 0)"));
         const QJsonObject empty = test::xlsxCells(opened.last());
         QCOMPARE(empty.size(), 5); // the heading row alone
+    }
+
+    // A product named by figures keeps its leading zeros: the name is a text cell, not a number.
+    void exportKeepsNamesAsText()
+    {
+        test::Shop shop(*db);
+        const int part = shop.product(QStringLiteral("0012"), 1, QStringLiteral("0012"));
+        const int cut = shop.operation(part, shop.kind(QStringLiteral("Гибка")), 0, {1});
+        shop.entry({QDate(2023, 6, 1), 1, shop.worker(QStringLiteral("Сидоров С.С.")), cut, 4, 0, 1, 8});
+        QTemporaryDir dir;
+        QStringList opened;
+        dialog->spreadsheet().setFolder(dir.path());
+        dialog->spreadsheet().setOpener([&](const QString &path) {
+            opened << path;
+            return true;
+        });
+        dialog->setPeriod(QDate(2023, 6, 1), QDate(2023, 7, 1));
+        dialog->exportToSpreadsheet();
+        QCOMPARE(opened.size(), 1);
+        const QJsonObject a2 = test::xlsxCells(opened.first()).value(QStringLiteral("A2")).toObject();
+        QCOMPARE(a2.value(QStringLiteral("type")).toString(), QStringLiteral("s"));
+        QCOMPARE(a2.value(QStringLiteral("value")).toString(), QStringLiteral("0012"));
     }
 };
 

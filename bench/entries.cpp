@@ -8,7 +8,7 @@
 #include "data/connectionstring.h"
 #include "data/datamodule.h"
 #include "data/sqlexec.h"
-#include "entries/entrystore.h"
+#include "shop/entrystore.h"
 #include "testsupport/entryworkload.h"
 
 #include <QCoreApplication>
@@ -30,36 +30,17 @@ qint64 scalar(Connection *c, const QString &s)
 }
 
 // The save's statements without transaction, locks or checks of what the pick refers to.
-void saveBare(Connection *c, const EntryDraft &d, int colour)
+void saveBare(Connection *c, const EntryDraft &d, const EntryNumbers &v)
 {
-    if (scalar(c, EntryStore::duplicateStatement(d, colour)) > 0)
+    if (scalar(c, EntryStore::duplicateStatement(d, v)) > 0)
         return;
-    execBound(c, EntryStore::insertStatement(d, colour), {});
-    const QString w = QString::number(d.workerId), s = QString::number(d.shift),
-                  m = QString::number(d.date.month()), y = QString::number(d.date.year()),
-                  day = QString::number(d.date.day());
-    const qint64 rows =
-        scalar(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + w +
-                      QStringLiteral(" and smena=") + s + QStringLiteral(" and month=") + m +
-                      QStringLiteral(" and year=") + y);
-    const qint64 total =
-        scalar(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + w +
-                      QStringLiteral(" and smena=") + s + QStringLiteral(" and data=to_date('") +
-                      statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data"));
-    if (rows != 0)
-        execBound(c,
-                  QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") +
-                      QString::number(total) + QStringLiteral(" where w_id=") + w +
-                      QStringLiteral(" and smena=") + s + QStringLiteral(" and month=") + m +
-                      QStringLiteral(" and year=") + y,
-                  {});
-    else
-        execBound(c,
-                  QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
-                      QStringLiteral(") values(") + s + QStringLiteral(", ") + w + QStringLiteral(", ") + m +
-                      QStringLiteral(", ") + y + QStringLiteral(", ") + QString::number(total) +
-                      QStringLiteral(")"),
-                  {});
+    execBound(c, EntryStore::insertStatement(d, v), {});
+    const EntryKey key{d.workerId, d.date, d.shift};
+    const qint64 rows = scalar(c, EntryStore::postingRowsStatement(key));
+    const qint64 total = scalar(c, EntryStore::dayTotalStatement(key));
+    execBound(c, rows != 0 ? EntryStore::postingUpdateStatement(key, total)
+                           : EntryStore::postingInsertStatement(key, total),
+              {});
 }
 } // namespace
 
@@ -129,7 +110,8 @@ int main(int argc, char *argv[])
         t.restart();
         for (int i = 0; i < batch; ++i) {
             const EntryDraft d = draft(i);
-            saveBare(&dm.connection(), d, d.colour.toInt());
+            QString refusal;
+            saveBare(&dm.connection(), d, *EntryStore::numbers(d, &refusal));
         }
         bare.push_back(t.nsecsElapsed() / 1e6 / batch);
     }

@@ -11,7 +11,7 @@
 #include "psqltime.h"
 #include "reportengine/document.h"
 #include "testsupport/timesheetloop.h"
-#include "timesheet/timesheetrebuild.h"
+#include "shop/timesheetrebuild.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"

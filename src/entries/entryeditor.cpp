@@ -5,7 +5,7 @@
 #include "data/datamodule.h"
 #include "data/productkind.h"
 #include "data/session.h"
-#include "entries/pricing.h"
+#include "shop/pricing.h"
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/workerlistwindow.h"
 #include "ui/guard.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "entries/entrystore.h"
+#include "shop/entrystore.h"
 #include "ui/appcontext.h"
 
 #include <QDate>

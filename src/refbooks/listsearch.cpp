@@ -1,27 +1,11 @@
 #include "refbooks/listsearch.h"
 
 #include "data/dataset.h"
-#include "data/sqlparams.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 
 namespace tabel {
-
-QString beginsWithFilter(const QString &field, const QString &typed)
-{
-    return field + QStringLiteral(" like ") + quoted(typed + QLatin1Char('%'));
-}
-
-void applySearch(Dataset *dataset, const QString &field, const QString &typed)
-{
-    if (typed.isEmpty()) {
-        dataset->setFiltered(false);
-        return;
-    }
-    dataset->setFilter(beginsWithFilter(field, typed));
-    dataset->setFiltered(true);
-}
 
 SearchKeys::SearchKeys(QLineEdit *box, Dataset *dataset, Keys keys)
     : QObject(box), m_box(box), m_dataset(dataset), m_keys(keys)

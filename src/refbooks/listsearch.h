@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shop/listfilter.h"
+
 #include <QObject>
-#include <QString>
 
 class QLineEdit;
 class QPushButton;
@@ -9,14 +10,6 @@ class QPushButton;
 namespace tabel {
 
 class Dataset;
-
-// The filter a list's search sets: the rows whose field begins with the typed text, as
-// "field like '<text>%'". The text is quoted, so that an apostrophe is searched for like any other
-// character; % and _ typed stay wildcards.
-QString beginsWithFilter(const QString &field, const QString &typed);
-
-// Applies a search box's text to a list: empty text switches the filter off.
-void applySearch(Dataset *dataset, const QString &field, const QString &typed);
 
 // The keys of a list's search box. Up and Down move the list's current row while the focus stays in
 // the box. With Keys::UpDownOnly nothing else is touched; with Keys::TypingOnly the box also ignores

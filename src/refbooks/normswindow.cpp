@@ -4,9 +4,7 @@
 
 #include "data/dataerror.h"
 #include "data/datamodule.h"
-#include "data/locks.h"
-#include "data/sqlexec.h"
-#include "data/transaction.h"
+#include "shop/bookstore.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
@@ -15,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
-#include <QSqlQuery>
 #include <QTimer>
 
 #include <cmath>
@@ -24,7 +21,6 @@
 namespace tabel {
 
 namespace {
-const char *const kColumns[] = {"norma", "price", "prize"};
 const QString kTitles[] = {QStringLiteral("Норматив"), QStringLiteral("Цена"), QStringLiteral("Премия, %")};
 
 // A typed cell as the column's type: whole numbers for the norm and the bonus (they are integers in
@@ -56,21 +52,11 @@ QString normPriceText(double price)
     return text;
 }
 
-NormsModel::NormsModel(Connection *connection, MessageService *messages, QObject *parent)
-    : QAbstractTableModel(parent), m_connection(connection), m_messages(messages)
-{
-}
+NormsModel::NormsModel(DataModule *data, QObject *parent) : QAbstractTableModel(parent), m_data(data) {}
 
 void NormsModel::load(int operation, int insertedId)
 {
-    std::vector<Row> rows;
-    QSqlQuery q =
-        execBound(m_connection,
-                  QStringLiteral("select id, norma, price, prize from accounts_dep.norm where o_id = ? "
-                                 "order by norma, id"),
-                  {operation});
-    while (q.next())
-        rows.push_back({q.value(0).toInt(), q.value(1), q.value(2), q.value(3)});
+    std::vector<NormRow> rows = BookStore(m_data).norms(operation);
     const int oldCount = int(m_rows.size()), newCount = int(rows.size());
     if (!m_loaded || operation != m_operation || newCount < oldCount) {
         beginResetModel();
@@ -84,7 +70,7 @@ void NormsModel::load(int operation, int insertedId)
     // their new places instead of a reset, which would tear the editor from the grid half-way.
     // What each row of the grid is now: a norm's id, the new-norm row (0), or nothing yet (-1).
     std::vector<int> identity;
-    for (const Row &r : m_rows)
+    for (const NormRow &r : m_rows)
         identity.push_back(r.id);
     identity.push_back(insertedId);
     if (newCount > oldCount) {
@@ -131,8 +117,7 @@ QVariant NormsModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(m_rows.size()))
         return QVariant();
-    const Row &r = m_rows[index.row()];
-    const QVariant &v = index.column() == 0 ? r.norma : index.column() == 1 ? r.price : r.prize;
+    const QVariant v = m_rows[index.row()].value(NormRow::Column(index.column()));
     if (role == Qt::DisplayRole) {
         if (v.isNull())
             return QString();
@@ -163,92 +148,63 @@ Qt::ItemFlags NormsModel::flags(const QModelIndex &index) const
     return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
 }
 
+void NormsModel::refuse(const QModelIndex &index, const QString &typed, const QString &message, bool databaseError)
+{
+    m_lastWriteFailed = true;
+    Q_EMIT refused(index, typed, message, databaseError);
+}
+
 bool NormsModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    const int column = index.column();
+    const auto column = NormRow::Column(index.column());
     const bool isNew = index.row() >= int(m_rows.size());
     const QVariant old = isNew ? QVariant() : data(index, Qt::EditRole);
-    if (value.toString() == old.toString())
+    const QString typed = value.toString();
+    if (typed == old.toString())
         return false; // unchanged: nothing is written
-    const std::optional<QVariant> v = cellValue(column, value.toString());
+    const std::optional<QVariant> v = cellValue(column, typed);
     if (!v) {
-        m_lastWriteFailed = true;
-        m_messages->error(QStringLiteral("Ошибка"),
-                          QStringLiteral("«%1» не подходит для столбца «%2»: нужно %3.")
-                              .arg(value.toString(), kTitles[column],
-                                   column == 1 ? QStringLiteral("число") : QStringLiteral("целое число")));
-        Q_EMIT refused(index, value.toString());
+        refuse(index, typed,
+               QStringLiteral("«%1» не подходит для столбца «%2»: нужно %3.")
+                   .arg(typed, kTitles[column],
+                        column == NormRow::Price ? QStringLiteral("число") : QStringLiteral("целое число")),
+               false);
         return false;
     }
-    int id = isNew ? 0 : m_rows[index.row()].id;
-    m_lastWriteFailed = true;
-    const bool done = guarded(m_messages, [&] {
+    BookResult result;
+    try {
+        BookStore store(m_data);
         if (isNew) {
-            // A new row takes its operation's key, however the grid started it; the operation is
-            // still there (its deletion takes the book's lock exclusively).
-            Transaction transaction(*m_connection);
-            transaction.lock(locks::book(locks::Operations), Transaction::Mode::Shared);
-            QSqlQuery there =
-                execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.oper where id = ?"),
-                          {m_operation});
-            there.next();
-            if (there.value(0).toLongLong() == 0)
-                throw DataError(
-                    QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
-            there.finish();
-            QSqlQuery q =
-                execBound(m_connection,
-                          QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
-                                         "values (?, ?, ?, ?) returning id"),
-                          {m_operation, column == 0 ? *v : QVariant(QMetaType::fromType<int>()),
-                           column == 1 ? *v : QVariant(QMetaType::fromType<double>()),
-                           column == 2 ? *v : QVariant(QMetaType::fromType<int>())});
-            q.next();
-            id = q.value(0).toInt();
-            q.finish();
-            transaction.commit();
+            // A new row takes its operation's key, however the grid started it.
+            NormRow row;
+            row.operation = m_operation;
+            (column == NormRow::Norma ? row.norma : column == NormRow::Price ? row.price : row.prize) = *v;
+            result = store.addNorm(row);
         } else {
-            const int changed =
-                int(execBound(m_connection,
-                              QStringLiteral("update accounts_dep.norm set %1 = ? where id = ?")
-                                  .arg(QLatin1String(kColumns[column])),
-                              {*v, id})
-                        .numRowsAffected());
-            if (changed == 0)
-                throw DataError(QStringLiteral("Норматив не найден: его удалил другой пользователь"));
+            result = store.changeNorm(m_rows[index.row()].id, column, *v);
         }
-        load(m_operation, isNew ? id : 0); // read again, sorted by the norm figure
-    });
-    m_lastWriteFailed = !done;
-    if (done)
-        Q_EMIT saved(id);
-    else
-        Q_EMIT refused(index, value.toString());
-    return done;
+        if (!result.refused())
+            load(m_operation, isNew ? int(result.id) : 0); // read again, sorted by the norm figure
+    } catch (const DataError &e) {
+        refuse(index, typed, e.message(), true);
+        return false;
+    }
+    if (result.refused()) {
+        refuse(index, typed, result.refusal, false);
+        return false;
+    }
+    m_lastWriteFailed = false;
+    Q_EMIT saved(int(result.id));
+    return true;
 }
 
 bool NormsModel::removeRow(int row)
 {
     if (row < 0 || row >= int(m_rows.size()))
         return false;
-    const int id = m_rows[row].id;
-    bool deleted = false;
-    {
-        // The last saved norm of an operation stays, also when two clients delete at once.
-        Transaction transaction(*m_connection);
-        transaction.lock({locks::Book, locks::Norms, m_operation});
-        QSqlQuery q =
-            execBound(m_connection, QStringLiteral("select count(*) from accounts_dep.norm where o_id = ?"),
-                      {m_operation});
-        q.next();
-        if (q.value(0).toLongLong() > 1) {
-            execBound(m_connection, QStringLiteral("delete from accounts_dep.norm where id = ?"), {id});
-            deleted = true;
-        }
-        transaction.commit();
-    }
+    const bool deleted = BookStore(m_data).deleteNorm(m_operation, m_rows[row].id);
     load(m_operation);
     return deleted;
 }
@@ -258,7 +214,7 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
 {
     ui->setupUi(this);
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
-    m_model = new NormsModel(&m_context.data->connection(), m_context.services.messages, this);
+    m_model = new NormsModel(m_context.data, this);
     ui->grid->setModel(m_model);
     ui->grid->verticalHeader()->setDefaultSectionSize(ui->grid->fontMetrics().height() + 6);
     ui->grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -275,8 +231,14 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
             row, ui->grid->currentIndex().column() < 0 ? 0 : ui->grid->currentIndex().column()));
         ui->grid->setEditTriggers(triggers);
     });
-    // A value that was not written leaves its cell in editing, with the text as typed.
-    connect(m_model, &NormsModel::refused, this, [this](const QModelIndex &index, const QString &typed) {
+    // A value that was not written: its message, and the cell left in editing with the text as typed.
+    connect(m_model, &NormsModel::refused, this,
+            [this](const QModelIndex &index, const QString &typed, const QString &message, bool databaseError) {
+        MessageService *messages = m_context.services.messages;
+        if (databaseError)
+            messages->standardError(message);
+        else
+            messages->error(QStringLiteral("Ошибка"), message);
         const QPersistentModelIndex cell(index);
         QTimer::singleShot(0, this, [this, cell, typed] {
             if (!cell.isValid())

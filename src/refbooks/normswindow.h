@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/bookrows.h"
 #include "ui/appcontext.h"
 
 #include <QAbstractTableModel>
@@ -14,20 +15,20 @@ class NormsWindow;
 
 namespace tabel {
 
-class Connection;
-class MessageService;
+class DataModule;
 
 // Price text of the norms grid, "#0.00#": at least two decimals, at most three (12,50; 12,345).
 QString normPriceText(double price);
 
-// The norm rows of one operation, sorted by norm figure, each cell written to the database as soon
-// as it is left. A row that is not yet in the database (the last row of the grid) becomes one when a
-// cell of it is written, with the operation's o_id.
+// The norm rows of one operation, sorted by norm figure, each cell written through the book store as
+// soon as it is left. A row that is not yet in the database (the last row of the grid) becomes one
+// when a cell of it is written, with the operation's o_id. It shows nothing itself: a value not
+// written is signalled with its message.
 class NormsModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    NormsModel(Connection *connection, MessageService *messages, QObject *parent = nullptr);
+    explicit NormsModel(DataModule *data, QObject *parent = nullptr);
 
     // Reads the operation's rows; read again for the same operation, the rows keep what the grid
     // holds on them (current cell, an open editor), the new-norm row passing to insertedId.
@@ -36,7 +37,8 @@ public:
     int savedRows() const { return int(m_rows.size()); }
     int rowOf(int normId) const; // -1 when absent
     int idAt(int row) const;     // 0 for the new row
-    // Deletes a saved row unless it is the operation's last one. Answers whether it deleted.
+    // Deletes a saved row unless it is the operation's last one. Answers whether it deleted; a
+    // database failure throws.
     bool removeRow(int row);
     // Whether the last cell left could not be written (a value that does not fit, a refusal).
     bool lastWriteFailed() const { return m_lastWriteFailed; }
@@ -51,19 +53,16 @@ public:
 
 Q_SIGNALS:
     void saved(int normId);
-    // A typed value was not written (it does not fit, or the database refused it).
-    void refused(const QModelIndex &index, const QString &typed);
+    // A typed value was not written: it does not fit, the book refused it, or the database failed
+    // (databaseError, for the standard error box).
+    void refused(const QModelIndex &index, const QString &typed, const QString &message, bool databaseError);
 
 private:
-    struct Row
-    {
-        int id = 0;
-        QVariant norma, price, prize;
-    };
-    Connection *m_connection;
-    MessageService *m_messages;
+    void refuse(const QModelIndex &index, const QString &typed, const QString &message, bool databaseError);
+
+    DataModule *m_data;
     int m_operation = 0;
-    std::vector<Row> m_rows;
+    std::vector<NormRow> m_rows;
     bool m_lastWriteFailed = false;
     bool m_loaded = false;
 };
@@ -87,8 +86,6 @@ protected:
 
 private:
     bool commitEditor(); // false when the cell being typed in could not be written
-
-
 
     std::unique_ptr<Ui::NormsWindow> ui;
     AppContext m_context;

@@ -2,17 +2,12 @@
 
 #include "ui_operationkindeditor.h"
 
-#include "data/dataerror.h"
 #include "data/datamodule.h"
-#include "data/inputcheck.h"
-#include "data/locks.h"
-#include "data/sqlparams.h"
-#include "data/transaction.h"
+#include "shop/bookstore.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
 
-#include <QLocale>
 #include <QShowEvent>
 
 namespace tabel {
@@ -55,56 +50,13 @@ void OperationKindEditor::showEvent(QShowEvent *event)
 
 void OperationKindEditor::save()
 {
-    const QString name = ui->nameEdit->text().trimmed();
-    if (name.isEmpty()) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"),
-                                           QStringLiteral("Все поля должны быть заполнены!"));
+    const BookResult result =
+        BookStore(m_context.data).saveKind({m_mode == Mode::Add ? 0 : m_id, ui->nameEdit->text()});
+    if (result.refused()) {
+        m_context.services.messages->error(QStringLiteral("Ошибка"), result.refusal);
         return;
     }
-    if (const QString refusal = textRefusal(QStringLiteral("Операция"), name, 128); !refusal.isEmpty()) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"), refusal);
-        return;
-    }
-    DataModule *data = m_context.data;
-    Dataset *kinds = data->vidOper();
-    QString statement =
-        QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=") +
-        quoted(QLocale().toUpper(name));
-    if (m_mode == Mode::Change)
-        statement += QStringLiteral(" and id<>") + QString::number(m_id);
-    bool duplicate = false;
-    {
-        // The check and the write under the book's lock: two clients cannot both add the same name.
-        // The lock goes before any message is shown, so that nobody waits on an open box.
-        Transaction transaction(data->connection());
-        transaction.lock(locks::book(locks::OperationKinds));
-        duplicate = data->duplicateCount(statement) > 0;
-        if (!duplicate) {
-            if (m_mode == Mode::Add) {
-                kinds->insert();
-            } else {
-                if (!kinds->locate(QStringLiteral("id"), m_id))
-                    throw DataError(QStringLiteral("Вид операции не найден: его удалил другой пользователь"));
-                kinds->edit();
-            }
-            try {
-                kinds->setValue(QStringLiteral("vid"), name);
-                kinds->post();
-                transaction.commit();
-            } catch (...) {
-                // Nothing was written: the list is read again, the editor stays open with the text.
-                kinds->cancel();
-                kinds->close();
-                kinds->open();
-                throw;
-            }
-        }
-    }
-    if (duplicate) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"),
-                                           QStringLiteral("Такая операция уже заведена!"));
-        return;
-    }
+    Dataset *kinds = m_context.data->vidOper();
     kinds->close();
     kinds->open();
     accept();

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "ui/appcontext.h"
-
-#include <QDialog>
+#include "refbooks/booklistwindow.h"
 
 #include <memory>
 #include <optional>
@@ -13,14 +11,11 @@ class OperationKindListWindow;
 
 namespace tabel {
 
-class DatasetModel;
-
 // The operation kinds: maintained from the register's menu, picked by the operation editor.
-class OperationKindListWindow : public QDialog
+class OperationKindListWindow : public BookListWindow
 {
     Q_OBJECT
 public:
-    enum class Mode { Maintenance, Selection };
     struct Choice
     {
         QString name; // trimmed; empty when the list showed nothing to choose
@@ -30,26 +25,22 @@ public:
     explicit OperationKindListWindow(const AppContext &context, QWidget *parent = nullptr);
     ~OperationKindListWindow() override;
 
-    // From the register's menu: add, change, delete.
     void openForMaintenance();
     // From the operation editor's picker; nothing when the window was left without a choice.
     std::optional<Choice> pickKind();
 
-    Mode mode() const { return m_mode; }
-    // The buttons' and the double-click's actions.
-    void addKind();
-    void changeOrChoose();
+    // The buttons' actions.
+    void addKind() { addRow(); }
     void deleteKind();
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void addRow() override;
+    void changeRow() override;
+    void chooseRow() override;
+    void forgetChoice() override { m_choice.reset(); }
 
 private:
     std::unique_ptr<Ui::OperationKindListWindow> ui;
-    AppContext m_context;
-    DatasetModel *m_model;
-    Mode m_mode = Mode::Maintenance;
     std::optional<Choice> m_choice;
 };
 

@@ -2,13 +2,9 @@
 
 #include "ui_producteditor.h"
 
-#include "data/command.h"
-#include "data/dataerror.h"
 #include "data/datamodule.h"
-#include "data/inputcheck.h"
-#include "data/locks.h"
 #include "data/sqlparams.h"
-#include "data/transaction.h"
+#include "shop/bookstore.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
@@ -79,14 +75,9 @@ bool ProductEditor::eventFilter(QObject *watched, QEvent *event)
 void ProductEditor::save()
 {
     MessageService *messages = m_context.services.messages;
-    const QString mark = ui->markEdit->text().trimmed();
     const QString numberText = ui->numberEdit->text().trimmed();
-    if (mark.isEmpty() || numberText.isEmpty()) {
+    if (ui->markEdit->text().trimmed().isEmpty() || numberText.isEmpty()) {
         messages->error(QStringLiteral("Ошибка"), QStringLiteral("Все поля должны быть заполнены!"));
-        return;
-    }
-    if (const QString refusal = textRefusal(QStringLiteral("Марка"), mark, 254); !refusal.isEmpty()) {
-        messages->error(QStringLiteral("Ошибка"), refusal);
         return;
     }
     const std::optional<double> number = typedNumber(numberText);
@@ -95,42 +86,13 @@ void ProductEditor::save()
                         QStringLiteral("Расценка «%1» не является числом.").arg(numberText));
         return;
     }
-    DataModule *data = m_context.data;
-    QString statement = QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(marka)=") +
-                        quoted(QLocale().toUpper(mark));
-    if (m_mode == Mode::Change)
-        statement += QStringLiteral("and id<>") + QString::number(m_id);
-    bool duplicate = false;
-    {
-        // The check and the write under the book's lock: two clients cannot both add the same mark.
-        // The lock goes before any message is shown, so that nobody waits on an open box.
-        Transaction transaction(data->connection());
-        transaction.lock(locks::book(locks::Products));
-        duplicate = data->duplicateCount(statement) > 0;
-        if (!duplicate) {
-            Command *sql = data->sqlExec();
-            if (m_mode == Mode::Add) {
-                sql->setText(
-                    QStringLiteral("INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, "
-                                   "id_msm_bs, massa)VALUES(") +
-                    quoted(mark) + QStringLiteral(", '', 6, ") + sqlNumber(*number) +
-                    QStringLiteral("::t_float)"));
-                sql->execute();
-            } else {
-                sql->setText(QStringLiteral("UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=") +
-                             quoted(mark) + QStringLiteral(", massa=") + sqlNumber(*number) +
-                             QStringLiteral("::t_float where id=") + QString::number(m_id));
-                if (sql->execute() == 0)
-                    throw DataError(QStringLiteral("Изделие не найдено: его удалил другой пользователь"));
-            }
-            transaction.commit();
-        }
-    }
-    if (duplicate) {
-        messages->error(QStringLiteral("Ошибка"), QStringLiteral("Такая марка изделия уже заведена!"));
+    const BookResult result =
+        BookStore(m_context.data).saveProduct({m_mode == Mode::Add ? 0 : m_id, ui->markEdit->text(), *number});
+    if (result.refused()) {
+        messages->error(QStringLiteral("Ошибка"), result.refusal);
         return;
     }
-    Dataset *products = data->izdel();
+    Dataset *products = m_context.data->izdel();
     products->close();
     products->open();
     accept();

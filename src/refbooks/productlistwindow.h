@@ -1,8 +1,6 @@
 #pragma once
 
-#include "ui/appcontext.h"
-
-#include <QDialog>
+#include "refbooks/booklistwindow.h"
 
 #include <memory>
 #include <optional>
@@ -13,15 +11,12 @@ class ProductListWindow;
 
 namespace tabel {
 
-class DatasetModel;
-
 // The products: maintained from the register's menu, picked by the operation editor. A double-click
 // changes (maintenance) or chooses (selection) a product: the window has no button for either.
-class ProductListWindow : public QDialog
+class ProductListWindow : public BookListWindow
 {
     Q_OBJECT
 public:
-    enum class Mode { Maintenance, Selection };
     struct Choice
     {
         QString mark; // trimmed
@@ -35,20 +30,17 @@ public:
     // From the operation editor's picker; nothing when the window was left without a choice.
     std::optional<Choice> pickProduct();
 
-    Mode mode() const { return m_mode; }
-    void addProduct();
-    void changeOrChoose();
+    void addProduct() { addRow(); }
     void deleteProduct();
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void addRow() override;
+    void changeRow() override;
+    void chooseRow() override;
+    void forgetChoice() override { m_choice.reset(); }
 
 private:
     std::unique_ptr<Ui::ProductListWindow> ui;
-    AppContext m_context;
-    DatasetModel *m_model;
-    Mode m_mode = Mode::Maintenance;
     std::optional<Choice> m_choice;
 };
 

@@ -2,11 +2,8 @@
 
 #include "ui_workereditor.h"
 
-#include "data/command.h"
-#include "data/dataerror.h"
 #include "data/datamodule.h"
-#include "data/inputcheck.h"
-#include "data/sqlparams.h"
+#include "shop/bookstore.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
@@ -45,7 +42,6 @@ WorkerEditor::WorkerEditor(const AppContext &context, QWidget *parent)
     m_roles = new Dataset(c, QStringLiteral("roles"), this);
     m_roles->setSql({QStringLiteral("select id, s_name, s_caption, d_begin, d_end, b_active "
                                     "from adm_role.roles order by s_caption, id")});
-    m_cmdPerson = new Command(c, QStringLiteral("cmd_person"), this);
     for (QComboBox *box : {ui->departmentCombo, ui->positionCombo, ui->roleCombo}) {
         box->installEventFilter(this);
         box->setFocusPolicy(Qt::StrongFocus); // the wheel never turns a look-up the user is not in
@@ -114,35 +110,17 @@ bool WorkerEditor::eventFilter(QObject *watched, QEvent *event)
 
 void WorkerEditor::save()
 {
-    const QString name = ui->nameEdit->text().trimmed();
-    if (name.isEmpty()) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"), QStringLiteral("ФИО нужно заполнить!"));
-        return;
-    }
-    if (const QString refusal = textRefusal(QStringLiteral("ФИО"), name, 254); !refusal.isEmpty()) {
-        m_context.services.messages->error(QStringLiteral("Ошибка"), refusal);
-        return;
-    }
     // Nothing chosen in change mode keeps what the worker had.
     const QString department = ui->departmentCombo->currentIndex() >= 0 ? ui->departmentCombo->currentText()
                                : m_mode == Mode::Change                 ? m_oldPosition
                                                                         : QString();
-    if (m_mode == Mode::Add)
-        m_cmdPerson->setText(QStringLiteral("INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES(") +
-                             quoted(name) + QStringLiteral(", ") + quoted(department) + QStringLiteral(")"));
-    else
-        m_cmdPerson->setText(QStringLiteral("UPDATE accounts_dep.person SET fio=") + quoted(name) +
-                             QStringLiteral(", s_staffpos_hl=") + quoted(department) +
-                             QStringLiteral(" where accounts_dep.person.id=") + QString::number(m_id));
-    if (m_cmdPerson->execute() == 0 && m_mode == Mode::Change)
-        throw DataError(QStringLiteral("Работник не найден: его удалил другой пользователь"));
+    const BookResult result =
+        BookStore(m_context.data).saveWorker({m_mode == Mode::Add ? 0 : m_id, ui->nameEdit->text(), department});
+    if (result.refused()) {
+        m_context.services.messages->error(QStringLiteral("Ошибка"), result.refusal);
+        return;
+    }
     accept();
-}
-
-void WorkerEditor::deleteWorker(int id)
-{
-    m_cmdPerson->setText(QStringLiteral("delete from accounts_dep.person where id =") + QString::number(id));
-    m_cmdPerson->execute();
 }
 
 } // namespace tabel

@@ -14,7 +14,6 @@ class QComboBox;
 
 namespace tabel {
 
-class Command;
 class Dataset;
 
 // Edits one worker of the book: the name, and the department whose text goes into the position
@@ -36,8 +35,6 @@ public:
     Mode mode() const { return m_mode; }
     // "Записать".
     void save();
-    // The statement "Удалить" in the list runs, through this editor's command.
-    void deleteWorker(int id);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -54,7 +51,6 @@ private:
     Dataset *m_staffpos;
     Dataset *m_department;
     Dataset *m_roles;
-    Command *m_cmdPerson;
 };
 
 } // namespace tabel

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "ui/appcontext.h"
-
-#include <QDialog>
+#include "refbooks/booklistwindow.h"
 
 #include <memory>
 #include <optional>
@@ -13,14 +11,11 @@ class WorkerListWindow;
 
 namespace tabel {
 
-class DatasetModel;
-
 // The shop's workers: maintained from the register's menu, picked by the entry editor.
-class WorkerListWindow : public QDialog
+class WorkerListWindow : public BookListWindow
 {
     Q_OBJECT
 public:
-    enum class Mode { Maintenance, Selection };
     struct Choice
     {
         QString name; // trimmed
@@ -36,22 +31,17 @@ public:
     // showed no worker.
     std::optional<Choice> pickWorker();
 
-    Mode mode() const { return m_mode; }
-    void addWorker();
-    void changeOrChoose();
+    void addWorker() { addRow(); }
     void deleteWorker();
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    void changeEvent(QEvent *event) override;
+    void addRow() override;
+    void changeRow() override;
+    void chooseRow() override;
+    void forgetChoice() override { m_choice.reset(); }
 
 private:
-    void reopenAt(int recNo);
-
     std::unique_ptr<Ui::WorkerListWindow> ui;
-    AppContext m_context;
-    DatasetModel *m_model;
-    Mode m_mode = Mode::Maintenance;
     std::optional<Choice> m_choice;
 };
 

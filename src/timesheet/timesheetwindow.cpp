@@ -10,7 +10,7 @@
 #include "reports/previewwindow.h"
 #include "reports/spreadsheet.h"
 #include "timesheet/timesheetmodel.h"
-#include "timesheet/timesheetrebuild.h"
+#include "shop/timesheetrebuild.h"
 #include "ui/guard.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"

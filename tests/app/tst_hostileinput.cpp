@@ -75,13 +75,6 @@ class TestHostileInput : public QObject
             .toString();
     }
 
-    template <typename T> T *child(QWidget *w, const char *name)
-    {
-        T *c = w->findChild<T *>(QLatin1String(name));
-        if (!c)
-            qFatal("no %s", name);
-        return c;
-    }
 
     void corpusRows()
     {
@@ -99,14 +92,14 @@ class TestHostileInput : public QObject
                      const QString &other = QString())
     {
         fx->whileOpen[editor] = [=, this] {
-            auto *edit = child<QLineEdit>(editor, box);
+            auto *edit = test::child<QLineEdit>(editor, box);
             edit->setText(text);
             held = edit->text().trimmed();
             if (otherBox)
-                child<QLineEdit>(editor, otherBox)->setText(other);
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+                test::child<QLineEdit>(editor, otherBox)->setText(other);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
             if (editor->isVisible())
-                QTest::mouseClick(child<QPushButton>(editor, "cancelButton"), Qt::LeftButton);
+                QTest::mouseClick(test::child<QPushButton>(editor, "cancelButton"), Qt::LeftButton);
         };
     }
 
@@ -253,7 +246,7 @@ private Q_SLOTS:
         };
         for (const auto &[list, unused] : lists) {
             fx->whileOpen[list] = [&, list = list] {
-                auto *box = child<QLineEdit>(list, "searchEdit");
+                auto *box = test::child<QLineEdit>(list, "searchEdit");
                 box->setText(text);
                 box->setText(QStringLiteral("x\\'"));
                 if (list == lists[0].first)

@@ -37,35 +37,31 @@ class TestEntryEditor : public QObject
     int ivanov = 0, petrov = 0, profile = 0, cutting = 0, painting = 0;
     const QDate kMonday{2023, 3, 13};
 
-    template <typename T> T *child(QWidget *w, const char *name)
-    {
-        return w->findChild<T *>(QLatin1String(name));
-    }
-    QLineEdit *box(const char *name) { return child<QLineEdit>(editor, name); }
+    QLineEdit *box(const char *name) { return test::child<QLineEdit>(editor, name); }
     // What the pickers do while their list is open: choose the current row, or leave.
     void chooseWorker(const QString &search = QString())
     {
         fx->whileOpen[workers] = [this, search] {
             if (!search.isEmpty())
-                test::type(child<QLineEdit>(workers, "searchEdit"), search);
-            QTest::mouseClick(child<QPushButton>(workers, "changeButton"), Qt::LeftButton);
+                test::type(test::child<QLineEdit>(workers, "searchEdit"), search);
+            QTest::mouseClick(test::child<QPushButton>(workers, "changeButton"), Qt::LeftButton);
         };
     }
     void chooseOperation(const QString &search = QString())
     {
         fx->whileOpen[operations] = [this, search] {
             if (!search.isEmpty())
-                test::type(child<QLineEdit>(operations, "searchEdit"), search);
-            QTest::mouseClick(child<QPushButton>(operations, "changeButton"), Qt::LeftButton);
+                test::type(test::child<QLineEdit>(operations, "searchEdit"), search);
+            QTest::mouseClick(test::child<QPushButton>(operations, "changeButton"), Qt::LeftButton);
         };
     }
     // Fills the editor for a cutting entry of Petrov: 3 pieces, 8 hours.
     void fillCutting()
     {
         chooseWorker(QStringLiteral("Пет"));
-        QTest::mouseClick(child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
         chooseOperation(QStringLiteral("ПН"));
-        QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
         box("quantityEdit")->setText(QStringLiteral("3"));
         box("hoursEdit")->setText(QStringLiteral("8"));
     }
@@ -110,7 +106,7 @@ private Q_SLOTS:
 
     void controls()
     {
-        QCOMPARE(child<QGroupBox>(editor, "entryGroup")->title(), QStringLiteral("Закрыто мастером"));
+        QCOMPARE(test::child<QGroupBox>(editor, "entryGroup")->title(), QStringLiteral("Закрыто мастером"));
         const QList<QPair<const char *, QString>> labels = {
             {"workerLabel", QStringLiteral("ФИО")},           {"operationLabel", QStringLiteral("Операция")},
             {"quantityLabel", QStringLiteral("Кол-во")},      {"hoursLabel", QStringLiteral("Время")},
@@ -118,17 +114,17 @@ private Q_SLOTS:
             {"rejectsLabel", QStringLiteral("Брак")},         {"basePriceLabel", QStringLiteral("Цена база")},
             {"finalPriceLabel", QStringLiteral("Цена итог")}, {"sumLabel", QStringLiteral("Сумма")}};
         for (const auto &[name, text] : labels)
-            QCOMPARE(child<QLabel>(editor, name)->text(), text);
+            QCOMPARE(test::child<QLabel>(editor, name)->text(), text);
         for (const char *name :
              {"workerEdit", "operationEdit", "basePriceEdit", "finalPriceEdit", "sumEdit"}) {
             QVERIFY(box(name)->isReadOnly());
             QCOMPARE(box(name)->focusPolicy(), Qt::NoFocus);
         }
-        QVERIFY(child<QPushButton>(editor, "saveButton")->isDefault());
-        QCOMPARE(child<QPushButton>(editor, "saveButton")->text(), QStringLiteral("Запись"));
-        QCOMPARE(child<QPushButton>(editor, "cancelButton")->text(), QStringLiteral("Отмена"));
+        QVERIFY(test::child<QPushButton>(editor, "saveButton")->isDefault());
+        QCOMPARE(test::child<QPushButton>(editor, "saveButton")->text(), QStringLiteral("Запись"));
+        QCOMPARE(test::child<QPushButton>(editor, "cancelButton")->text(), QStringLiteral("Отмена"));
         // Tab order over the fields that take the focus.
-        QWidget *w = child<QPushButton>(editor, "workerButton");
+        QWidget *w = test::child<QPushButton>(editor, "workerButton");
         QStringList order;
         for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
             while (!(w->focusPolicy() & Qt::TabFocus) ||
@@ -154,7 +150,7 @@ private Q_SLOTS:
         fx->whileOpen[editor] = [this] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение новой позиции"));
             QCOMPARE(editor->mode(), EntryEditor::Mode::New);
-            QCOMPARE(child<QDateEdit>(editor, "datePicker")->date(), QDate(2023, 3, 10));
+            QCOMPARE(test::child<QDateEdit>(editor, "datePicker")->date(), QDate(2023, 3, 10));
             for (const char *name : {"workerEdit", "operationEdit", "quantityEdit", "colourEdit"})
                 QCOMPARE(box(name)->text(), QString());
             QCOMPARE(box("rejectsEdit")->text(), QStringLiteral("0"));
@@ -204,18 +200,18 @@ private Q_SLOTS:
         fx->whileOpen[editor] = [&] {
             box("colourEdit")->setText(QStringLiteral("5")); // a colour typed before the pick
             chooseWorker();
-            QTest::mouseClick(child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
             QCOMPARE(box("workerEdit")->text(), QStringLiteral("Иванов И.И."));
             QCOMPARE(editor->workerId(), ivanov);
             box("quantityEdit")->setText(QStringLiteral("3"));
             chooseOperation(search);
-            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             QCOMPARE(box("operationEdit")->text(), operation);
             QCOMPARE(box("basePriceEdit")->text(), base); // the picked row's, also after a search
             QCOMPARE(box("finalPriceEdit")->text(), final);
             QCOMPARE(box("sumEdit")->text(), sum);
             QCOMPARE(box("colourEdit")->isEnabled(), paint);
-            QCOMPARE(child<QLabel>(editor, "colourLabel")->isEnabled(), paint);
+            QCOMPARE(test::child<QLabel>(editor, "colourLabel")->isEnabled(), paint);
             QCOMPARE(box("colourEdit")->text(), paint ? QStringLiteral("5") : QString());
             editor->reject();
         };
@@ -227,9 +223,9 @@ private Q_SLOTS:
     {
         fx->whileOpen[editor] = [&] {
             chooseWorker(QStringLiteral("Я"));
-            QTest::mouseClick(child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "workerButton"), Qt::LeftButton);
             chooseOperation(QStringLiteral("Я"));
-            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             QCOMPARE(box("workerEdit")->text(), QString());
             QCOMPARE(box("operationEdit")->text(), QString());
             QCOMPARE(editor->operationId(), 0);
@@ -267,7 +263,7 @@ private Q_SLOTS:
     {
         fx->whileOpen[editor] = [&] {
             fillCutting();
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         QVERIFY(editor->addEntry(kMonday, false));
         QVERIFY(fx->messages.boxes.isEmpty());
@@ -326,9 +322,9 @@ private Q_SLOTS:
             }
             if (what == QLatin1String("paint")) {
                 chooseOperation(QStringLiteral("КР"));
-                QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
+                QTest::mouseClick(test::child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             }
-            QTest::keyClick(child<QPushButton>(editor, "saveButton"), Qt::Key_Return);
+            QTest::keyClick(test::child<QPushButton>(editor, "saveButton"), Qt::Key_Return);
             stayed = editor->isVisible() && !box("workerEdit")->text().isEmpty();
             editor->reject();
         };
@@ -355,7 +351,7 @@ private Q_SLOTS:
             QCOMPARE(fx->messages.last(), QStringLiteral("Все поля должны быть заполнены!"));
             QTest::keyClick(hoursBox, Qt::Key_Tab); // leaves it
             QCOMPARE(hoursBox->text(), QStringLiteral("0"));
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         QVERIFY(editor->addEntry(kMonday, false));
         QCOMPARE(hours(petrov, 1, kMonday), 0);
@@ -371,7 +367,7 @@ private Q_SLOTS:
         fx->whileOpen[editor] = [&] {
             fillCutting();
             box("hoursEdit")->setText(QStringLiteral("5"));
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
             QCOMPARE(fx->messages.boxes.size(), 1);
             QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
             QCOMPARE(fx->messages.last(),
@@ -382,7 +378,7 @@ private Q_SLOTS:
             QCOMPARE(box("workerEdit")->text(), QStringLiteral("Петров П.П."));
             QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 1);
             box("hoursEdit")->setText(QStringLiteral("4"));
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         QVERIFY(editor->addEntry(kMonday, false));
         QCOMPARE(hours(petrov, 1, kMonday), 24);
@@ -399,7 +395,7 @@ private Q_SLOTS:
         };
         fx->whileOpen[editor] = [&] {
             QVERIFY(QTest::qWaitForWindowActive(editor));
-            QCOMPARE(QApplication::focusWidget(), child<QPushButton>(editor, "workerButton"));
+            QCOMPARE(QApplication::focusWidget(), test::child<QPushButton>(editor, "workerButton"));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             QVERIFY(pickerOpened);
             QVERIFY(fx->messages.boxes.isEmpty()); // not "Запись"
@@ -413,8 +409,8 @@ private Q_SLOTS:
         fx->whileOpen[editor] = [&] {
             QVERIFY(QTest::qWaitForWindowActive(editor));
             fillCutting();
-            child<QPushButton>(editor, "cancelButton")->setFocus();
-            QTest::keyClick(child<QPushButton>(editor, "cancelButton"), Qt::Key_Return);
+            test::child<QPushButton>(editor, "cancelButton")->setFocus();
+            QTest::keyClick(test::child<QPushButton>(editor, "cancelButton"), Qt::Key_Return);
         };
         QVERIFY(!editor->addEntry(kMonday, false));
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 0);
@@ -460,19 +456,19 @@ private Q_SLOTS:
             fx->whileOpen[operations] = [&] {
                 QCOMPARE(fx->data.oper()->asInt(QStringLiteral("id")), painting);
                 QVERIFY(fx->data.oper()->locate(QStringLiteral("id"), cutting));
-                QTest::mouseClick(child<QPushButton>(operations, "changeButton"), Qt::LeftButton);
+                QTest::mouseClick(test::child<QPushButton>(operations, "changeButton"), Qt::LeftButton);
             };
-            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             QVERIFY(!box("colourEdit")->isEnabled());
             fx->whileOpen[operations] = [&] {
                 QCOMPARE(fx->data.oper()->asInt(QStringLiteral("id")), painting);
                 operations->reject();
             };
-            QTest::mouseClick(child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "operationButton"), Qt::LeftButton);
             box("hoursEdit")->setText(QStringLiteral("9"));
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
-        QTest::mouseClick(child<QPushButton>(reg, "changeButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(reg, "changeButton"), Qt::LeftButton);
         QVERIFY(fx->messages.boxes.isEmpty());
         QCOMPARE(db->scalar(QStringLiteral(
                                 "select concat_ws('|', o_id=%1, time, cena, color) from accounts_dep.smena "
@@ -491,7 +487,7 @@ private Q_SLOTS:
     {
         auto *timesheet = fx->windows.add(std::make_unique<TimesheetWindow>(fx->context));
         reg->selectShift(1);
-        auto *picker = child<QDateEdit>(reg, "datePicker");
+        auto *picker = test::child<QDateEdit>(reg, "datePicker");
         picker->setDate(QDate(2022, 5, 20));
         reg->applyDate();
         fx->whileOpen[timesheet] = [&] {
@@ -525,7 +521,7 @@ private Q_SLOTS:
     void changeOnAnEmptyViewDoesNothing()
     {
         editor->setWindowTitle(QStringLiteral("x"));
-        QTest::mouseClick(child<QPushButton>(reg, "changeButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(reg, "changeButton"), Qt::LeftButton);
         QVERIFY(fx->shown.isEmpty());
         QCOMPARE(editor->windowTitle(), QStringLiteral("x"));
     }
@@ -554,7 +550,7 @@ private Q_SLOTS:
         fx->data.smena(4)->setRecNo(1); // the 6 hours
         QCOMPARE(fx->data.smena(4)->asInt(QStringLiteral("time")), 6);
         fx->messages.answers = {yes};
-        QTest::mouseClick(child<QPushButton>(reg, "deleteButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(reg, "deleteButton"), Qt::LeftButton);
         QCOMPARE(fx->messages.boxes.size(), 1);
         QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Удаление"));
         QCOMPARE(fx->messages.last(), QStringLiteral("Удалить позицию из списка?"));
@@ -582,7 +578,7 @@ private Q_SLOTS:
         reg->refresh();
         reg->show();
         QVERIFY(QTest::qWaitForWindowExposed(reg));
-        auto *grid = child<QTableView>(reg, "grid");
+        auto *grid = test::child<QTableView>(reg, "grid");
         const QRect cell = grid->visualRect(grid->model()->index(1, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());

@@ -1,6 +1,6 @@
 #include "data/dataerror.h"
 #include "data/datamodule.h"
-#include "entries/entrystore.h"
+#include "shop/entrystore.h"
 #include "testsupport/entryworkload.h"
 #include "testsupport/shop.h"
 #include "testsupport/testdatabase.h"
@@ -87,7 +87,7 @@ private Q_SLOTS:
         d.operationId = 42;
         d.today = QDate(2023, 3, 16);
         QCOMPARE(
-            EntryStore::insertStatement(d, 0),
+            EntryStore::insertStatement(d, {10, 0, 8, 0}),
             QStringLiteral(
                 "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
                 "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
@@ -96,17 +96,62 @@ private Q_SLOTS:
         d.entryId = 99;
         d.price = 0.123456;
         QCOMPARE(
-            EntryStore::updateStatement(d, 3),
+            EntryStore::updateStatement(d, {10, 0, 8, 3}),
             QStringLiteral(
                 "update accounts_dep.SMENA set w_id=17, i_id=5, o_id=42, cena=0.1235, kol_vo=10, brak=0, "
                 "data=to_date('15.03.2023', 'DD.MM.YYYY'), smena=1, color=3, time=8, vvod='16.03.2023', "
                 "prize=0, id_doc=0, id_doc_item=0, f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=99"));
-        QCOMPARE(EntryStore::duplicateStatement(d, 3),
+        QCOMPARE(EntryStore::duplicateStatement(d, {10, 0, 8, 3}),
                  QStringLiteral(
                      "select count(id) as cnt from accounts_dep.SMENA where w_id=17 and o_id=42 and i_id=5 "
                      "and data=to_date('15.03.2023', 'DD.MM.YYYY') and smena=1 and id<>99 and color=3"));
         d.date = QDate(999, 1, 2); // four-digit years whatever the locale
-        QVERIFY(EntryStore::insertStatement(d, 0).contains(QStringLiteral("'02.01.0999'")));
+        QVERIFY(EntryStore::insertStatement(d, {10, 0, 8, 0}).contains(QStringLiteral("'02.01.0999'")));
+        // Posting 11 hours of worker 17 on 15.03.2023, shift 1.
+        const EntryKey day{17, QDate(2023, 3, 15), 1};
+        QCOMPARE(EntryStore::postingRowsStatement(day),
+                 QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=17 and smena=1 "
+                                "and month=3 and year=2023"));
+        QCOMPARE(EntryStore::dayTotalStatement(day),
+                 QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=17 and smena=1 and "
+                                "data=to_date('15.03.2023', 'DD.MM.YYYY') group by w_id, smena, data"));
+        QCOMPARE(EntryStore::postingInsertStatement(day, 11),
+                 QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d15) values(1, 17, 3, 2023, 11)"));
+        QCOMPARE(EntryStore::postingUpdateStatement(day, 11),
+                 QStringLiteral("update accounts_dep.h_tabel set d15=11 where w_id=17 and smena=1 and month=3 and year=2023"));
+    }
+
+    // The number boxes become numbers once: digits only, within the column, the first refusal named.
+    void numbers_data()
+    {
+        QTest::addColumn<QString>("text");  // quantity|rejects|hours|colour
+        QTest::addColumn<QString>("values");    // as read, or the refusal
+        QTest::newRow("plain") << QStringLiteral("10|0|8|") << QStringLiteral("10/0/8/0");
+        QTest::newRow("leading zeros and blanks") << QStringLiteral(" 007|00|8 |1013") << QStringLiteral("7/0/8/1013");
+        QTest::newRow("a sign") << QStringLiteral("-5|0|8|") << QStringLiteral("В поле «Кол-во» допустимы только цифры.");
+        QTest::newRow("rejects too many")
+            << QStringLiteral("10|40000|8|") << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
+        QTest::newRow("first refusal stands")
+            << QStringLiteral("10|0|1,5|x") << QStringLiteral("В поле «Время» допустимы только цифры.");
+        QTest::newRow("beyond 64 bits") << QStringLiteral("10|0|8|99999999999999999999")
+                                        << QStringLiteral("Число в поле «Цвет» слишком велико: не больше 2147483647.");
+    }
+    void numbers()
+    {
+        QFETCH(QString, text);
+        const QStringList boxes = text.split(QLatin1Char('|'));
+        QFETCH(QString, values);
+        EntryDraft d;
+        d.quantity = boxes[0];
+        d.rejects = boxes[1];
+        d.hours = boxes[2];
+        d.colour = boxes[3];
+        QString message;
+        const std::optional<EntryNumbers> v = EntryStore::numbers(d, &message);
+        QCOMPARE(v ? QStringLiteral("%1/%2/%3/%4").arg(v->quantity).arg(v->rejects).arg(v->hours).arg(v->colour)
+                   : message,
+                 values);
+        QCOMPARE(v.has_value(), message.isEmpty());
     }
 
     // 8 and 3 hours make 11; a third entry of 0 keeps 11. The first entry of the month creates the

@@ -1,4 +1,4 @@
-#include "entries/pricing.h"
+#include "shop/pricing.h"
 #include "ui/windowsetup.h"
 
 #include <QTest>

@@ -27,8 +27,6 @@ class TestOperationKinds : public QObject
     OperationKindListWindow *list = nullptr;
     OperationKindEditor *editor = nullptr;
 
-    template <typename T> T *listChild(const char *name) { return list->findChild<T *>(QLatin1String(name)); }
-    template <typename T> T *editorChild(const char *name) { return editor->findChild<T *>(QLatin1String(name)); }
     QStringList kindsInDatabase()
     {
         return db->scalar(QStringLiteral("select string_agg(vid, '|' order by vid) from accounts_dep.vid_oper"))
@@ -38,7 +36,7 @@ class TestOperationKinds : public QObject
     QStringList gridNames()
     {
         QStringList out;
-        QAbstractItemModel *m = listChild<QTableView>("grid")->model();
+        QAbstractItemModel *m = test::child<QTableView>(list, "grid")->model();
         for (int r = 0; r < m->rowCount(); ++r)
             out << m->index(r, 0).data().toString();
         return out;
@@ -55,11 +53,11 @@ class TestOperationKinds : public QObject
     // Types the name into the editor and presses "Записать"; answers whether the editor closed.
     void typeAndSave(const QString &name)
     {
-        editorChild<QLineEdit>("nameEdit")->clear();
-        test::type(editorChild<QLineEdit>("nameEdit"), name);
-        QTest::mouseClick(editorChild<QPushButton>("saveButton"), Qt::LeftButton);
+        test::child<QLineEdit>(editor, "nameEdit")->clear();
+        test::type(test::child<QLineEdit>(editor, "nameEdit"), name);
+        QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         if (editor->isVisible()) // refused: leave it as the user would
-            QTest::mouseClick(editorChild<QPushButton>("cancelButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "cancelButton"), Qt::LeftButton);
     }
 
 private Q_SLOTS:
@@ -87,19 +85,19 @@ private Q_SLOTS:
     {
         fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Виды операций"));
-            auto *grid = listChild<QTableView>("grid");
+            auto *grid = test::child<QTableView>(list, "grid");
             QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Операции"));
             // In the database's order of names.
             QCOMPARE(gridNames(),
                      db->scalar(QStringLiteral("select string_agg(vid, '|' order by vid) from accounts_dep.vid_oper"))
                          .toString()
                          .split(QLatin1Char('|')));
-            QCOMPARE(listChild<QPushButton>("changeButton")->text(), QStringLiteral("Изменить"));
-            QVERIFY(listChild<QPushButton>("addButton")->isDefault());
-            QVERIFY(!listChild<QPushButton>("changeButton")->isDefault());
-            QVERIFY(listChild<QPushButton>("addButton")->isVisible());
-            QVERIFY(listChild<QPushButton>("deleteButton")->isVisible());
-            QVERIFY(!listChild<QLineEdit>("searchEdit")->isVisible());
+            QCOMPARE(test::child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Изменить"));
+            QVERIFY(test::child<QPushButton>(list, "addButton")->isDefault());
+            QVERIFY(!test::child<QPushButton>(list, "changeButton")->isDefault());
+            QVERIFY(test::child<QPushButton>(list, "addButton")->isVisible());
+            QVERIFY(test::child<QPushButton>(list, "deleteButton")->isVisible());
+            QVERIFY(!test::child<QLineEdit>(list, "searchEdit")->isVisible());
             QTest::keyClick(list, Qt::Key_Escape);
         };
         list->openForMaintenance();
@@ -138,13 +136,13 @@ private Q_SLOTS:
         fx->whileOpen[editor] = [&] {
             editorOpened = true;
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового вида операций"));
-            QVERIFY(editorChild<QLineEdit>("nameEdit")->text().isEmpty());
-            QCOMPARE(editor->focusWidget(), editorChild<QLineEdit>("nameEdit")); // the focus once it is active
-            QVERIFY(editorChild<QPushButton>("saveButton")->isDefault());
+            QVERIFY(test::child<QLineEdit>(editor, "nameEdit")->text().isEmpty());
+            QCOMPARE(editor->focusWidget(), test::child<QLineEdit>(editor, "nameEdit")); // the focus once it is active
+            QVERIFY(test::child<QPushButton>(editor, "saveButton")->isDefault());
             typeAndSave(typed);
         };
         fx->whileOpen[list] = [&] {
-            QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "addButton"), Qt::LeftButton);
             if (stored.isEmpty())
                 return;
             // The list was read again and shows the new kind.
@@ -185,12 +183,12 @@ private Q_SLOTS:
         const int id = kindId(row);
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных вида операции"));
-            QCOMPARE(editorChild<QLineEdit>("nameEdit")->text(), row);
+            QCOMPARE(test::child<QLineEdit>(editor, "nameEdit")->text(), row);
             typeAndSave(typed);
         };
         fx->whileOpen[list] = [&] {
             selectRow(row);
-            QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
         };
         list->openForMaintenance();
         const QString now =
@@ -221,7 +219,7 @@ private Q_SLOTS:
         fx->messages.answers = {yes};
         fx->whileOpen[list] = [&] {
             selectRow(QStringLiteral("Гибка"));
-            QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
             QCOMPARE(gridNames().contains(QStringLiteral("Гибка")), !deleted);
         };
         list->openForMaintenance();
@@ -241,8 +239,8 @@ private Q_SLOTS:
     {
         db->exec(QStringLiteral("delete from accounts_dep.vid_oper"));
         fx->whileOpen[list] = [&] {
-            QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
-            QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
         };
         list->openForMaintenance();
         QCOMPARE(fx->shown, QList<QDialog *>{list}); // no editor
@@ -268,13 +266,13 @@ private Q_SLOTS:
         QFETCH(int, downs);
         QFETCH(QString, chosen);
         fx->whileOpen[list] = [&] {
-            auto *search = listChild<QLineEdit>("searchEdit");
+            auto *search = test::child<QLineEdit>(list, "searchEdit");
             QVERIFY(search->isVisible());
             QCOMPARE(list->focusWidget(), search);
-            QCOMPARE(listChild<QPushButton>("changeButton")->text(), QStringLiteral("Выбрать"));
-            QVERIFY(listChild<QPushButton>("changeButton")->isDefault());
-            QVERIFY(!listChild<QPushButton>("addButton")->isVisible());
-            QVERIFY(!listChild<QPushButton>("deleteButton")->isVisible());
+            QCOMPARE(test::child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Выбрать"));
+            QVERIFY(test::child<QPushButton>(list, "changeButton")->isDefault());
+            QVERIFY(!test::child<QPushButton>(list, "addButton")->isVisible());
+            QVERIFY(!test::child<QPushButton>(list, "deleteButton")->isVisible());
             test::type(search, typed);
             for (int i = 0; i < downs; ++i)
                 QTest::keyClick(search, Qt::Key_Down);
@@ -289,7 +287,7 @@ private Q_SLOTS:
         QCOMPARE(choice->id, chosen.isEmpty() ? 0 : kindId(chosen));
         // The next maintenance opening shows every kind, with no search box.
         fx->whileOpen[list] = [&] {
-            QVERIFY(!listChild<QLineEdit>("searchEdit")->isVisible());
+            QVERIFY(!test::child<QLineEdit>(list, "searchEdit")->isVisible());
             QCOMPARE(gridNames().size(), 4);
             list->reject();
         };
@@ -300,14 +298,14 @@ private Q_SLOTS:
     {
         fx->whileOpen[list] = [&] { QTest::keyClick(list, Qt::Key_Escape); };
         QVERIFY(!list->pickKind().has_value());
-        fx->whileOpen[list] = [&] { QTest::mouseClick(listChild<QPushButton>("exitButton"), Qt::LeftButton); };
+        fx->whileOpen[list] = [&] { QTest::mouseClick(test::child<QPushButton>(list, "exitButton"), Qt::LeftButton); };
         QVERIFY(!list->pickKind().has_value());
     }
 
     void searchBoxKeys()
     {
         fx->whileOpen[list] = [&] {
-            auto *search = listChild<QLineEdit>("searchEdit");
+            auto *search = test::child<QLineEdit>(list, "searchEdit");
             test::type(search, QStringLiteral("Гиб"));
             QTest::keyClick(search, Qt::Key_Left);
             QTest::keyClick(search, Qt::Key_Home);

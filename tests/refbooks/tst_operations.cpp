@@ -47,10 +47,6 @@ class TestOperations : public QObject
     NormsWindow *norms = nullptr;
     int profile = 0, bracket = 0, cutting = 0, painting = 0, cutProfile = 0, paintBracket = 0;
 
-    template <typename T> T *child(QDialog *w, const char *name)
-    {
-        return w->findChild<T *>(QLatin1String(name));
-    }
     QString operations()
     {
         return db
@@ -82,8 +78,8 @@ class TestOperations : public QObject
         });
         fx->whileOpen[list] = [&] {
             if (!search.isEmpty())
-                test::type(child<QLineEdit>(list, "searchEdit"), search);
-            QTest::mouseClick(child<QPushButton>(list, "excelButton"), Qt::LeftButton);
+                test::type(test::child<QLineEdit>(list, "searchEdit"), search);
+            QTest::mouseClick(test::child<QPushButton>(list, "excelButton"), Qt::LeftButton);
             list->reject();
         };
         list->openForMaintenance();
@@ -123,7 +119,7 @@ private Q_SLOTS:
     {
         fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Операции"));
-            auto *grid = child<QTableView>(list, "grid");
+            auto *grid = test::child<QTableView>(list, "grid");
             const QStringList titles{QStringLiteral("Марка"), QStringLiteral("Опреция"),
                                      QStringLiteral("Цена (min)"), QStringLiteral("Вид"),
                                      QStringLiteral("Нормы (шт.)")};
@@ -136,8 +132,8 @@ private Q_SLOTS:
             QCOMPARE(grid->model()->index(1, 2).data().toString(), QStringLiteral("1,75"));
             QCOMPARE(grid->model()->index(1, 3).data().toString(), QStringLiteral("Готовая продукция"));
             QCOMPARE(grid->model()->index(1, 4).data().toString(), QStringLiteral("2"));
-            QVERIFY(child<QPushButton>(list, "addButton")->isDefault());
-            QVERIFY(child<QLineEdit>(list, "searchEdit")->isVisible()); // until a pick has used it
+            QVERIFY(test::child<QPushButton>(list, "addButton")->isDefault());
+            QVERIFY(test::child<QLineEdit>(list, "searchEdit")->isVisible()); // until a pick has used it
             list->reject();
         };
         list->openForMaintenance();
@@ -148,29 +144,29 @@ private Q_SLOTS:
     void addThroughThePickers()
     {
         fx->whileOpen[products] = [this] {
-            test::type(child<QLineEdit>(products, "searchEdit"), QStringLiteral("КР"));
-            doubleClickCurrent(products, child<QTableView>(products, "grid"), 0);
+            test::type(test::child<QLineEdit>(products, "searchEdit"), QStringLiteral("КР"));
+            doubleClickCurrent(products, test::child<QTableView>(products, "grid"), 0);
         };
         fx->whileOpen[kinds] = [this] {
-            test::type(child<QLineEdit>(kinds, "searchEdit"), QStringLiteral("Ре"));
-            QTest::keyClick(child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
+            test::type(test::child<QLineEdit>(kinds, "searchEdit"), QStringLiteral("Ре"));
+            QTest::keyClick(test::child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
         };
         fx->whileOpen[editor] = [this] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение новой цены за операцию"));
-            QCOMPARE(editor->focusWidget(), child<QPushButton>(editor, "productButton"));
-            QCOMPARE(child<QComboBox>(editor, "productKindCombo")->currentText(),
+            QCOMPARE(editor->focusWidget(), test::child<QPushButton>(editor, "productButton"));
+            QCOMPARE(test::child<QComboBox>(editor, "productKindCombo")->currentText(),
                      QStringLiteral("Готовая продукция"));
-            QVERIFY(child<QLineEdit>(editor, "productEdit")->isReadOnly());
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"),
+            QVERIFY(test::child<QLineEdit>(editor, "productEdit")->isReadOnly());
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"),
                               Qt::LeftButton); // boxes empty: refused
-            QTest::mouseClick(child<QPushButton>(editor, "productButton"), Qt::LeftButton);
-            QTest::mouseClick(child<QPushButton>(editor, "kindButton"), Qt::LeftButton);
-            QCOMPARE(child<QLineEdit>(editor, "productEdit")->text(), QStringLiteral("КР-40"));
-            QCOMPARE(child<QLineEdit>(editor, "kindEdit")->text(), QStringLiteral("Резка"));
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "productButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "kindButton"), Qt::LeftButton);
+            QCOMPARE(test::child<QLineEdit>(editor, "productEdit")->text(), QStringLiteral("КР-40"));
+            QCOMPARE(test::child<QLineEdit>(editor, "kindEdit")->text(), QStringLiteral("Резка"));
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         fx->whileOpen[list] = [this] {
-            QTest::mouseClick(child<QPushButton>(list, "addButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "addButton"), Qt::LeftButton);
             QCOMPARE(fx->data.oper()->recordCount(), 3); // listed at once
             list->reject();
         };
@@ -203,14 +199,14 @@ private Q_SLOTS:
         QFETCH(QString, message);
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных о цене за операцию"));
-            QCOMPARE(child<QLineEdit>(editor, "productEdit")->text(), QStringLiteral("КР-40"));
-            QCOMPARE(child<QComboBox>(editor, "productKindCombo")->currentIndex(), 1);
-            child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(naimen);
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QCOMPARE(test::child<QLineEdit>(editor, "productEdit")->text(), QStringLiteral("КР-40"));
+            QCOMPARE(test::child<QComboBox>(editor, "productKindCombo")->currentIndex(), 1);
+            test::child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(naimen);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         fx->whileOpen[list] = [&] {
             selectOperation(paintBracket);
-            QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
             list->reject();
         };
         list->openForMaintenance();
@@ -226,23 +222,23 @@ private Q_SLOTS:
         // Give the bracket's painting the profile's cutting parameters.
         fx->whileOpen[kinds] = [this] {
             QVERIFY(fx->data.vidOper()->locate(QStringLiteral("vid"), QStringLiteral("Резка")));
-            QTest::keyClick(child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
+            QTest::keyClick(test::child<QLineEdit>(kinds, "searchEdit"), Qt::Key_Return);
         };
         fx->whileOpen[products] = [this] {
-            test::type(child<QLineEdit>(products, "searchEdit"), QStringLiteral("ПН"));
-            doubleClickCurrent(products, child<QTableView>(products, "grid"), 0);
+            test::type(test::child<QLineEdit>(products, "searchEdit"), QStringLiteral("ПН"));
+            doubleClickCurrent(products, test::child<QTableView>(products, "grid"), 0);
         };
         fx->whileOpen[editor] = [&] {
-            QTest::mouseClick(child<QPushButton>(editor, "productButton"), Qt::LeftButton);
-            QTest::mouseClick(child<QPushButton>(editor, "kindButton"), Qt::LeftButton);
-            child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(0);
-            QTest::mouseClick(child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "productButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "kindButton"), Qt::LeftButton);
+            test::child<QComboBox>(editor, "productKindCombo")->setCurrentIndex(0);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
             QVERIFY(editor->isVisible()); // stays open
             editor->reject();
         };
         fx->whileOpen[list] = [&] {
             selectOperation(paintBracket);
-            QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
             list->reject();
         };
         const QString before = operations();
@@ -273,7 +269,7 @@ private Q_SLOTS:
         fx->messages.answers = {yes};
         fx->whileOpen[list] = [&] {
             selectOperation(paintBracket);
-            QTest::mouseClick(child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
             list->reject();
         };
         list->openForMaintenance();
@@ -311,10 +307,10 @@ private Q_SLOTS:
         QFETCH(int, startOn);
         QFETCH(QString, chosen);
         fx->whileOpen[list] = [&] {
-            QCOMPARE(child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Выбрать"));
-            QVERIFY(child<QPushButton>(list, "changeButton")->isDefault());
-            test::type(child<QLineEdit>(list, "searchEdit"), typed);
-            QTest::keyClick(child<QLineEdit>(list, "searchEdit"), Qt::Key_Return);
+            QCOMPARE(test::child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Выбрать"));
+            QVERIFY(test::child<QPushButton>(list, "changeButton")->isDefault());
+            test::type(test::child<QLineEdit>(list, "searchEdit"), typed);
+            QTest::keyClick(test::child<QLineEdit>(list, "searchEdit"), Qt::Key_Return);
         };
         const auto row = list->pickOperation(startOn == 2 ? std::optional<int>(cutProfile) : std::nullopt);
         QCOMPARE(row.has_value(), !chosen.isEmpty());
@@ -330,7 +326,7 @@ private Q_SLOTS:
         }
         // Maintenance shows no search box after a pick, and every operation.
         fx->whileOpen[list] = [&] {
-            QVERIFY(!child<QLineEdit>(list, "searchEdit")->isVisible());
+            QVERIFY(!test::child<QLineEdit>(list, "searchEdit")->isVisible());
             QCOMPARE(fx->data.oper()->recordCount(), 2);
             list->reject();
         };
@@ -381,29 +377,29 @@ private Q_SLOTS:
             QCOMPARE(norms->windowTitle(), QStringLiteral("Норматив"));
             QCOMPARE(norms->model()->operation(), cutProfile);
             QCOMPARE(norms->model()->savedRows(), 2);
-            auto *grid = child<QTableView>(norms, "grid");
+            auto *grid = test::child<QTableView>(norms, "grid");
             QTest::keyClick(grid, Qt::Key_Insert); // a new norm starts on the grid's last row
             QCOMPARE(grid->currentIndex().row(), norms->model()->rowCount() - 1);
             QCOMPARE(grid->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("*"));
             norms->reject();
         };
         fx->whileOpen[list] = [&] {
-            child<QCheckBox>(list, "pricesCheck")->setChecked(true);
+            test::child<QCheckBox>(list, "pricesCheck")->setChecked(true);
             selectOperation(cutProfile);
-            doubleClickCurrent(list, child<QTableView>(list, "grid"), fx->data.oper()->recNo() - 1);
+            doubleClickCurrent(list, test::child<QTableView>(list, "grid"), fx->data.oper()->recNo() - 1);
             list->reject();
         };
         list->openForMaintenance();
         QCOMPARE(fx->shown, (QList<QDialog *>{list, norms}));
-        QVERIFY(child<QCheckBox>(list, "pricesCheck")->isChecked()); // kept between openings
+        QVERIFY(test::child<QCheckBox>(list, "pricesCheck")->isChecked()); // kept between openings
     }
 
     // In selection mode a double-click chooses, "Цены" ticked or not.
     void doubleClickInSelectionChooses()
     {
         fx->whileOpen[list] = [&] {
-            child<QCheckBox>(list, "pricesCheck")->setChecked(true);
-            doubleClickCurrent(list, child<QTableView>(list, "grid"), 0);
+            test::child<QCheckBox>(list, "pricesCheck")->setChecked(true);
+            doubleClickCurrent(list, test::child<QTableView>(list, "grid"), 0);
         };
         const auto row = list->pickOperation();
         QVERIFY(row.has_value());
@@ -414,10 +410,10 @@ private Q_SLOTS:
     void emptyListActionsDoNothing()
     {
         fx->whileOpen[list] = [&] {
-            test::type(child<QLineEdit>(list, "searchEdit"), QStringLiteral("Я")); // filtered to nothing
-            QTest::mouseClick(child<QPushButton>(list, "changeButton"), Qt::LeftButton);
-            QTest::mouseClick(child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
-            child<QLineEdit>(list, "searchEdit")->clear();
+            test::type(test::child<QLineEdit>(list, "searchEdit"), QStringLiteral("Я")); // filtered to nothing
+            QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
+            test::child<QLineEdit>(list, "searchEdit")->clear();
             list->reject();
         };
         list->openForMaintenance();
@@ -447,13 +443,13 @@ private Q_SLOTS:
             QVERIFY(!model->setData(model->index(0, 2), QStringLiteral("99999999999"), Qt::EditRole));
             QCOMPARE(fx->messages.boxes.size(), 2);
             QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
-            QTest::mouseClick(child<QPushButton>(norms, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(norms, "saveButton"), Qt::LeftButton);
         };
         fx->whileOpen[list] = [&] {
-            child<QCheckBox>(list, "pricesCheck")->setChecked(true);
+            test::child<QCheckBox>(list, "pricesCheck")->setChecked(true);
             selectOperation(cutProfile);
             const int recNo = fx->data.oper()->recNo();
-            doubleClickCurrent(list, child<QTableView>(list, "grid"), recNo - 1);
+            doubleClickCurrent(list, test::child<QTableView>(list, "grid"), recNo - 1);
             // After "Сохранить" the list shows the new count and lowest price on the same row.
             QCOMPARE(fx->data.oper()->recNo(), recNo);
             QCOMPARE(fx->data.oper()->asInt(QStringLiteral("norma")), 3);
@@ -478,7 +474,7 @@ private Q_SLOTS:
                 model->setData(model->index(model->rowCount() - 1, 0), QStringLiteral("300"), Qt::EditRole));
             QCOMPARE(model->savedRows(), 3);
             QCOMPARE(model->index(2, 1).data().toString(), QString());
-            QTest::mouseClick(child<QPushButton>(norms, "saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(norms, "saveButton"), Qt::LeftButton);
         };
         fx->data.oper()->open();
         selectOperation(cutProfile);
@@ -517,7 +513,7 @@ private Q_SLOTS:
     void refusedCellStaysInEditing()
     {
         fx->whileOpen[norms] = [&] {
-            auto *grid = child<QTableView>(norms, "grid");
+            auto *grid = test::child<QTableView>(norms, "grid");
             QVERIFY(QTest::qWaitForWindowExposed(norms));
             const QModelIndex cell = grid->model()->index(0, 0);
             grid->setCurrentIndex(cell);
@@ -569,46 +565,6 @@ private Q_SLOTS:
             1);
     }
 
-    // Two clients deleting the last two norms of an operation at the same moment: one of them is
-    // refused, and one of the operation's own norms stays. The database holds each deletion a while,
-    // so that the two counts would both see two rows if nothing put the clients in turn.
-    void concurrentDeletionsKeepOneNorm()
-    {
-        db->exec(QStringLiteral(
-            "create or replace function public.slow_norm_delete() returns trigger language plpgsql as "
-            "$$ begin perform pg_sleep(0.3); return old; end $$; "
-            "create trigger slow_delete before delete on accounts_dep.norm "
-            "for each row execute function public.slow_norm_delete()"));
-        const auto dropTrigger = qScopeGuard([this] {
-            db->exec(QStringLiteral(
-                "drop trigger slow_delete on accounts_dep.norm; drop function public.slow_norm_delete()"));
-        });
-        std::latch start(2);
-        std::atomic<int> deleted{0};
-        auto client = [&](int n) {
-            Connection connection(QStringLiteral("client%1").arg(n));
-            connection.setDriver(db->driver());
-            connection.setConnectionString(db->connection().connectionString());
-            connection.open();
-            test::RecordingMessages messages;
-            NormsModel model(&connection, &messages);
-            model.load(cutProfile);
-            start.arrive_and_wait();
-            if (model.removeRow(n)) // each its own row: 100 and 200
-                ++deleted;
-        };
-        std::thread first(client, 0), second(client, 1);
-        first.join();
-        second.join();
-        QCOMPARE(deleted.load(), 1);
-        const QString left =
-            db->scalar(QStringLiteral("select string_agg(norma::text, ',') from accounts_dep.norm "
-                                      "where o_id = %1")
-                           .arg(cutProfile))
-                .toString();
-        QVERIFY2(left == QStringLiteral("100") || left == QStringLiteral("200"), qPrintable(left));
-    }
-
     // "Сохранить" is pressed by Enter and Esc only where the grid has no cell editor open: in the
     // editor, Enter writes the cell and Esc takes the typing back, and the window stays; the next
     // key, on the grid, presses "Сохранить".
@@ -638,7 +594,7 @@ private Q_SLOTS:
         QFETCH(QString, prices);
         bool stayed = false;
         fx->whileOpen[norms] = [&] {
-            auto *grid = child<QTableView>(norms, "grid");
+            auto *grid = test::child<QTableView>(norms, "grid");
             QVERIFY(QTest::qWaitForWindowExposed(norms));
             const QModelIndex cell = grid->model()->index(0, 1);
             grid->setCurrentIndex(cell);

@@ -24,8 +24,6 @@ class TestProducts : public QObject
     ProductListWindow *list = nullptr;
     ProductEditor *editor = nullptr;
 
-    template <typename T> T *listChild(const char *name) { return list->findChild<T *>(QLatin1String(name)); }
-    template <typename T> T *editorChild(const char *name) { return editor->findChild<T *>(QLatin1String(name)); }
     QString products()
     {
         return db
@@ -35,7 +33,7 @@ class TestProducts : public QObject
     QStringList gridMarks()
     {
         QStringList out;
-        QAbstractItemModel *m = listChild<QTableView>("grid")->model();
+        QAbstractItemModel *m = test::child<QTableView>(list, "grid")->model();
         for (int r = 0; r < m->rowCount(); ++r)
             out << m->index(r, 0).data().toString();
         return out;
@@ -43,7 +41,7 @@ class TestProducts : public QObject
     // Double-clicks the grid's row of this mark, as the user would.
     void doubleClickMark(const QString &mark)
     {
-        auto *grid = listChild<QTableView>("grid");
+        auto *grid = test::child<QTableView>(list, "grid");
         QVERIFY(fx->data.izdel()->locate(QStringLiteral("marka"), mark));
         QVERIFY(QTest::qWaitForWindowExposed(list));
         const QRect cell = grid->visualRect(grid->model()->index(fx->data.izdel()->recNo() - 1, 0));
@@ -54,13 +52,13 @@ class TestProducts : public QObject
     }
     void fill(const QString &mark, const QString &number)
     {
-        editorChild<QLineEdit>("markEdit")->clear();
-        editorChild<QLineEdit>("numberEdit")->clear();
-        test::type(editorChild<QLineEdit>("markEdit"), mark);
-        test::type(editorChild<QLineEdit>("numberEdit"), number);
-        QTest::mouseClick(editorChild<QPushButton>("saveButton"), Qt::LeftButton);
+        test::child<QLineEdit>(editor, "markEdit")->clear();
+        test::child<QLineEdit>(editor, "numberEdit")->clear();
+        test::type(test::child<QLineEdit>(editor, "markEdit"), mark);
+        test::type(test::child<QLineEdit>(editor, "numberEdit"), number);
+        QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         if (editor->isVisible())
-            QTest::mouseClick(editorChild<QPushButton>("cancelButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "cancelButton"), Qt::LeftButton);
     }
 
 private Q_SLOTS:
@@ -90,15 +88,15 @@ private Q_SLOTS:
     {
         fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Изделия"));
-            auto *grid = listChild<QTableView>("grid");
+            auto *grid = test::child<QTableView>(list, "grid");
             QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Марка изделия"));
             QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Коробки"));
             QVERIFY(grid->columnWidth(0) > grid->columnWidth(1));
             QCOMPARE(grid->model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft,
                      Qt::AlignLeft);
-            QVERIFY(!listChild<QLineEdit>("searchEdit")->isVisible());
+            QVERIFY(!test::child<QLineEdit>(list, "searchEdit")->isVisible());
             QVERIFY(!list->findChild<QPushButton *>(QStringLiteral("changeButton"))); // double-click only
-            QVERIFY(listChild<QPushButton>("addButton")->isDefault());
+            QVERIFY(test::child<QPushButton>(list, "addButton")->isDefault());
             QTest::keyClick(list, Qt::Key_Escape);
         };
         list->openForMaintenance();
@@ -141,12 +139,12 @@ private Q_SLOTS:
         const QString before = products();
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового изделия"));
-            QCOMPARE(editor->focusWidget(), editorChild<QLineEdit>("markEdit"));
+            QCOMPARE(editor->focusWidget(), test::child<QLineEdit>(editor, "markEdit"));
             fill(mark, typed);
         };
         fx->whileOpen[list] = [&] {
             fx->data.izdel()->setRecNo(2);
-            QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "addButton"), Qt::LeftButton);
             QCOMPARE(fx->data.izdel()->recNo(), 2); // back on the row it remembered
             list->reject();
         };
@@ -169,7 +167,7 @@ private Q_SLOTS:
     void numberBoxKeys()
     {
         fx->whileOpen[editor] = [&] {
-            auto *number = editorChild<QLineEdit>("numberEdit");
+            auto *number = test::child<QLineEdit>(editor, "numberEdit");
             test::type(number, QStringLiteral("a1.2x"));
             QCOMPARE(number->text(), QStringLiteral("1,2"));
             QTest::keyClick(number, Qt::Key_Backspace);
@@ -206,8 +204,8 @@ private Q_SLOTS:
         const QString id = db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = ") + quoted(row)).toString();
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных изделия"));
-            QCOMPARE(editorChild<QLineEdit>("markEdit")->text(), row);
-            QCOMPARE(editorChild<QLineEdit>("numberEdit")->text(), shown);
+            QCOMPARE(test::child<QLineEdit>(editor, "markEdit")->text(), row);
+            QCOMPARE(test::child<QLineEdit>(editor, "numberEdit")->text(), shown);
             fill(mark, number);
         };
         fx->whileOpen[list] = [&] {
@@ -251,7 +249,7 @@ private Q_SLOTS:
         fx->messages.answers = {yes};
         fx->whileOpen[list] = [&] {
             QVERIFY(fx->data.izdel()->locate(QStringLiteral("marka"), QStringLiteral("КР-40")));
-            QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
             QCOMPARE(gridMarks().contains(QStringLiteral("КР-40")), !deleted);
             list->reject();
         };
@@ -281,10 +279,10 @@ private Q_SLOTS:
         QFETCH(int, downs);
         QFETCH(QString, chosen);
         fx->whileOpen[list] = [&] {
-            auto *search = listChild<QLineEdit>("searchEdit");
+            auto *search = test::child<QLineEdit>(list, "searchEdit");
             QVERIFY(search->isVisible());
             QCOMPARE(list->focusWidget(), search);
-            QVERIFY(!listChild<QPushButton>("addButton")->isVisible());
+            QVERIFY(!test::child<QPushButton>(list, "addButton")->isVisible());
             test::type(search, typed);
             if (!typed.isEmpty()) {
                 QTest::keyClick(search, Qt::Key_Left); // an ordinary key here
@@ -293,7 +291,7 @@ private Q_SLOTS:
             for (int i = 0; i < downs; ++i)
                 QTest::keyClick(search, Qt::Key_Down);
             // The current row, where the search and the arrows left it.
-            auto *grid = listChild<QTableView>("grid");
+            auto *grid = test::child<QTableView>(list, "grid");
             QVERIFY(QTest::qWaitForWindowExposed(list));
             const QRect cell = grid->visualRect(grid->model()->index(fx->data.izdel()->recNo() - 1, 0));
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());

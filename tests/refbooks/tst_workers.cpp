@@ -28,11 +28,6 @@ class TestWorkers : public QObject
     WorkerListWindow *list = nullptr;
     WorkerEditor *editor = nullptr;
 
-    template <typename T> T *listChild(const char *name) { return list->findChild<T *>(QLatin1String(name)); }
-    template <typename T> T *editorChild(const char *name)
-    {
-        return editor->findChild<T *>(QLatin1String(name));
-    }
     QString row(const QString &where)
     {
         return db
@@ -46,7 +41,7 @@ class TestWorkers : public QObject
     QStringList gridNames()
     {
         QStringList out;
-        QAbstractItemModel *m = listChild<QTableView>("grid")->model();
+        QAbstractItemModel *m = test::child<QTableView>(list, "grid")->model();
         for (int r = 0; r < m->rowCount(); ++r)
             out << m->index(r, 0).data().toString();
         return out;
@@ -87,15 +82,15 @@ private Q_SLOTS:
     {
         fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Список рабочих"));
-            auto *grid = listChild<QTableView>("grid");
+            auto *grid = test::child<QTableView>(list, "grid");
             QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ФИО"));
             QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Должность"));
             QCOMPARE(grid->columnWidth(0), grid->columnWidth(1));
             QCOMPARE(gridNames().size(), 4);
             QCOMPARE(gridNames().first(), QStringLiteral("Антонов А.А."));
-            QVERIFY(listChild<QPushButton>("addButton")->isDefault());
-            QCOMPARE(listChild<QPushButton>("changeButton")->text(), QStringLiteral("Изменить"));
-            QVERIFY(listChild<QLineEdit>("searchEdit")->isVisible());
+            QVERIFY(test::child<QPushButton>(list, "addButton")->isDefault());
+            QCOMPARE(test::child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Изменить"));
+            QVERIFY(test::child<QLineEdit>(list, "searchEdit")->isVisible());
             QCOMPARE(list->minimumSize(), list->maximumSize()); // a fixed dialog frame
             QTest::keyClick(list, Qt::Key_Escape);
         };
@@ -129,19 +124,19 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение данных нового работника"));
-            QCOMPARE(editorChild<QComboBox>("departmentCombo")->currentIndex(), -1);
-            QCOMPARE(editorChild<QComboBox>("departmentCombo")->count(), 3);
-            QCOMPARE(editorChild<QComboBox>("departmentCombo")->maxVisibleItems(), 10);
-            test::type(editorChild<QLineEdit>("nameEdit"), typed);
+            QCOMPARE(test::child<QComboBox>(editor, "departmentCombo")->currentIndex(), -1);
+            QCOMPARE(test::child<QComboBox>(editor, "departmentCombo")->count(), 3);
+            QCOMPARE(test::child<QComboBox>(editor, "departmentCombo")->maxVisibleItems(), 10);
+            test::type(test::child<QLineEdit>(editor, "nameEdit"), typed);
             if (!department.isEmpty())
-                editorChild<QComboBox>("departmentCombo")->setCurrentText(department);
-            QTest::mouseClick(editorChild<QPushButton>("saveButton"), Qt::LeftButton);
+                test::child<QComboBox>(editor, "departmentCombo")->setCurrentText(department);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
             if (editor->isVisible())
-                QTest::mouseClick(editorChild<QPushButton>("cancelButton"), Qt::LeftButton);
+                QTest::mouseClick(test::child<QPushButton>(editor, "cancelButton"), Qt::LeftButton);
         };
         fx->whileOpen[list] = [&] {
             fx->data.workers()->setRecNo(3);
-            QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "addButton"), Qt::LeftButton);
             QCOMPARE(fx->data.workers()->recNo(), 1); // the list reopens on its first row
             list->reject();
         };
@@ -164,13 +159,13 @@ private Q_SLOTS:
     {
         QStringList seen;
         fx->whileOpen[editor] = [&] {
-            auto *department = editorChild<QComboBox>("departmentCombo");
-            auto *position = editorChild<QComboBox>("positionCombo");
+            auto *department = test::child<QComboBox>(editor, "departmentCombo");
+            auto *position = test::child<QComboBox>(editor, "positionCombo");
             seen << department->currentText() + QLatin1Char('/') + position->currentText();
-            editorChild<QLineEdit>("nameEdit")->setText(QStringLiteral("Гусев Г.Г."));
+            test::child<QLineEdit>(editor, "nameEdit")->setText(QStringLiteral("Гусев Г.Г."));
             department->setCurrentText(QStringLiteral("Склад"));
             position->setCurrentText(QStringLiteral("Сварщик"));
-            QTest::mouseClick(editorChild<QPushButton>("saveButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         QVERIFY(editor->add());
         QVERIFY(editor->add());
@@ -207,18 +202,18 @@ private Q_SLOTS:
         int recNoBefore = 0;
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных работника"));
-            QCOMPARE(editorChild<QLineEdit>("nameEdit")->text(), worker);
-            QCOMPARE(editorChild<QComboBox>("departmentCombo")->currentText(), startsOn);
-            editorChild<QLineEdit>("nameEdit")->clear();
-            test::type(editorChild<QLineEdit>("nameEdit"), QStringLiteral("Борисов-2"));
+            QCOMPARE(test::child<QLineEdit>(editor, "nameEdit")->text(), worker);
+            QCOMPARE(test::child<QComboBox>(editor, "departmentCombo")->currentText(), startsOn);
+            test::child<QLineEdit>(editor, "nameEdit")->clear();
+            test::type(test::child<QLineEdit>(editor, "nameEdit"), QStringLiteral("Борисов-2"));
             if (!choose.isEmpty())
-                editorChild<QComboBox>("departmentCombo")->setCurrentText(choose);
-            QTest::mouseClick(editorChild<QPushButton>("saveButton"), Qt::LeftButton);
+                test::child<QComboBox>(editor, "departmentCombo")->setCurrentText(choose);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
         };
         fx->whileOpen[list] = [&] {
             select(worker);
             recNoBefore = fx->data.workers()->recNo();
-            QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
             QCOMPARE(fx->data.workers()->recNo(), recNoBefore); // the same row number after reopening
             list->reject();
         };
@@ -246,7 +241,7 @@ private Q_SLOTS:
         fx->messages.answers = {yes};
         fx->whileOpen[list] = [&] {
             select(worker);
-            QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
             QCOMPARE(fx->data.workers()->recNo(), currentAfter);
             list->reject();
         };
@@ -283,11 +278,11 @@ private Q_SLOTS:
         QFETCH(int, downs);
         QFETCH(QString, chosen);
         fx->whileOpen[list] = [&] {
-            auto *search = listChild<QLineEdit>("searchEdit");
+            auto *search = test::child<QLineEdit>(list, "searchEdit");
             QCOMPARE(list->focusWidget(), search);
-            QVERIFY(listChild<QPushButton>("changeButton")->isDefault());
-            QCOMPARE(listChild<QPushButton>("changeButton")->text(), QStringLiteral("Выбрать"));
-            QVERIFY(!listChild<QPushButton>("addButton")->isVisible());
+            QVERIFY(test::child<QPushButton>(list, "changeButton")->isDefault());
+            QCOMPARE(test::child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Выбрать"));
+            QVERIFY(!test::child<QPushButton>(list, "addButton")->isVisible());
             test::type(search, typed);
             for (int i = 0; i < downs; ++i)
                 QTest::keyClick(search, Qt::Key_Down);
@@ -309,19 +304,19 @@ private Q_SLOTS:
     void searchSurvivesMaintenanceOnly()
     {
         fx->whileOpen[list] = [&] {
-            test::type(listChild<QLineEdit>("searchEdit"), QStringLiteral("Б"));
+            test::type(test::child<QLineEdit>(list, "searchEdit"), QStringLiteral("Б"));
             QCOMPARE(gridNames(), QStringList{QStringLiteral("Борисов Б.Б.")});
             list->reject();
         };
         list->openForMaintenance();
         fx->whileOpen[list] = [&] {
-            QCOMPARE(listChild<QLineEdit>("searchEdit")->text(), QStringLiteral("Б"));
+            QCOMPARE(test::child<QLineEdit>(list, "searchEdit")->text(), QStringLiteral("Б"));
             QCOMPARE(gridNames(), QStringList{QStringLiteral("Борисов Б.Б.")});
             list->reject();
         };
         list->openForMaintenance();
         fx->whileOpen[list] = [&] {
-            QVERIFY(listChild<QLineEdit>("searchEdit")->text().isEmpty());
+            QVERIFY(test::child<QLineEdit>(list, "searchEdit")->text().isEmpty());
             QCOMPARE(gridNames().size(), 4);
             list->reject();
         };
@@ -331,10 +326,10 @@ private Q_SLOTS:
     void emptyListActionsDoNothing()
     {
         fx->whileOpen[list] = [&] {
-            test::type(listChild<QLineEdit>("searchEdit"), QStringLiteral("Я")); // filtered to nothing
-            QTest::mouseClick(listChild<QPushButton>("changeButton"), Qt::LeftButton);
-            QTest::mouseClick(listChild<QPushButton>("deleteButton"), Qt::LeftButton);
-            listChild<QLineEdit>("searchEdit")->clear();
+            test::type(test::child<QLineEdit>(list, "searchEdit"), QStringLiteral("Я")); // filtered to nothing
+            QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
+            test::child<QLineEdit>(list, "searchEdit")->clear();
             list->reject();
         };
         list->openForMaintenance();
@@ -346,8 +341,8 @@ private Q_SLOTS:
     void wheelActsOnTheFocusedLookupOnly()
     {
         fx->whileOpen[editor] = [&] {
-            auto *department = editorChild<QComboBox>("departmentCombo");
-            auto *position = editorChild<QComboBox>("positionCombo");
+            auto *department = test::child<QComboBox>(editor, "departmentCombo");
+            auto *position = test::child<QComboBox>(editor, "positionCombo");
             department->setCurrentIndex(0);
             position->setCurrentIndex(0);
             auto wheel = [](QWidget *w, int delta) {
@@ -367,7 +362,7 @@ private Q_SLOTS:
             editor->reject();
         };
         fx->whileOpen[list] = [&] {
-            QTest::mouseClick(listChild<QPushButton>("addButton"), Qt::LeftButton);
+            QTest::mouseClick(test::child<QPushButton>(list, "addButton"), Qt::LeftButton);
             list->reject();
         };
         list->openForMaintenance();

@@ -34,8 +34,7 @@ class TestRegisterWindow : public QObject
     RegisterWindow *window = nullptr;
     int worker1 = 0, worker2 = 0, operation = 0;
 
-    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
-    QAbstractItemModel *gridModel() { return child<QTableView>("grid")->model(); }
+    QAbstractItemModel *gridModel() { return test::child<QTableView>(window, "grid")->model(); }
     QStringList column(int c)
     {
         QStringList out;
@@ -93,8 +92,8 @@ private Q_SLOTS:
     {
         showWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("Табель"));
-        QCOMPARE(child<QDateEdit>("datePicker")->date(), kSaturday);
-        auto *dayOff = child<QCheckBox>("dayOffCheck");
+        QCOMPARE(test::child<QDateEdit>(window, "datePicker")->date(), kSaturday);
+        auto *dayOff = test::child<QCheckBox>(window, "dayOffCheck");
         QVERIFY(dayOff->isChecked());
         QVERIFY(window->isDayOff());
         QVERIFY(dayOff->font().bold());
@@ -119,7 +118,7 @@ private Q_SLOTS:
     void gridColumns()
     {
         showWindow();
-        auto *grid = child<QTableView>("grid");
+        auto *grid = test::child<QTableView>(window, "grid");
         const QStringList titles = {QStringLiteral("Фамилия И.О."), QStringLiteral("Марка изделия"),
                                     QStringLiteral("Операция"),     QStringLiteral("Вид"),
                                     QStringLiteral("Цвет"),         QStringLiteral("Часы"),
@@ -135,18 +134,18 @@ private Q_SLOTS:
     void draggedColumnWidthsStay()
     {
         showWindow();
-        auto *grid = child<QTableView>("grid");
+        auto *grid = test::child<QTableView>(window, "grid");
         grid->horizontalHeader()->resizeSection(0, 333); // as a drag does
         grid->horizontalHeader()->resizeSection(7, 44);
         // Date change, "Обновить", return from another window, another shift view and back.
-        child<QDateEdit>("datePicker")->setDate(kMonday);
-        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
-        QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
+        test::child<QDateEdit>(window, "datePicker")->setDate(kMonday);
+        QTest::keyClick(test::child<QDateEdit>(window, "datePicker"), Qt::Key_Return);
+        QTest::mouseClick(test::child<QPushButton>(window, "refreshButton"), Qt::LeftButton);
         QDialog other;
         window->runWindow(&other);
-        QTest::mouseClick(child<QPushButton>("shift4Button"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(window, "shift4Button"), Qt::LeftButton);
         QCOMPARE(grid->columnWidth(0), 333);
-        QTest::mouseClick(child<QPushButton>("shift1Button"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(window, "shift1Button"), Qt::LeftButton);
         QCOMPARE(grid->columnWidth(0), 333);
         QCOMPARE(grid->columnWidth(7), 44);
         QVERIFY(grid->isColumnHidden(9));
@@ -155,15 +154,15 @@ private Q_SLOTS:
     void dateConfirmedWithEnter()
     {
         showWindow();
-        auto *picker = child<QDateEdit>("datePicker");
+        auto *picker = test::child<QDateEdit>(window, "datePicker");
         picker->setDate(kMonday);
         // Typed but not confirmed: nothing else changes.
         QVERIFY(window->isDayOff());
         QCOMPARE(fx->session.shiftViews().date(), kSaturday);
         QTest::keyClick(picker, Qt::Key_Return);
         QVERIFY(!window->isDayOff());
-        QVERIFY(!child<QCheckBox>("dayOffCheck")->font().bold());
-        QVERIFY(child<QCheckBox>("dayOffCheck")->grab().toImage().pixelColor(1, 1) != kRed);
+        QVERIFY(!test::child<QCheckBox>(window, "dayOffCheck")->font().bold());
+        QVERIFY(test::child<QCheckBox>(window, "dayOffCheck")->grab().toImage().pixelColor(1, 1) != kRed);
         QCOMPARE(fx->session.shiftViews().date(), kMonday);
         QCOMPARE(column(10), (QStringList{QStringLiteral("да"), QStringLiteral("OK")}));
         QVERIFY(window->isVisible()); // Enter in the picker does not close the window
@@ -181,7 +180,7 @@ private Q_SLOTS:
     {
         QFETCH(int, how);
         showWindow();
-        auto *picker = child<QDateEdit>("datePicker");
+        auto *picker = test::child<QDateEdit>(window, "datePicker");
         QCalendarWidget *calendar = picker->calendarWidget();
         QWidget *popup = calendar->window();
         picker->setDate(kMonday); // as typed, not yet confirmed
@@ -225,10 +224,10 @@ private Q_SLOTS:
         QFETCH(QColor, colour);
         QFETCH(QDate, day);
         showWindow();
-        child<QDateEdit>("datePicker")->setDate(day.isValid() ? day : kMonday);
-        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
+        test::child<QDateEdit>(window, "datePicker")->setDate(day.isValid() ? day : kMonday);
+        QTest::keyClick(test::child<QDateEdit>(window, "datePicker"), Qt::Key_Return);
         auto *delegate =
-            qobject_cast<AcceptanceDelegate *>(child<QTableView>("grid")->itemDelegateForColumn(10));
+            qobject_cast<AcceptanceDelegate *>(test::child<QTableView>(window, "grid")->itemDelegateForColumn(10));
         QVERIFY(delegate);
         QAbstractItemModel *model = gridModel();
         int found = 0;
@@ -249,10 +248,10 @@ private Q_SLOTS:
     void shiftButtonsSwitchTheView()
     {
         showWindow();
-        child<QDateEdit>("datePicker")->setDate(kMonday);
-        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
-        auto *b1 = child<QPushButton>("shift1Button");
-        auto *b4 = child<QPushButton>("shift4Button");
+        test::child<QDateEdit>(window, "datePicker")->setDate(kMonday);
+        QTest::keyClick(test::child<QDateEdit>(window, "datePicker"), Qt::Key_Return);
+        auto *b1 = test::child<QPushButton>(window, "shift1Button");
+        auto *b4 = test::child<QPushButton>(window, "shift4Button");
         QCOMPARE(b4->text(), QStringLiteral("Переработка"));
         QTest::mouseClick(b4, Qt::LeftButton);
         QCOMPARE(fx->session.shiftView(), 4);
@@ -264,7 +263,7 @@ private Q_SLOTS:
         QCOMPARE(face.pixelColor(face.width() / 2, 3), kGreen);
         QVERIFY(!b1->font().bold());
         QVERIFY(b1->grab().toImage().pixelColor(b1->width() / 2, 3) != kGreen);
-        QTest::mouseClick(child<QPushButton>("shift2Button"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(window, "shift2Button"), Qt::LeftButton);
         QCOMPARE(fx->session.shiftView(), 2);
         QCOMPARE(gridModel()->rowCount(), 0);
         QTest::mouseClick(b1, Qt::LeftButton);
@@ -277,7 +276,7 @@ private Q_SLOTS:
         showWindow();
         const int before = gridModel()->rowCount();
         const int added1 = addEntry(kSaturday, 1, QStringLiteral("no"));
-        QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(window, "refreshButton"), Qt::LeftButton);
         QCOMPARE(gridModel()->rowCount(), before + 1);
         // F5 does the same.
         const int added2 = addEntry(kSaturday, 1, QStringLiteral("ok"));
@@ -292,12 +291,12 @@ private Q_SLOTS:
     void returningFromAnotherWindowResetsToToday()
     {
         showWindow();
-        child<QDateEdit>("datePicker")->setDate(kMonday);
-        QTest::keyClick(child<QDateEdit>("datePicker"), Qt::Key_Return);
-        QTest::mouseClick(child<QPushButton>("shift3Button"), Qt::LeftButton);
+        test::child<QDateEdit>(window, "datePicker")->setDate(kMonday);
+        QTest::keyClick(test::child<QDateEdit>(window, "datePicker"), Qt::Key_Return);
+        QTest::mouseClick(test::child<QPushButton>(window, "shift3Button"), Qt::LeftButton);
         QDialog other;
         window->runWindow(&other);
-        QCOMPARE(child<QDateEdit>("datePicker")->date(), kSaturday);
+        QCOMPARE(test::child<QDateEdit>(window, "datePicker")->date(), kSaturday);
         QCOMPARE(fx->session.shiftViews().date(), kSaturday);
         QCOMPARE(fx->session.shiftView(), 3); // the view stays
         // A weekday "today" leaves the box as it was.
@@ -310,14 +309,14 @@ private Q_SLOTS:
     {
         showWindow();
         db->exec(QStringLiteral("alter table accounts_dep.vid_oper rename to vid_oper_away"));
-        QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(window, "refreshButton"), Qt::LeftButton);
         db->exec(QStringLiteral("alter table accounts_dep.vid_oper_away rename to vid_oper"));
         QCOMPARE(fx->messages.boxes.size(), 1);
         QVERIFY(fx->messages.boxes.first().standard);
         QVERIFY(fx->messages.boxes.first().text.contains(QStringLiteral("vid_oper")));
         QVERIFY(window->isVisible());
         QVERIFY(!QApplication::overrideCursor()); // the wait cursor went with the failure
-        QTest::mouseClick(child<QPushButton>("refreshButton"), Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(window, "refreshButton"), Qt::LeftButton);
         QCOMPARE(fx->messages.boxes.size(), 1);
         QVERIFY(gridModel()->rowCount() > 0);
     }
@@ -326,7 +325,7 @@ private Q_SLOTS:
     {
         QSignalSpy spy(window, &RegisterWindow::summaryReportsRequested);
         fx->today = QDate(2024, 1, 15);
-        child<QAction>("summaryReportsAction")->trigger();
+        test::child<QAction>(window, "summaryReportsAction")->trigger();
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.first().at(0).toDate(), QDate(2023, 12, 1));
         QCOMPARE(spy.first().at(1).toDate(), QDate(2024, 1, 1));

@@ -1,4 +1,4 @@
-#include "register/reportperiod.h"
+#include "shop/reportperiod.h"
 
 #include <QTest>
 

@@ -3,7 +3,7 @@
 #include "data/dataerror.h"
 #include "data/datamodule.h"
 #include "data/sqlexec.h"
-#include "entries/entrystore.h"
+#include "shop/entrystore.h"
 
 #include <QRandomGenerator>
 #include <QSqlQuery>

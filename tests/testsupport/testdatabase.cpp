@@ -134,6 +134,36 @@ QVariant TestDatabase::scalar(const QString &sql)
     return q.next() ? q.value(0) : QVariant();
 }
 
+std::unique_ptr<QProcess> TestDatabase::startScript(const QString &sql)
+{
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
+    p->setProcessEnvironment(env);
+    p->start(QStringLiteral("psql"),
+             {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
+              QStringLiteral("sys"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"),
+              m_name, QStringLiteral("-c"), sql});
+    if (!p->waitForStarted())
+        qFatal("psql did not start");
+    return p;
+}
+
+bool TestDatabase::waitForLockHolder(int space, int key)
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (scalar(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted "
+                                  "and classid = %1 and objid = %2 and database = (select oid from pg_database where "
+                                  "datname = current_database())")
+                       .arg(space)
+                       .arg(key))
+                .toInt() > 0)
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
 void TestDatabase::loadDemo()
 {
     psql({QStringLiteral("-d"), m_name, QStringLiteral("-o"), QStringLiteral("/dev/null"),

@@ -5,6 +5,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
+
+class QProcess;
+
 namespace tabel {
 class DataModule;
 }
@@ -32,6 +36,12 @@ public:
     // Direct statements for arranging and checking data.
     void exec(const QString &sql);
     QVariant scalar(const QString &sql);
+    // Runs an SQL script through psql in a session of its own, without waiting for it: another
+    // client holding a lock while the program's own connection waits on it.
+    std::unique_ptr<QProcess> startScript(const QString &sql);
+    // Waits until some session of this database holds the advisory lock {space, key}; false when none
+    // does within ten seconds.
+    bool waitForLockHolder(int space, int key);
     // Loads the demo shop (small).
     void loadDemo();
     // Empties every table.

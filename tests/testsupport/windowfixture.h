@@ -8,6 +8,7 @@
 #include "ui/windowregistry.h"
 
 #include <QDate>
+#include <QObject>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -53,6 +54,16 @@ public:
         return [this] { return today; };
     }
 };
+
+// A window's control by its object name; the test program stops when there is none, so that a renamed
+// control is found at once and not as a crash further on.
+template <typename T> T *child(const QObject *window, const char *name)
+{
+    T *found = window->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("%s has no control %s", qPrintable(window->objectName()), name);
+    return found;
+}
 
 // Types a text into a widget character by character, as a keyboard would (any alphabet; QTest's
 // own key clicks know Latin letters only).

@@ -9,7 +9,7 @@
 #include "testsupport/xlsxcells.h"
 #include "timesheet/timesheetcells.h"
 #include "timesheet/timesheetmodel.h"
-#include "timesheet/timesheetrebuild.h"
+#include "shop/timesheetrebuild.h"
 #include "timesheet/timesheetwindow.h"
 
 #include <QComboBox>

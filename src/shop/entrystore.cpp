@@ -1,4 +1,4 @@
-#include "entries/entrystore.h"
+#include "shop/entrystore.h"
 
 #include "data/dataerror.h"
 #include "data/datamodule.h"
@@ -6,7 +6,7 @@
 #include "data/sqlexec.h"
 #include "data/sqlparams.h"
 #include "data/transaction.h"
-#include "entries/pricing.h"
+#include "shop/pricing.h"
 
 #include <QSqlQuery>
 
@@ -39,23 +39,28 @@ QString dayTooLong(const QString &worker, const EntryKey &key, qint64 total)
         .arg(total);
 }
 
-// A digits-only box: its trimmed text, checked again here whatever reached it.
-QString checkNumber(const QString &typed, const QString &label, qint64 maximum, QString *message)
+// A digits-only box, checked again here whatever reached it: its value, or nothing with the message
+// set. The first refusal stands; an empty box is 0 (a save refuses it before).
+std::optional<qint64> checkNumber(const QString &typed, const QString &label, qint64 maximum, QString *message)
 {
     const QString text = typed.trimmed();
-    if (!message->isEmpty() || text.isEmpty())
-        return text;
+    if (!message->isEmpty())
+        return std::nullopt;
+    if (text.isEmpty())
+        return 0;
     for (const QChar c : text) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
             *message = QStringLiteral("В поле «%1» допустимы только цифры.").arg(label);
-            return text;
+            return std::nullopt;
         }
     }
     bool ok = false;
     const qint64 v = text.toLongLong(&ok);
-    if (!ok || v > maximum)
+    if (!ok || v > maximum) {
         *message = QStringLiteral("Число в поле «%1» слишком велико: не больше %2.").arg(label, n(maximum));
-    return text;
+        return std::nullopt;
+    }
+    return v;
 }
 
 qint64 count(Connection *connection, const QString &statement)
@@ -101,7 +106,20 @@ QString statementDate(const QDate &date)
     return date.toString(QStringLiteral("dd.MM.yyyy"));
 }
 
-QString EntryStore::duplicateStatement(const EntryDraft &d, int colour)
+std::optional<EntryNumbers> EntryStore::numbers(const EntryDraft &d, QString *message)
+{
+    // What the columns hold: kol_vo and color integer, brak smallint, hours up to a day cell (smallint).
+    message->clear();
+    const auto quantity = checkNumber(d.quantity, QStringLiteral("Кол-во"), 2147483647, message);
+    const auto rejects = checkNumber(d.rejects, QStringLiteral("Брак"), 32767, message);
+    const auto hours = checkNumber(d.hours, QStringLiteral("Время"), 32767, message);
+    const auto colour = checkNumber(d.colour, QStringLiteral("Цвет"), 2147483647, message);
+    if (!quantity || !rejects || !hours || !colour)
+        return std::nullopt;
+    return EntryNumbers{*quantity, *rejects, *hours, int(*colour)};
+}
+
+QString EntryStore::duplicateStatement(const EntryDraft &d, const EntryNumbers &v)
 {
     QString s = QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") +
                 n(d.workerId) + QStringLiteral(" and o_id=") + n(d.operationId) +
@@ -109,31 +127,31 @@ QString EntryStore::duplicateStatement(const EntryDraft &d, int colour)
                 statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY') and smena=") + n(d.shift);
     if (d.entryId)
         s += QStringLiteral(" and id<>") + n(*d.entryId);
-    return s + QStringLiteral(" and color=") + n(colour);
+    return s + QStringLiteral(" and color=") + n(v.colour);
 }
 
-QString EntryStore::insertStatement(const EntryDraft &d, int colour)
+QString EntryStore::insertStatement(const EntryDraft &d, const EntryNumbers &v)
 {
     return QStringLiteral(
                "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
                "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(") +
            n(d.workerId) + QStringLiteral(", ") + n(d.productId) + QStringLiteral(", ") + n(d.operationId) +
            QStringLiteral(", ") + sqlNumber(roundPrice(d.price)) + QStringLiteral(",") +
-           d.quantity.trimmed() + QStringLiteral(", ") + d.rejects.trimmed() + QStringLiteral(", to_date('") +
+           n(v.quantity) + QStringLiteral(", ") + n(v.rejects) + QStringLiteral(", to_date('") +
            statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") + n(d.shift) +
-           QStringLiteral(", ") + n(colour) + QStringLiteral(", ") + d.hours.trimmed() +
+           QStringLiteral(", ") + n(v.colour) + QStringLiteral(", ") + n(v.hours) +
            QStringLiteral(", '") + statementDate(d.today) + QStringLiteral("', '") + QStringLiteral("no") +
            QStringLiteral("', 0, ") + QStringLiteral("0, 0, 0, 0, 0)");
 }
 
-QString EntryStore::updateStatement(const EntryDraft &d, int colour)
+QString EntryStore::updateStatement(const EntryDraft &d, const EntryNumbers &v)
 {
     return QStringLiteral("update accounts_dep.SMENA set w_id=") + n(d.workerId) + QStringLiteral(", i_id=") +
            n(d.productId) + QStringLiteral(", o_id=") + n(d.operationId) + QStringLiteral(", cena=") +
-           sqlNumber(roundPrice(d.price)) + QStringLiteral(", kol_vo=") + d.quantity.trimmed() +
-           QStringLiteral(", brak=") + d.rejects.trimmed() + QStringLiteral(", data=to_date('") +
+           sqlNumber(roundPrice(d.price)) + QStringLiteral(", kol_vo=") + n(v.quantity) +
+           QStringLiteral(", brak=") + n(v.rejects) + QStringLiteral(", data=to_date('") +
            statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY'), smena=") + n(d.shift) +
-           QStringLiteral(", color=") + n(colour) + QStringLiteral(", time=") + d.hours.trimmed() +
+           QStringLiteral(", color=") + n(v.colour) + QStringLiteral(", time=") + n(v.hours) +
            QStringLiteral(", vvod='") + statementDate(d.today) + QStringLiteral("', prize=0, id_doc=") +
            QStringLiteral("0") + QStringLiteral(", id_doc_item=") + QStringLiteral("0") +
            QStringLiteral(", f_gds_qty_use=") + QStringLiteral("0") + QStringLiteral(", id_gds_use=") +
@@ -148,17 +166,12 @@ QString EntryStore::save(const EntryDraft &d)
         d.rejects.trimmed().isEmpty() || d.hours.trimmed().isEmpty() ||
         (paint && d.colour.trimmed().isEmpty()))
         return kAllFields;
-    // What the columns hold: kol_vo and color integer, brak smallint, hours up to a day cell (smallint).
     QString message;
-    checkNumber(d.quantity, QStringLiteral("Кол-во"), 2147483647, &message);
-    checkNumber(d.rejects, QStringLiteral("Брак"), 32767, &message);
-    checkNumber(d.hours, QStringLiteral("Время"), 32767, &message);
-    const QString colourText = checkNumber(d.colour, QStringLiteral("Цвет"), 2147483647, &message);
-    if (!message.isEmpty())
+    const std::optional<EntryNumbers> values = numbers(d, &message);
+    if (!values)
         return message;
     if (!d.date.isValid() || d.workerId <= 0 || d.operationId <= 0 || d.productId <= 0)
         return kAllFields;
-    const int colour = colourText.isEmpty() ? 0 : colourText.toInt();
     const EntryKey key{d.workerId, d.date, d.shift};
 
     Connection *c = &m_data->connection();
@@ -205,9 +218,9 @@ QString EntryStore::save(const EntryDraft &d)
                 return kOperationGone;
         }
         there.finish();
-        if (m_data->duplicateCount(duplicateStatement(d, colour)) > 0)
+        if (m_data->duplicateCount(duplicateStatement(d, *values)) > 0)
             return kDuplicate;
-        execBound(c, d.entryId ? updateStatement(d, colour) : insertStatement(d, colour), {});
+        execBound(c, d.entryId ? updateStatement(d, *values) : insertStatement(d, *values), {});
         // A day cell holds one shift of one day: more than 24 hours there is a typing error.
         if (const qint64 total = post(key, true); total > kMaxDayHours)
             return dayTooLong(d.worker.trimmed(), key, total);
@@ -219,35 +232,47 @@ QString EntryStore::save(const EntryDraft &d)
     throw DataError(QStringLiteral("Позиция меняется другим пользователем. Повторите запись."));
 }
 
+QString EntryStore::postingRowsStatement(const EntryKey &k)
+{
+    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + n(k.worker) +
+           QStringLiteral(" and smena=") + n(k.shift) + QStringLiteral(" and month=") + n(k.date.month()) +
+           QStringLiteral(" and year=") + n(k.date.year());
+}
+
+QString EntryStore::dayTotalStatement(const EntryKey &k)
+{
+    return QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + n(k.worker) +
+           QStringLiteral(" and smena=") + n(k.shift) + QStringLiteral(" and data=to_date('") +
+           statementDate(k.date) + QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data");
+}
+
+QString EntryStore::postingUpdateStatement(const EntryKey &k, qint64 total)
+{
+    return QStringLiteral("update accounts_dep.h_tabel set d") + n(k.date.day()) + QStringLiteral("=") + n(total) +
+           QStringLiteral(" where w_id=") + n(k.worker) + QStringLiteral(" and smena=") + n(k.shift) +
+           QStringLiteral(" and month=") + n(k.date.month()) + QStringLiteral(" and year=") + n(k.date.year());
+}
+
+QString EntryStore::postingInsertStatement(const EntryKey &k, qint64 total)
+{
+    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + n(k.date.day()) +
+           QStringLiteral(") ") + QStringLiteral("values(") + n(k.shift) + QStringLiteral(", ") + n(k.worker) +
+           QStringLiteral(", ") + n(k.date.month()) + QStringLiteral(", ") + n(k.date.year()) +
+           QStringLiteral(", ") + n(total) + QStringLiteral(")");
+}
+
 qint64 EntryStore::post(const EntryKey &key, bool createRow)
 {
     Connection *c = &m_data->connection();
-    const QString worker = n(key.worker), shift = n(key.shift), month = n(key.date.month()),
-                  year = n(key.date.year()), day = n(key.date.day());
-    const qint64 rows =
-        count(c, QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=") + worker +
-                     QStringLiteral(" and smena=") + shift + QStringLiteral(" and month=") + month +
-                     QStringLiteral(" and year=") + year);
+    const qint64 rows = count(c, postingRowsStatement(key));
     // Read after this transaction's own write, under the worker's lock.
-    const qint64 total =
-        count(c, QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + worker +
-                     QStringLiteral(" and smena=") + shift + QStringLiteral(" and data=to_date('") +
-                     statementDate(key.date) + QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data"));
+    const qint64 total = count(c, dayTotalStatement(key));
     if (createRow && total > kMaxDayHours)
         return total; // refused by the caller, which rolls back
     if (rows != 0)
-        execBound(c,
-                  QStringLiteral("update accounts_dep.h_tabel set d") + day + QStringLiteral("=") + n(total) +
-                      QStringLiteral(" where w_id=") + worker + QStringLiteral(" and smena=") + shift +
-                      QStringLiteral(" and month=") + month + QStringLiteral(" and year=") + year,
-                  {});
+        execBound(c, postingUpdateStatement(key, total), {});
     else if (createRow)
-        execBound(c,
-                  QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + day +
-                      QStringLiteral(") ") + QStringLiteral("values(") + shift + QStringLiteral(", ") +
-                      worker + QStringLiteral(", ") + month + QStringLiteral(", ") + year +
-                      QStringLiteral(", ") + n(total) + QStringLiteral(")"),
-                  {});
+        execBound(c, postingInsertStatement(key, total), {});
     return total;
 }
 

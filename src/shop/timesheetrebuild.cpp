@@ -1,4 +1,4 @@
-#include "timesheet/timesheetrebuild.h"
+#include "shop/timesheetrebuild.h"
 
 #include "data/dataerror.h"
 #include "data/locks.h"

@@ -34,6 +34,13 @@ struct EntryDraft
     std::optional<int> entryId;
 };
 
+// The number boxes of an entry, checked into the columns' ranges.
+struct EntryNumbers
+{
+    qint64 quantity = 0, rejects = 0, hours = 0;
+    int colour = 0; // 0: none asked for
+};
+
 // Saving, deleting and accepting production entries, with the day's hours posted to the time sheet.
 // Each action is one transaction under the time sheet month's lock (shared) and the worker's lock, so
 // that the time sheet cell of a worker's day always holds the sum of that day's hours, whatever
@@ -57,10 +64,19 @@ public:
     static QString toggledMark(const QString &mark);
     void setMark(int entryId, const QString &mark);
 
-    // The statements in the shapes the old program sent them; values are digits, dates and constants.
-    static QString duplicateStatement(const EntryDraft &draft, int colour);
-    static QString insertStatement(const EntryDraft &draft, int colour);
-    static QString updateStatement(const EntryDraft &draft, int colour);
+    // The draft's number boxes as numbers; nothing, with the message, when a box holds anything but
+    // digits or more than its column takes.
+    static std::optional<EntryNumbers> numbers(const EntryDraft &draft, QString *message);
+
+    // The statements in the shapes the old program sent them; values are numbers, dates and constants.
+    static QString duplicateStatement(const EntryDraft &draft, const EntryNumbers &values);
+    static QString insertStatement(const EntryDraft &draft, const EntryNumbers &values);
+    static QString updateStatement(const EntryDraft &draft, const EntryNumbers &values);
+    // Posting a day's hours: whether the month's row is there, the day's total, and the cell written.
+    static QString postingRowsStatement(const EntryKey &key);
+    static QString dayTotalStatement(const EntryKey &key);
+    static QString postingUpdateStatement(const EntryKey &key, qint64 total);
+    static QString postingInsertStatement(const EntryKey &key, qint64 total);
 
 private:
     // Sets the day's cell to the day's total hours and answers that total; a new total above 24

@@ -1,4 +1,4 @@
-#include "entries/pricing.h"
+#include "shop/pricing.h"
 
 #include "data/productkind.h"
 

@@ -13,12 +13,13 @@
 #include "ui/windowsetup.h"
 
 #include <QLocale>
+#include <QScopeGuard>
 
 namespace tabel {
 
 OperationListWindow::OperationListWindow(const AppContext &context, QWidget *parent)
     : BookListWindow(context, parent), ui(std::make_unique<Ui::OperationListWindow>()),
-      m_spreadsheet(std::make_unique<Spreadsheet>(context.services.messages))
+      m_spreadsheet(std::make_unique<Spreadsheet>())
 {
     ui->setupUi(this);
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
@@ -122,37 +123,32 @@ void OperationListWindow::deleteOperation()
 
 void OperationListWindow::exportToSpreadsheet()
 {
-    Spreadsheet &xls = *m_spreadsheet;
+    MessageService *messages = m_context.services.messages;
+    std::optional<Workbook> book;
     {
         WaitCursor wait;
         m_xlsRep->close();
+        const auto closeQuery = qScopeGuard([this] { m_xlsRep->close(); });
         m_xlsRep->open();
-        if (xls.openWorkbook(QStringLiteral("Операции")) == -1) {
-            m_xlsRep->close();
+        book.emplace(m_spreadsheet->create(QStringLiteral("Операции")));
+        if (!book->isOpen()) {
+            showSpreadsheetProblem(messages, *book->problem());
             return;
         }
-        xls.writeCell(1, 1, 1, QStringLiteral("Марка"));
-        xls.writeCell(1, 2, 1, QStringLiteral("Операция"));
-        xls.writeCell(1, 3, 1, QStringLiteral("Цена"));
-        xls.writeCell(1, 4, 1, QStringLiteral("Вид"));
-        try {
-            int row = 2;
-            for (m_xlsRep->first(); !m_xlsRep->eof(); m_xlsRep->next(), ++row) {
-                xls.writeText(1, 1, row, m_xlsRep->asString(QStringLiteral("MARKA")));
-                xls.writeText(1, 2, row, m_xlsRep->asString(QStringLiteral("VID")));
-                xls.writeCell(1, 3, row,
-                              QLocale().toString(m_xlsRep->asDouble(QStringLiteral("cena")), 'g', 15));
-                xls.writeText(1, 4, row, productKindText(m_xlsRep->asInt(QStringLiteral("NAIMEN"))));
-            }
-        } catch (...) {
-            // No half-written file is left behind; the error is shown by the action's guard.
-            xls.discard();
-            m_xlsRep->close();
-            throw;
+        book->write(1, 1, QStringLiteral("Марка"));
+        book->write(2, 1, QStringLiteral("Операция"));
+        book->write(3, 1, QStringLiteral("Цена"));
+        book->write(4, 1, QStringLiteral("Вид"));
+        int row = 2;
+        for (m_xlsRep->first(); !m_xlsRep->eof(); m_xlsRep->next(), ++row) {
+            book->write(1, row, m_xlsRep->asString(QStringLiteral("MARKA")), CellOption::Text);
+            book->write(2, row, m_xlsRep->asString(QStringLiteral("VID")), CellOption::Text);
+            book->write(3, row, QLocale().toString(m_xlsRep->asDouble(QStringLiteral("cena")), 'g', 15));
+            book->write(4, row, productKindText(m_xlsRep->asInt(QStringLiteral("NAIMEN"))), CellOption::Text);
         }
     }
-    xls.setVisible(true);
-    m_xlsRep->close();
+    if (const auto problem = m_spreadsheet->deliver(*book))
+        showSpreadsheetProblem(messages, *problem);
 }
 
 } // namespace tabel

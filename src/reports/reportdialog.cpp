@@ -64,7 +64,7 @@ QString exportQuantity(double quantity)
 
 ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::ReportDialog>()), m_context(context),
-      m_spreadsheet(std::make_unique<Spreadsheet>(context.services.messages))
+      m_spreadsheet(std::make_unique<Spreadsheet>())
 {
     initReportResources();
     ui->setupUi(this);
@@ -172,10 +172,8 @@ void ReportDialog::exportToSpreadsheet()
 {
     if (m_exporting)
         return;
-    Spreadsheet &xls = *m_spreadsheet;
-    bool finished = false;
     // The dialog repaints its caption after each row but takes no action meanwhile; every way out
-    // closes the query and gives the dialog back, and a workbook left half-written goes.
+    // closes the query and gives the dialog back, and a workbook never delivered goes.
     m_exporting = true;
     const QList<QWidget *> controls = {ui->productKindGroup,
                                        ui->periodGroup,
@@ -190,43 +188,42 @@ void ReportDialog::exportToSpreadsheet()
         wasEnabled << w->isEnabled(); // the role may have disabled some for good
         w->setEnabled(false);
     }
-    const auto done = qScopeGuard([this, &finished, &xls, controls, wasEnabled] {
-        if (!finished)
-            xls.discard();
+    const auto done = qScopeGuard([this, controls, wasEnabled] {
         m_export->close();
         for (int i = 0; i < controls.size(); ++i)
             controls.at(i)->setEnabled(wasEnabled.at(i));
         m_exporting = false;
     });
     openQuery(m_export);
-    if (xls.openWorkbook(QStringLiteral("Продукция")) == -1) {
-        finished = true;
+    Workbook book = m_spreadsheet->create(QStringLiteral("Продукция"));
+    if (!book.isOpen()) {
+        showSpreadsheetProblem(m_context.services.messages, *book.problem());
         return;
     }
     const int n = m_export->recordCount();
     const QString of = QStringLiteral(" из ") + QString::number(n) + QStringLiteral(")");
     ui->excelButton->setText(QStringLiteral("Excel (0") + of);
-    xls.writeCell(1, 1, 1, QStringLiteral("Наименование"));
-    xls.writeCell(1, 2, 1, QStringLiteral("Операция"));
-    xls.writeCell(1, 3, 1, QStringLiteral("Вид продукции"));
-    xls.writeCell(1, 4, 1, QStringLiteral("Коробки"));
-    xls.writeCell(1, 5, 1, QStringLiteral("Кол-во"));
+    book.write(1, 1, QStringLiteral("Наименование"));
+    book.write(2, 1, QStringLiteral("Операция"));
+    book.write(3, 1, QStringLiteral("Вид продукции"));
+    book.write(4, 1, QStringLiteral("Коробки"));
+    book.write(5, 1, QStringLiteral("Кол-во"));
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     int r = 2;
     for (m_export->first(); !m_export->isEmpty() && !m_export->eof(); m_export->next(), ++r) {
-        xls.writeText(1, 1, r, m_export->asString(QStringLiteral("nom")));
-        xls.writeText(1, 2, r,
-                      exportOperation(m_export->asString(QStringLiteral("vid")),
-                                      m_export->asInt(QStringLiteral("color"))));
-        xls.writeText(1, 3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))));
-        QLocale locale;
-        locale.setNumberOptions(QLocale::OmitGroupSeparator);
-        xls.writeCell(1, 4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));
-        xls.writeCell(1, 5, r, exportQuantity(m_export->asDouble(QStringLiteral("kolvo"))));
+        book.write(1, r, m_export->asString(QStringLiteral("nom")), CellOption::Text);
+        book.write(2, r,
+                   exportOperation(m_export->asString(QStringLiteral("vid")), m_export->asInt(QStringLiteral("color"))),
+                   CellOption::Text);
+        book.write(3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))), CellOption::Text);
+        book.write(4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));
+        book.write(5, r, exportQuantity(m_export->asDouble(QStringLiteral("kolvo"))));
         ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 1) + of);
         QCoreApplication::processEvents(); // the caption repaints
     }
-    finished = true;
-    xls.setVisible(true);
+    if (const auto problem = m_spreadsheet->deliver(book))
+        showSpreadsheetProblem(m_context.services.messages, *problem);
 }
 
 } // namespace tabel

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <charconv>
+#include <utility>
 
 namespace tabel {
 
@@ -31,16 +32,10 @@ QString fileSafe(QString name)
 }
 } // namespace
 
-Spreadsheet::Spreadsheet(MessageService *messages)
-    : m_messages(messages),
-      m_folder(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Табель"))),
+Spreadsheet::Spreadsheet()
+    : m_folder(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Табель"))),
       m_opener(&Spreadsheet::openWithDesktop)
 {
-}
-
-Spreadsheet::~Spreadsheet()
-{
-    finish();
 }
 
 bool Spreadsheet::openWithDesktop(const QString &path)
@@ -52,17 +47,43 @@ bool Spreadsheet::openWithDesktop(const QString &path)
     return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
 }
 
-int Spreadsheet::openWorkbook(const QString &what)
+Workbook Spreadsheet::create(const QString &what) const
 {
-    finish();
+    return Workbook(m_folder, what);
+}
+
+std::optional<SpreadsheetProblem> Spreadsheet::deliver(Workbook &book) const
+{
+    if (!book.isOpen())
+        return book.problem();
+    if (!book.finish())
+        return book.problem();
+    const bool opened = m_opener && m_opener(book.path());
+    if (book.problem())
+        return book.problem(); // a cell that could not be written: the rest of the file is there
+    if (!opened)
+        return SpreadsheetProblem{QStringLiteral("Excel"),
+                                  QStringLiteral("Программа для таблиц не найдена. Файл сохранен: %1").arg(book.path()),
+                                  true};
+    return std::nullopt;
+}
+
+void showSpreadsheetProblem(MessageService *messages, const SpreadsheetProblem &problem)
+{
+    messages->show(problem.caption, problem.text,
+                   problem.information ? MessageService::Icon::Information : MessageService::Icon::Error);
+}
+
+Workbook::Workbook(const QString &folder, const QString &what)
+{
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm"));
-    const QString base = QDir(m_folder).filePath(fileSafe(what) + QLatin1Char(' ') + stamp);
+    const QString base = QDir(folder).filePath(fileSafe(what) + QLatin1Char(' ') + stamp);
     QString path = base + QStringLiteral(".xlsx");
     // The name is taken at once (a file nobody else may then create): a second export in the same
     // minute, here or by another copy of the program, gets the next one, and an unwritable folder
     // fails here rather than at the end.
     bool reserved = false;
-    if (QDir().mkpath(m_folder)) {
+    if (QDir().mkpath(folder)) {
         for (int n = 2; !reserved && n < 1000; ++n) {
             QFile placeholder(path);
             reserved = placeholder.open(QIODevice::WriteOnly | QIODevice::NewOnly);
@@ -74,18 +95,19 @@ int Spreadsheet::openWorkbook(const QString &what)
         }
     }
     if (reserved) {
+        m_path = path;
         lxw_workbook_options options{};
         options.constant_memory = LXW_FALSE;
         m_workbook = workbook_new_opt(path.toUtf8().constData(), &options);
     }
     if (!m_workbook || !(m_sheet = workbook_add_worksheet(m_workbook, nullptr))) {
-        finish();
+        close();
         if (reserved)
             QFile::remove(path);
-        m_messages->error(QStringLiteral("Ошибка"), QStringLiteral("Ошибка открытия файла Microsoft Excel."));
-        return -1;
+        m_path.clear();
+        m_problem = SpreadsheetProblem{QStringLiteral("Ошибка"), QStringLiteral("Ошибка открытия файла Microsoft Excel.")};
+        return;
     }
-    m_path = path;
     m_locale = QLocale();
     m_text = workbook_add_format(m_workbook);
     format_set_num_format(m_text, "@");
@@ -94,11 +116,34 @@ int Spreadsheet::openWorkbook(const QString &what)
     m_boldText = workbook_add_format(m_workbook);
     format_set_num_format(m_boldText, "@");
     format_set_bold(m_boldText);
-    m_fitWidths.clear();
-    return 1;
 }
 
-double Spreadsheet::readNumber(const QString &text, bool *ok) const
+Workbook::Workbook(Workbook &&o) noexcept
+    : m_path(std::move(o.m_path)), m_finished(o.m_finished), m_problem(std::move(o.m_problem)),
+      m_workbook(std::exchange(o.m_workbook, nullptr)), m_sheet(std::exchange(o.m_sheet, nullptr)), m_text(o.m_text),
+      m_bold(o.m_bold), m_boldText(o.m_boldText), m_locale(o.m_locale), m_fitWidths(std::move(o.m_fitWidths))
+{
+    o.m_path.clear();
+}
+
+Workbook::~Workbook()
+{
+    if (m_finished || m_path.isEmpty())
+        return;
+    // Never finished: what was written goes.
+    close();
+    QFile::remove(m_path);
+}
+
+void Workbook::close()
+{
+    if (m_workbook)
+        workbook_close(m_workbook);
+    m_workbook = nullptr;
+    m_sheet = nullptr;
+}
+
+double Workbook::readNumber(const QString &text, bool *ok) const
 {
     // The common case, plain digits with a sign and the locale's separator, read without the
     // locale's general parser; anything else (grouping, exponents) goes to it.
@@ -126,30 +171,26 @@ double Spreadsheet::readNumber(const QString &text, bool *ok) const
     return *ok ? v : 0;
 }
 
-int Spreadsheet::writeCell(int sheet, int column, int row, const QString &text)
-{
-    return writeCell(sheet, column, row, text, false, false, false);
-}
-
-int Spreadsheet::writeCell(int sheet, int column, int row, const QString &text, bool textFormat, bool fitColumn,
-                           bool bold)
+bool Workbook::write(int column, int row, const QString &text, CellOptions options)
 {
     if (text.isEmpty())
-        return 1;
-    auto error = [&] {
-        return QStringLiteral("Ошибка при записи: лист %1, столбец %2, строка %3").arg(sheet).arg(column).arg(row);
+        return true;
+    auto failed = [&](const QString &caption) {
+        if (!m_problem)
+            m_problem = SpreadsheetProblem{
+                caption, QStringLiteral("Ошибка при записи: лист 1, столбец %1, строка %2").arg(column).arg(row)};
+        return false;
     };
-    if (!m_sheet || sheet != 1) {
-        m_messages->error(QStringLiteral("Ошибочный номер листа Microsoft Excel"), error());
-        return -1;
-    }
-    lxw_format *format = textFormat ? (bold ? m_boldText : m_text) : (bold ? m_bold : nullptr);
+    if (!m_sheet)
+        return failed(QStringLiteral("Ошибочный номер листа Microsoft Excel"));
+    const bool asText = options.testFlag(CellOption::Text), bold = options.testFlag(CellOption::Bold);
+    lxw_format *format = asText ? (bold ? m_boldText : m_text) : (bold ? m_bold : nullptr);
     // Only what can start a number is read as one (a mark or a name is not parsed at all).
     bool isNumber = false;
     double number = 0;
     const QChar first = text.at(0);
-    if (!textFormat && (first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
-                        first == m_locale.decimalPoint().at(0)))
+    if (!asText && (first.isDigit() || first == QLatin1Char('-') || first == QLatin1Char('+') ||
+                    first == m_locale.decimalPoint().at(0)))
         number = readNumber(text, &isNumber);
     lxw_error result;
     if (row < 1 || column < 1 || row > LXW_ROW_MAX || column > LXW_COL_MAX)
@@ -159,45 +200,19 @@ int Spreadsheet::writeCell(int sheet, int column, int row, const QString &text, 
     else
         result = worksheet_write_string(m_sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), text.toUtf8().constData(),
                                         format);
-    if (result != LXW_NO_ERROR) {
-        m_messages->error(QStringLiteral("Ошибка Microsoft Excel"), error());
-        return -1;
-    }
-    if (fitColumn) {
+    if (result != LXW_NO_ERROR)
+        return failed(QStringLiteral("Ошибка Microsoft Excel"));
+    if (options.testFlag(CellOption::FitColumn)) {
         int &width = m_fitWidths[column - 1];
         width = std::max(width, int(text.size()));
     }
-    return 1;
+    return true;
 }
 
-int Spreadsheet::setVisible(bool visible)
-{
-    if (!visible || !m_workbook)
-        return 1;
-    const QString path = m_path;
-    if (!finish()) {
-        m_messages->error(QStringLiteral("Ошибка"), QStringLiteral("Файл %1 не записан.").arg(path));
-        return 1;
-    }
-    if (!m_opener || !m_opener(path))
-        m_messages->show(QStringLiteral("Excel"),
-                         QStringLiteral("Программа для таблиц не найдена. Файл сохранен: %1").arg(path),
-                         MessageService::Icon::Information);
-    return 1;
-}
-
-void Spreadsheet::discard()
+bool Workbook::finish()
 {
     if (!m_workbook)
-        return;
-    finish();
-    QFile::remove(m_path);
-}
-
-bool Spreadsheet::finish()
-{
-    if (!m_workbook)
-        return true;
+        return m_finished;
     // No autofit in the file format's writer: the width of the widest text, as a spreadsheet
     // program's autofit would give it.
     for (auto it = m_fitWidths.cbegin(); it != m_fitWidths.cend(); ++it)
@@ -205,7 +220,14 @@ bool Spreadsheet::finish()
     const lxw_error result = workbook_close(m_workbook);
     m_workbook = nullptr;
     m_sheet = nullptr;
-    return result == LXW_NO_ERROR;
+    if (result != LXW_NO_ERROR) {
+        m_problem = SpreadsheetProblem{QStringLiteral("Ошибка"), QStringLiteral("Файл %1 не записан.").arg(m_path)};
+        QFile::remove(m_path);
+        m_path.clear();
+        return false;
+    }
+    m_finished = true;
+    return true;
 }
 
 } // namespace tabel

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QFlags>
 #include <QLocale>
 #include <QMap>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 struct lxw_workbook;
 struct lxw_worksheet;
@@ -14,37 +16,76 @@ namespace tabel {
 
 class MessageService;
 
-// The spreadsheet output every export goes through: a new .xlsx file in the user's documents
-// folder, filled cell by cell, and at the end handed to the desktop's program for spreadsheets (or,
-// when there is none, the user is told where the file is).
+// How a cell is written: as text whatever it looks like (the mark 0012 stays 0012), its column
+// widened to the widest text written so, in bold.
+enum class CellOption { Text = 0x1, FitColumn = 0x2, Bold = 0x4 };
+Q_DECLARE_FLAGS(CellOptions, CellOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(CellOptions)
+
+// What the user is told about an export: a failure, or where a file went that nothing could open.
+struct SpreadsheetProblem
+{
+    QString caption;
+    QString text;
+    bool information = false; // not a failure: the file is there
+};
+
+// One .xlsx file being written. Unless finish() is called and succeeds, its file is removed when the
+// object goes: an export that stops half-way (a failure, an exception) leaves nothing behind. It
+// shows nothing itself; what went wrong is kept for the window to show.
+class Workbook
+{
+public:
+    Workbook(Workbook &&other) noexcept;
+    Workbook &operator=(Workbook &&) = delete;
+    Workbook(const Workbook &) = delete;
+    ~Workbook();
+
+    bool isOpen() const { return m_workbook != nullptr; }
+    // Writes a text into a cell of the one sheet (column and row from 1). Without CellOption::Text a
+    // text that reads as a number in the locale's form becomes a number cell; nothing else is
+    // converted. Empty text: nothing is written. False when the cell could not be written: the first
+    // such problem is kept, and the export may go on.
+    bool write(int column, int row, const QString &text, CellOptions options = {});
+    // Writes the file to its end; false with the problem kept when it could not be.
+    bool finish();
+    bool finished() const { return m_finished; }
+    const std::optional<SpreadsheetProblem> &problem() const { return m_problem; }
+    QString path() const { return m_path; }
+
+private:
+    friend class Spreadsheet;
+    Workbook(const QString &folder, const QString &what);
+    double readNumber(const QString &text, bool *ok) const;
+    void close();
+
+    QString m_path;
+    bool m_finished = false;
+    std::optional<SpreadsheetProblem> m_problem;
+    lxw_workbook *m_workbook = nullptr;
+    lxw_worksheet *m_sheet = nullptr;
+    lxw_format *m_text = nullptr;
+    lxw_format *m_bold = nullptr;
+    lxw_format *m_boldText = nullptr;
+    QLocale m_locale;           // the numbers' form, as the export began
+    QMap<int, int> m_fitWidths; // column (from 0) -> widest text written with FitColumn, in characters
+};
+
+// Where a window's exports go, the user's documents folder, and how a finished one is opened: the
+// desktop's program for spreadsheets (or, when there is none, the user is told where the file is).
 class Spreadsheet
 {
 public:
-    explicit Spreadsheet(MessageService *messages);
-    ~Spreadsheet();
-    Spreadsheet(const Spreadsheet &) = delete;
-    Spreadsheet &operator=(const Spreadsheet &) = delete;
+    Spreadsheet();
 
-    // Starts a new workbook named after what it holds and when ("Операции 2026-12-10 14-05.xlsx"),
-    // never over an earlier one. 1, or -1 with "Ошибка открытия файла Microsoft Excel." shown.
-    int openWorkbook(const QString &what);
-    // Writes a text into a cell (sheet, column and row from 1). A text that reads as a number in the
-    // locale's form becomes a number cell; nothing else is converted. Empty text: nothing is written.
-    // 1, or -1 with the cell's error text shown.
-    int writeCell(int sheet, int column, int row, const QString &text);
-    int writeCell(int sheet, int column, int row, const QString &text, bool textFormat, bool fitColumn,
-                  bool bold);
-    // A name, a mark or a kind: a text cell whatever it looks like (the mark 0012 stays 0012).
-    int writeText(int sheet, int column, int row, const QString &text)
-    {
-        return writeCell(sheet, column, row, text, true, false, false);
-    }
-    // true finishes the file and opens it; 1.
-    int setVisible(bool visible);
-    // An export that failed half-way: its file is removed.
-    void discard();
+    // A new workbook named after what it holds and when ("Операции 2026-12-10 14-05.xlsx"), never
+    // over an earlier one; when it cannot be made, not open, with "Ошибка открытия файла Microsoft
+    // Excel." as its problem.
+    Workbook create(const QString &what) const;
+    // Finishes the workbook and opens its file. Answers what the user must be told, if anything: the
+    // file not written, a cell that could not be written, or the file's place when nothing opened it.
+    std::optional<SpreadsheetProblem> deliver(Workbook &book) const;
 
-    QString filePath() const { return m_path; }
     // Where the files go; tests and the benchmark point it elsewhere.
     void setFolder(const QString &folder) { m_folder = folder; }
     // How a finished file is opened; by default the desktop's program for .xlsx when one is registered.
@@ -53,20 +94,11 @@ public:
     static bool openWithDesktop(const QString &path);
 
 private:
-    bool finish(); // false when the file could not be written
-    double readNumber(const QString &text, bool *ok) const;
-
-    MessageService *m_messages;
     QString m_folder;
-    QString m_path;
     std::function<bool(const QString &)> m_opener;
-    lxw_workbook *m_workbook = nullptr;
-    lxw_worksheet *m_sheet = nullptr;
-    lxw_format *m_text = nullptr;
-    lxw_format *m_bold = nullptr;
-    lxw_format *m_boldText = nullptr;
-    QLocale m_locale;           // the numbers' form, as the export began
-    QMap<int, int> m_fitWidths; // column (from 0) -> widest text written with "fit column", in characters
 };
+
+// The box a window shows for a spreadsheet's problem.
+void showSpreadsheetProblem(MessageService *messages, const SpreadsheetProblem &problem);
 
 } // namespace tabel

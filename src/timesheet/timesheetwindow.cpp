@@ -33,7 +33,7 @@ constexpr int kFirstYear = 2007;
 
 TimesheetWindow::TimesheetWindow(const AppContext &context, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TimesheetWindow>()), m_context(context),
-      m_spreadsheet(std::make_unique<Spreadsheet>(context.services.messages))
+      m_spreadsheet(std::make_unique<Spreadsheet>())
 {
     initTimesheetResources();
     ui->setupUi(this);
@@ -191,51 +191,48 @@ void TimesheetWindow::exportToSpreadsheet()
 {
     if (m_exporting)
         return;
-    Spreadsheet &xls = *m_spreadsheet;
     m_print->close();
     m_print->setParam(QStringLiteral("mnth"), month());
     m_print->setParam(QStringLiteral("yea"), year());
     m_exporting = true;
     setBusy(true);
-    bool finished = false;
-    // Every way out closes the query and gives the window back; a workbook left half-written goes.
-    const auto done = qScopeGuard([this, &finished, &xls] {
-        if (!finished)
-            xls.discard();
+    // Every way out closes the query and gives the window back; a workbook never delivered goes.
+    const auto done = qScopeGuard([this] {
         m_print->close();
         m_exporting = false;
         setBusy(false);
     });
     m_print->open();
-    if (xls.openWorkbook(QStringLiteral("Табель ") + ui->monthList->currentText() + QStringLiteral(" ") +
-                         ui->yearList->currentText()) == -1) {
-        finished = true; // nothing to take back
+    Workbook book = m_spreadsheet->create(QStringLiteral("Табель ") + ui->monthList->currentText() +
+                                          QStringLiteral(" ") + ui->yearList->currentText());
+    if (!book.isOpen()) {
+        showSpreadsheetProblem(m_context.services.messages, *book.problem());
         return;
     }
-    xls.setVisible(false);
     const int n = m_print->recordCount();
     const QString of = QStringLiteral(" из ") + QString::number(n) + QStringLiteral(")");
     ui->excelButton->setText(QStringLiteral("Excel (0") + of);
-    xls.writeCell(1, 1, 1, ui->monthList->currentText() + QStringLiteral(" ") + QString::number(year()), true, true, true);
-    xls.writeCell(1, 1, 2, QStringLiteral("Фамилия И.О."), true, true, true);
+    const CellOptions heading = CellOption::Text | CellOption::FitColumn | CellOption::Bold;
+    book.write(1, 1, ui->monthList->currentText() + QStringLiteral(" ") + QString::number(year()), heading);
+    book.write(1, 2, QStringLiteral("Фамилия И.О."), heading);
     for (int d = 1; d <= 31; ++d)
-        xls.writeCell(1, d + 1, 2, QString::number(d), false, true, true);
-    xls.writeCell(1, 33, 2, QStringLiteral("Итого"), true, true, true);
+        book.write(d + 1, 2, QString::number(d), CellOption::FitColumn | CellOption::Bold);
+    book.write(33, 2, QStringLiteral("Итого"), heading);
     int r = 3;
     for (m_print->first(); !m_print->isEmpty() && !m_print->eof(); m_print->next(), ++r) {
-        xls.writeCell(1, 1, r, m_print->asString(QStringLiteral("fio")), true, true, false);
+        book.write(1, r, m_print->asString(QStringLiteral("fio")), CellOption::Text | CellOption::FitColumn);
         qint64 total = 0;
         for (int d = 1; d <= 31; ++d) {
             const qint64 v = m_print->asInt(QStringLiteral("sd%1").arg(d));
             total += v;
-            xls.writeCell(1, d + 1, r, QString::number(v), false, true, false);
+            book.write(d + 1, r, QString::number(v), CellOption::FitColumn);
         }
-        xls.writeCell(1, 33, r, QString::number(total), false, true, false);
+        book.write(33, r, QString::number(total), CellOption::FitColumn);
         ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 2) + of);
         QCoreApplication::processEvents(); // the caption repaints; the window's controls are disabled
     }
-    finished = true;
-    xls.setVisible(true);
+    if (const auto problem = m_spreadsheet->deliver(book))
+        showSpreadsheetProblem(m_context.services.messages, *problem);
 }
 
 void TimesheetWindow::reject()

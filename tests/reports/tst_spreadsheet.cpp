@@ -28,13 +28,24 @@ class TestSpreadsheet : public QObject
     }
     std::unique_ptr<Spreadsheet> sheet()
     {
-        auto s = std::make_unique<Spreadsheet>(&messages);
+        auto s = std::make_unique<Spreadsheet>();
         s->setFolder(dir.path());
         s->setOpener([this](const QString &path) {
             opened << path;
             return true;
         });
         return s;
+    }
+    static QString value(const QString &path, const char *cell)
+    {
+        return read(path)
+            .value(QStringLiteral("cells"))
+            .toObject()
+            .value(QLatin1String(cell))
+            .toObject()
+            .value(QStringLiteral("value"))
+            .toVariant()
+            .toString();
     }
 
 private Q_SLOTS:
@@ -73,10 +84,11 @@ private Q_SLOTS:
         QFETCH(QString, type);
         QFETCH(QString, value);
         auto s = sheet();
-        QCOMPARE(s->openWorkbook(QStringLiteral("Проба")), 1);
-        QCOMPARE(s->writeCell(1, 2, 3, text, textFormat, false, false), 1);
-        QCOMPARE(s->setVisible(true), 1);
-        const QJsonObject cell = read(s->filePath()).value(QStringLiteral("cells")).toObject().value(QStringLiteral("B3")).toObject();
+        Workbook book = s->create(QStringLiteral("Проба"));
+        QVERIFY(book.isOpen());
+        QVERIFY(book.write(2, 3, text, textFormat ? CellOptions(CellOption::Text) : CellOptions()));
+        QVERIFY(!s->deliver(book));
+        const QJsonObject cell = read(book.path()).value(QStringLiteral("cells")).toObject().value(QStringLiteral("B3")).toObject();
         QCOMPARE(cell.value(QStringLiteral("type")).toString(), type);
         QCOMPARE(cell.value(QStringLiteral("value")).toVariant().toString(), value);
         QCOMPARE(cell.value(QStringLiteral("format")).toString(), textFormat ? QStringLiteral("@") : QStringLiteral("General"));
@@ -86,66 +98,96 @@ private Q_SLOTS:
     void boldFitAndEmpty()
     {
         auto s = sheet();
-        QCOMPARE(s->openWorkbook(QStringLiteral("Операции")), 1);
-        QVERIFY(QFileInfo(s->filePath()).fileName().startsWith(QStringLiteral("Операции ")));
-        s->writeCell(1, 1, 1, QStringLiteral("Марка"), false, true, true);
-        s->writeCell(1, 1, 2, QStringLiteral("Очень длинная марка изделия"), false, true, false);
-        s->writeCell(1, 2, 1, QString()); // nothing written
-        s->setVisible(true);
-        QCOMPARE(opened, QStringList{s->filePath()});
-        const QJsonObject book = read(s->filePath());
-        const QJsonObject cells = book.value(QStringLiteral("cells")).toObject();
+        Workbook book = s->create(QStringLiteral("Операции"));
+        QVERIFY(QFileInfo(book.path()).fileName().startsWith(QStringLiteral("Операции ")));
+        book.write(1, 1, QStringLiteral("Марка"), CellOption::FitColumn | CellOption::Bold);
+        book.write(1, 2, QStringLiteral("Очень длинная марка изделия"), CellOption::FitColumn);
+        book.write(2, 1, QString()); // nothing written
+        QVERIFY(!s->deliver(book));
+        QCOMPARE(opened, QStringList{book.path()});
+        const QJsonObject read = TestSpreadsheet::read(book.path());
+        const QJsonObject cells = read.value(QStringLiteral("cells")).toObject();
         QVERIFY(cells.value(QStringLiteral("A1")).toObject().value(QStringLiteral("bold")).toBool());
         QVERIFY(!cells.value(QStringLiteral("A2")).toObject().value(QStringLiteral("bold")).toBool());
         QVERIFY(!cells.contains(QStringLiteral("B1")));
         // The column is as wide as its widest text.
-        QVERIFY(book.value(QStringLiteral("widths")).toObject().value(QStringLiteral("A")).toDouble() >= 27);
+        QVERIFY(read.value(QStringLiteral("widths")).toObject().value(QStringLiteral("A")).toDouble() >= 27);
     }
 
     void earlierExportsAreKept()
     {
         auto s = sheet();
-        s->openWorkbook(QStringLiteral("Операции"));
-        s->writeCell(1, 1, 1, QStringLiteral("первый"));
-        s->setVisible(true);
-        const QString first = s->filePath();
-        s->openWorkbook(QStringLiteral("Операции"));
-        s->writeCell(1, 1, 1, QStringLiteral("второй"));
-        s->setVisible(true);
-        QVERIFY(s->filePath() != first); // the same minute: another name
-        QCOMPARE(read(first).value(QStringLiteral("cells")).toObject().value(QStringLiteral("A1")).toObject().value(QStringLiteral("value")).toString(),
-                 QStringLiteral("первый"));
+        Workbook first = s->create(QStringLiteral("Операции"));
+        first.write(1, 1, QStringLiteral("первый"));
+        s->deliver(first);
+        Workbook second = s->create(QStringLiteral("Операции"));
+        second.write(1, 1, QStringLiteral("второй"));
+        s->deliver(second);
+        QVERIFY(second.path() != first.path()); // the same minute: another name
+        QCOMPARE(value(first.path(), "A1"), QStringLiteral("первый"));
+        QCOMPARE(value(second.path(), "A1"), QStringLiteral("второй"));
     }
 
     void noProgramForSpreadsheets()
     {
         auto s = sheet();
         s->setOpener([](const QString &) { return false; });
-        s->openWorkbook(QStringLiteral("Операции"));
-        s->writeCell(1, 1, 1, QStringLiteral("Марка"));
-        s->setVisible(true);
+        Workbook book = s->create(QStringLiteral("Операции"));
+        book.write(1, 1, QStringLiteral("Марка"));
+        const auto told = s->deliver(book);
+        QVERIFY(told && told->information);
+        QCOMPARE(told->caption, QStringLiteral("Excel"));
+        QVERIFY(told->text.contains(book.path()));
+        QVERIFY(QFileInfo::exists(book.path())); // written in full all the same
+        showSpreadsheetProblem(&messages, *told);
         QCOMPARE(messages.boxes.size(), 1);
-        QVERIFY(messages.last().contains(s->filePath()));
-        QVERIFY(QFileInfo::exists(s->filePath())); // written in full all the same
     }
 
     void failures()
     {
         auto s = sheet();
         s->setFolder(QStringLiteral("/proc/no/such/folder"));
-        QCOMPARE(s->openWorkbook(QStringLiteral("Операции")), -1);
-        QCOMPARE(messages.boxes.size(), 1);
-        QCOMPARE(messages.boxes.first().caption, QStringLiteral("Ошибка"));
-        QCOMPARE(messages.last(), QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+        Workbook none = s->create(QStringLiteral("Операции"));
+        QVERIFY(!none.isOpen());
+        QCOMPARE(none.problem()->caption, QStringLiteral("Ошибка"));
+        QCOMPARE(none.problem()->text, QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+        QCOMPARE(s->deliver(none)->text, QStringLiteral("Ошибка открытия файла Microsoft Excel."));
         s->setFolder(dir.path());
-        QCOMPARE(s->openWorkbook(QStringLiteral("Операции")), 1);
-        QCOMPARE(s->writeCell(2, 1, 1, QStringLiteral("x")), -1);
-        QCOMPARE(messages.boxes.last().caption, QStringLiteral("Ошибочный номер листа Microsoft Excel"));
-        QCOMPARE(messages.last(), QStringLiteral("Ошибка при записи: лист 2, столбец 1, строка 1"));
-        QCOMPARE(s->writeCell(1, 1, 1048577, QStringLiteral("за краем листа")), -1);
-        QCOMPARE(messages.boxes.last().caption, QStringLiteral("Ошибка Microsoft Excel"));
-        QCOMPARE(messages.last(), QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577"));
-        QCOMPARE(s->writeCell(1, 1, 1, QStringLiteral("дальше")), 1); // the export goes on
+        Workbook book = s->create(QStringLiteral("Операции"));
+        QVERIFY(!book.write(1, 1048577, QStringLiteral("за краем листа")));
+        QCOMPARE(book.problem()->caption, QStringLiteral("Ошибка Microsoft Excel"));
+        QCOMPARE(book.problem()->text, QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577"));
+        QVERIFY(!book.write(0, 1, QStringLiteral("левее края")));
+        QCOMPARE(book.problem()->text, QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577")); // the first
+        QVERIFY(book.write(1, 1, QStringLiteral("дальше"))); // the export goes on
+        // Delivered: the problem is told, the rest of the file is there and opened.
+        QCOMPARE(s->deliver(book)->caption, QStringLiteral("Ошибка Microsoft Excel"));
+        QCOMPARE(opened, QStringList{book.path()});
+        QCOMPARE(value(book.path(), "A1"), QStringLiteral("дальше"));
+        QVERIFY(messages.boxes.isEmpty()); // the workbook shows nothing itself
+    }
+
+    // A workbook that is never delivered (an export that stopped half-way, an exception) leaves no
+    // file, and a moved one is removed once.
+    void unfinishedWorkbookGoes()
+    {
+        auto s = sheet();
+        QString path;
+        {
+            Workbook book = s->create(QStringLiteral("Операции"));
+            path = book.path();
+            book.write(1, 1, QStringLiteral("половина"));
+            QVERIFY(QFileInfo::exists(path));
+            try {
+                Workbook moved(std::move(book));
+                QCOMPARE(moved.path(), path);
+                throw std::runtime_error("stop");
+            } catch (const std::runtime_error &) {
+            }
+            QVERIFY(!QFileInfo::exists(path));
+        }
+        QVERIFY(!QFileInfo::exists(path));
+        QVERIFY(opened.isEmpty());
     }
 };
 

@@ -38,8 +38,9 @@ void saveBare(Connection *c, const EntryDraft &d, const EntryNumbers &v)
     const EntryKey key{d.workerId, d.date, d.shift};
     const qint64 rows = scalar(c, EntryStore::postingRowsStatement(key));
     const qint64 total = scalar(c, EntryStore::dayTotalStatement(key));
-    execBound(c, rows != 0 ? EntryStore::postingUpdateStatement(key, total)
-                           : EntryStore::postingInsertStatement(key, total),
+    execBound(c,
+              rows != 0 ? EntryStore::postingUpdateStatement(key, total)
+                        : EntryStore::postingInsertStatement(key, total),
               {});
 }
 } // namespace

@@ -33,8 +33,8 @@ inline double psqlSeconds(const QString &database, const QString &script)
     t.start();
     p.start(QStringLiteral("psql"),
             {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
-             QStringLiteral("sys"), QStringLiteral("-d"), database, QStringLiteral("-o"), QStringLiteral("/dev/null"),
-             QStringLiteral("-f"), file.fileName()});
+             QStringLiteral("sys"), QStringLiteral("-d"), database, QStringLiteral("-o"),
+             QStringLiteral("/dev/null"), QStringLiteral("-f"), file.fileName()});
     p.waitForFinished(-1);
     if (p.exitCode() != 0) {
         std::fprintf(stderr, "psql: %s\n", p.readAllStandardError().constData());

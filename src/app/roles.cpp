@@ -3,9 +3,9 @@
 #include "data/dataerror.h"
 
 #include <QAbstractButton>
-#include <QMetaProperty>
 #include <QAction>
 #include <QMenu>
+#include <QMetaProperty>
 #include <QVariant>
 #include <QWidget>
 
@@ -99,8 +99,8 @@ void disableControl(QWidget *window, const QString &entry)
 {
     const QString missing = problem(window, entry);
     if (!missing.isEmpty())
-        throw DataError(QStringLiteral("Ограничение роли: в окне %1 нет элемента %2")
-                            .arg(window->objectName(), missing));
+        throw DataError(
+            QStringLiteral("Ограничение роли: в окне %1 нет элемента %2").arg(window->objectName(), missing));
     const QString name = entry.section(QLatin1Char(':'), 0, 0);
     const QString choice = entry.section(QLatin1Char(':'), 1, 1);
     if (!choice.isEmpty())

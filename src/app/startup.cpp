@@ -10,10 +10,10 @@
 #include "refbooks/normswindow.h"
 #include "refbooks/operationeditor.h"
 #include "refbooks/operationkindeditor.h"
+#include "refbooks/operationkindlistwindow.h"
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/producteditor.h"
 #include "refbooks/productlistwindow.h"
-#include "refbooks/operationkindlistwindow.h"
 #include "refbooks/workereditor.h"
 #include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
@@ -60,14 +60,16 @@ bool Startup::start(const QStringList &arguments)
         c.open();
         createWindows();
     } catch (const std::exception &) {
-        m_services.messages->error(QStringLiteral("Ошибка!"), QStringLiteral("Подключение к БД отсутсвует!!!"));
+        m_services.messages->error(QStringLiteral("Ошибка!"),
+                                   QStringLiteral("Подключение к БД отсутсвует!!!"));
         return false;
     }
     // A role that names a control no window has is the program's own fault: say so, do not start.
     const QStringList problems = restrictionProblems(m_windows.windows());
     if (!problems.isEmpty()) {
-        m_services.messages->standardError(QStringLiteral("Ограничения ролей называют отсутствующие элементы: ") +
-                                           problems.join(QStringLiteral(", ")));
+        m_services.messages->standardError(
+            QStringLiteral("Ограничения ролей называют отсутствующие элементы: ") +
+            problems.join(QStringLiteral(", ")));
         return false;
     }
     return true;

@@ -1,11 +1,10 @@
 #include "app/versioncheck.h"
 
-#include "data/dataset.h"
 #include "data/dataerror.h"
+#include "data/dataset.h"
 
-#include <QScopedValueRollback>
 #include "ui/messageservice.h"
-
+#include <QScopedValueRollback>
 
 namespace tabel {
 

@@ -16,7 +16,7 @@ public:
     explicit ShiftViews(DataModule *data);
 
     int view() const { return m_view; }
-    void setView(int view); // any value outside 1..4 counts as 1
+    void setView(int view);   // any value outside 1..4 counts as 1
     Dataset *current() const; // CurrentQuery
     Dataset *dataset(int view) const;
 

@@ -5,9 +5,9 @@
 #include "data/datamodule.h"
 #include "data/productkind.h"
 #include "data/session.h"
-#include "shop/pricing.h"
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/workerlistwindow.h"
+#include "shop/pricing.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowregistry.h"
@@ -15,9 +15,9 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QShowEvent>
 #include <QLocale>
 #include <QRegularExpressionValidator>
+#include <QShowEvent>
 #include <QTimer>
 
 namespace tabel {
@@ -145,7 +145,8 @@ void EntryEditor::pickOperation()
         control->setSql({QStringLiteral("select marka from accounts_dep.izdel where id=") +
                          QString::number(row->productId)});
         control->open();
-        const QString mark = control->isEmpty() ? QString() : control->asString(QStringLiteral("marka")).trimmed();
+        const QString mark =
+            control->isEmpty() ? QString() : control->asString(QStringLiteral("marka")).trimmed();
         control->close();
         m_productId = int(row->productId);
         m_operationId = row->id;
@@ -166,7 +167,8 @@ void EntryEditor::recomputePrices()
         ui->quantityEdit->setText(QStringLiteral("0"));
     ui->finalPriceEdit->setText(numberText(roundPrice(m_price)));
     Dataset *operations = m_context.data->oper();
-    const double base = operations->isOpen() && !operations->isEmpty() ? operations->asDouble(QStringLiteral("cena")) : 0;
+    const double base =
+        operations->isOpen() && !operations->isEmpty() ? operations->asDouble(QStringLiteral("cena")) : 0;
     ui->basePriceEdit->setText(numberText(roundPrice(base)));
     ui->sumEdit->setText(numberText(roundPrice(ui->quantityEdit->text().toDouble() * m_price)));
 }
@@ -204,8 +206,8 @@ void EntryEditor::save()
     for (int s = 1; s <= 3; ++s)
         m_context.data->hTabel(s)->close();
     guarded(m_context.services.messages, [this] { m_context.session->currentQuery()->refresh(); });
-    for (QLineEdit *box : {ui->workerEdit, ui->operationEdit, ui->quantityEdit, ui->rejectsEdit, ui->colourEdit,
-                           ui->hoursEdit, ui->basePriceEdit, ui->finalPriceEdit, ui->sumEdit})
+    for (QLineEdit *box : {ui->workerEdit, ui->operationEdit, ui->quantityEdit, ui->rejectsEdit,
+                           ui->colourEdit, ui->hoursEdit, ui->basePriceEdit, ui->finalPriceEdit, ui->sumEdit})
         box->clear();
     accept();
 }
@@ -218,7 +220,8 @@ void EntryEditor::showEvent(QShowEvent *event)
 
 bool EntryEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == ui->workerEdit || watched == ui->operationEdit) && event->type() == QEvent::MouseButtonPress) {
+    if ((watched == ui->workerEdit || watched == ui->operationEdit) &&
+        event->type() == QEvent::MouseButtonPress) {
         // A click into the field opens its picker, once the click is over.
         const bool worker = watched == ui->workerEdit;
         QTimer::singleShot(0, this, [this, worker] {

@@ -36,9 +36,9 @@ enum class Write { Replace, AddAbsent };
 
 struct Table
 {
-    QString source;         // legacy table name, also the status line's
-    QString target;         // schema-qualified
-    QString keyTable;       // the table whose id sequence follows the copied ids
+    QString source;   // legacy table name, also the status line's
+    QString target;   // schema-qualified
+    QString keyTable; // the table whose id sequence follows the copied ids
     std::vector<Field> fields;
     bool sortedById;
     Origin origin;

@@ -11,7 +11,8 @@
 
 namespace tabel {
 
-BookListWindow::BookListWindow(const AppContext &context, QWidget *parent) : QDialog(parent), m_context(context)
+BookListWindow::BookListWindow(const AppContext &context, QWidget *parent)
+    : QDialog(parent), m_context(context)
 {
 }
 
@@ -38,7 +39,8 @@ void BookListWindow::setUpList(Dataset *rows, const Controls &controls, const QV
     });
     if (controls.change)
         connectGuarded(controls.change, &QPushButton::clicked, this, messages, [this] { changeOrChoose(); });
-    connectGuarded(controls.grid, &QAbstractItemView::doubleClicked, this, messages, [this] { doubleClicked(); });
+    connectGuarded(controls.grid, &QAbstractItemView::doubleClicked, this, messages,
+                   [this] { doubleClicked(); });
     connect(controls.exit, &QPushButton::clicked, this, &QDialog::reject);
 }
 

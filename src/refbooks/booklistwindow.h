@@ -62,7 +62,8 @@ protected:
     void returnTo(int recNo);
     // Asks the question under "Удаление"; on Yes deletes the current row through remove and shows its
     // refusal. True when the row was deleted; nothing is asked outside maintenance or on an empty list.
-    bool deleteCurrent(const QString &question, const std::function<BookResult(BookStore &, qint64 id)> &remove);
+    bool deleteCurrent(const QString &question,
+                       const std::function<BookResult(BookStore &, qint64 id)> &remove);
 
     virtual void addRow() = 0;
     virtual void changeRow() = 0; // maintenance, on a row that is there

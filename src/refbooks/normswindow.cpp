@@ -148,7 +148,8 @@ Qt::ItemFlags NormsModel::flags(const QModelIndex &index) const
     return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
 }
 
-void NormsModel::refuse(const QModelIndex &index, const QString &typed, const QString &message, bool databaseError)
+void NormsModel::refuse(const QModelIndex &index, const QString &typed, const QString &message,
+                        bool databaseError)
 {
     m_lastWriteFailed = true;
     Q_EMIT refused(index, typed, message, databaseError);
@@ -232,24 +233,25 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
         ui->grid->setEditTriggers(triggers);
     });
     // A value that was not written: its message, and the cell left in editing with the text as typed.
-    connect(m_model, &NormsModel::refused, this,
-            [this](const QModelIndex &index, const QString &typed, const QString &message, bool databaseError) {
-        MessageService *messages = m_context.services.messages;
-        if (databaseError)
-            messages->standardError(message);
-        else
-            messages->error(QStringLiteral("Ошибка"), message);
-        const QPersistentModelIndex cell(index);
-        QTimer::singleShot(0, this, [this, cell, typed] {
-            if (!cell.isValid())
-                return;
-            ui->grid->setCurrentIndex(cell);
-            ui->grid->edit(cell);
-            if (auto *editor = qobject_cast<QLineEdit *>(
-                    ui->grid->indexWidget(cell) ? ui->grid->indexWidget(cell) : ui->grid->focusWidget()))
-                editor->setText(typed);
+    connect(
+        m_model, &NormsModel::refused, this,
+        [this](const QModelIndex &index, const QString &typed, const QString &message, bool databaseError) {
+            MessageService *messages = m_context.services.messages;
+            if (databaseError)
+                messages->standardError(message);
+            else
+                messages->error(QStringLiteral("Ошибка"), message);
+            const QPersistentModelIndex cell(index);
+            QTimer::singleShot(0, this, [this, cell, typed] {
+                if (!cell.isValid())
+                    return;
+                ui->grid->setCurrentIndex(cell);
+                ui->grid->edit(cell);
+                if (auto *editor = qobject_cast<QLineEdit *>(
+                        ui->grid->indexWidget(cell) ? ui->grid->indexWidget(cell) : ui->grid->focusWidget()))
+                    editor->setText(typed);
+            });
         });
-    });
     MessageService *messages = m_context.services.messages;
     connectGuarded(ui->deleteButton, &QPushButton::clicked, this, messages, [this] { deleteNorm(); });
     connectGuarded(ui->saveButton, &QPushButton::clicked, this, messages, [this] { saveAndClose(); });

@@ -57,14 +57,14 @@ void OperationKindListWindow::addRow()
 void OperationKindListWindow::changeRow()
 {
     m_context.windows->get<OperationKindEditor>()->change(int(m_rows->asInt(QStringLiteral("id"))),
-                                                         m_rows->asString(QStringLiteral("vid")));
+                                                          m_rows->asString(QStringLiteral("vid")));
 }
 
 void OperationKindListWindow::chooseRow()
 {
-    m_choice = m_rows->isEmpty()
-                   ? Choice{}
-                   : Choice{m_rows->asString(QStringLiteral("vid")).trimmed(), int(m_rows->asInt(QStringLiteral("id")))};
+    m_choice = m_rows->isEmpty() ? Choice{}
+                                 : Choice{m_rows->asString(QStringLiteral("vid")).trimmed(),
+                                          int(m_rows->asInt(QStringLiteral("id")))};
 }
 
 void OperationKindListWindow::deleteKind()

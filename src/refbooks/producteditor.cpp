@@ -87,7 +87,8 @@ void ProductEditor::save()
         return;
     }
     const BookResult result =
-        BookStore(m_context.data).saveProduct({m_mode == Mode::Add ? 0 : m_id, ui->markEdit->text(), *number});
+        BookStore(m_context.data)
+            .saveProduct({m_mode == Mode::Add ? 0 : m_id, ui->markEdit->text(), *number});
     if (result.refused()) {
         messages->error(QStringLiteral("Ошибка"), result.refusal);
         return;

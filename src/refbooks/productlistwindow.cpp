@@ -58,17 +58,17 @@ void ProductListWindow::changeRow()
 {
     const int recNo = m_rows->recNo();
     m_context.windows->get<ProductEditor>()->change(m_rows->asInt(QStringLiteral("id")),
-                                                   m_rows->asString(QStringLiteral("marka")),
-                                                   m_rows->asDouble(QStringLiteral("massa")));
+                                                    m_rows->asString(QStringLiteral("marka")),
+                                                    m_rows->asDouble(QStringLiteral("massa")));
     returnTo(recNo); // the editor read the list again
 }
 
 void ProductListWindow::chooseRow()
 {
     // An empty list chooses nothing: the editor's product box is emptied.
-    m_choice = m_rows->isEmpty()
-                   ? Choice{}
-                   : Choice{m_rows->asString(QStringLiteral("marka")).trimmed(), m_rows->asInt(QStringLiteral("id"))};
+    m_choice = m_rows->isEmpty() ? Choice{}
+                                 : Choice{m_rows->asString(QStringLiteral("marka")).trimmed(),
+                                          m_rows->asInt(QStringLiteral("id"))};
 }
 
 void ProductListWindow::deleteProduct()

@@ -115,7 +115,8 @@ void WorkerEditor::save()
                                : m_mode == Mode::Change                 ? m_oldPosition
                                                                         : QString();
     const BookResult result =
-        BookStore(m_context.data).saveWorker({m_mode == Mode::Add ? 0 : m_id, ui->nameEdit->text(), department});
+        BookStore(m_context.data)
+            .saveWorker({m_mode == Mode::Add ? 0 : m_id, ui->nameEdit->text(), department});
     if (result.refused()) {
         m_context.services.messages->error(QStringLiteral("Ошибка"), result.refusal);
         return;

@@ -52,15 +52,16 @@ void WorkerListWindow::changeRow()
 {
     const int recNo = m_rows->recNo();
     m_context.windows->get<WorkerEditor>()->change(int(m_rows->asInt(QStringLiteral("id"))),
-                                                  m_rows->asString(QStringLiteral("fio")),
-                                                  m_rows->asString(QStringLiteral("s_staffpos_hl")));
+                                                   m_rows->asString(QStringLiteral("fio")),
+                                                   m_rows->asString(QStringLiteral("s_staffpos_hl")));
     reopenAt(recNo);
 }
 
 void WorkerListWindow::chooseRow()
 {
     if (!m_rows->isEmpty())
-        m_choice = Choice{m_rows->asString(QStringLiteral("fio")).trimmed(), int(m_rows->asInt(QStringLiteral("id")))};
+        m_choice = Choice{m_rows->asString(QStringLiteral("fio")).trimmed(),
+                          int(m_rows->asInt(QStringLiteral("id")))};
 }
 
 void WorkerListWindow::deleteWorker()

@@ -16,7 +16,10 @@ public:
     void first() override { m_dataset->first(); }
     void next() override { m_dataset->next(); }
     bool eof() const override { return m_dataset->isEmpty() || m_dataset->eof(); }
-    QVariant value(int field) const override { return eof() ? QVariant() : m_dataset->valueAt(m_dataset->recNo() - 1, field); }
+    QVariant value(int field) const override
+    {
+        return eof() ? QVariant() : m_dataset->valueAt(m_dataset->recNo() - 1, field);
+    }
 
 private:
     Dataset *m_dataset;

@@ -27,15 +27,21 @@ PreviewWindow::PreviewWindow(const WindowServices &services, QWidget *parent)
     ui->saveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     ui->saveButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
-    connectGuarded(ui->firstButton, &QToolButton::clicked, this, m_services.messages, [this] { showPage(0); });
-    connectGuarded(ui->previousButton, &QToolButton::clicked, this, m_services.messages, [this] { showPage(m_page - 1); });
-    connectGuarded(ui->nextButton, &QToolButton::clicked, this, m_services.messages, [this] { showPage(m_page + 1); });
+    connectGuarded(ui->firstButton, &QToolButton::clicked, this, m_services.messages,
+                   [this] { showPage(0); });
+    connectGuarded(ui->previousButton, &QToolButton::clicked, this, m_services.messages,
+                   [this] { showPage(m_page - 1); });
+    connectGuarded(ui->nextButton, &QToolButton::clicked, this, m_services.messages,
+                   [this] { showPage(m_page + 1); });
     connectGuarded(ui->lastButton, &QToolButton::clicked, this, m_services.messages,
                    [this] { showPage(m_document.pageCount() - 1); });
-    connectGuarded(ui->wholePageButton, &QToolButton::clicked, this, m_services.messages, [this] { setZoom(Zoom::WholePage); });
-    connectGuarded(ui->pageWidthButton, &QToolButton::clicked, this, m_services.messages, [this] { setZoom(Zoom::PageWidth); });
+    connectGuarded(ui->wholePageButton, &QToolButton::clicked, this, m_services.messages,
+                   [this] { setZoom(Zoom::WholePage); });
+    connectGuarded(ui->pageWidthButton, &QToolButton::clicked, this, m_services.messages,
+                   [this] { setZoom(Zoom::PageWidth); });
     connectGuarded(ui->zoomInButton, &QToolButton::clicked, this, m_services.messages, [this] { zoomIn(); });
-    connectGuarded(ui->zoomOutButton, &QToolButton::clicked, this, m_services.messages, [this] { zoomOut(); });
+    connectGuarded(ui->zoomOutButton, &QToolButton::clicked, this, m_services.messages,
+                   [this] { zoomOut(); });
     connectGuarded(ui->printButton, &QToolButton::clicked, this, m_services.messages, [this] { print(); });
     connectGuarded(ui->saveButton, &QToolButton::clicked, this, m_services.messages, [this] { save(); });
     connect(ui->closeButton, &QToolButton::clicked, this, &QDialog::accept);

@@ -214,7 +214,8 @@ void ReportDialog::exportToSpreadsheet()
     for (m_export->first(); !m_export->isEmpty() && !m_export->eof(); m_export->next(), ++r) {
         book.write(1, r, m_export->asString(QStringLiteral("nom")), CellOption::Text);
         book.write(2, r,
-                   exportOperation(m_export->asString(QStringLiteral("vid")), m_export->asInt(QStringLiteral("color"))),
+                   exportOperation(m_export->asString(QStringLiteral("vid")),
+                                   m_export->asInt(QStringLiteral("color"))),
                    CellOption::Text);
         book.write(3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))), CellOption::Text);
         book.write(4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));

@@ -13,14 +13,15 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <utility>
 
 namespace tabel {
 
 namespace {
-const QString kSpreadsheetType = QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+const QString kSpreadsheetType =
+    QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
 
 // A file name is made of what the user sees; only characters no file system takes are replaced.
 QString fileSafe(QString name)
@@ -33,7 +34,8 @@ QString fileSafe(QString name)
 } // namespace
 
 Spreadsheet::Spreadsheet()
-    : m_folder(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Табель"))),
+    : m_folder(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                   .filePath(QStringLiteral("Табель"))),
       m_opener(&Spreadsheet::openWithDesktop)
 {
 }
@@ -41,7 +43,8 @@ Spreadsheet::Spreadsheet()
 bool Spreadsheet::openWithDesktop(const QString &path)
 {
     QProcess query;
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), kSpreadsheetType});
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), kSpreadsheetType});
     if (!query.waitForFinished(5000) || query.readAllStandardOutput().trimmed().isEmpty())
         return false; // no program for .xlsx: xdg-open would "succeed" and show nothing
     return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
@@ -62,9 +65,9 @@ std::optional<SpreadsheetProblem> Spreadsheet::deliver(Workbook &book) const
     if (book.problem())
         return book.problem(); // a cell that could not be written: the rest of the file is there
     if (!opened)
-        return SpreadsheetProblem{QStringLiteral("Excel"),
-                                  QStringLiteral("Программа для таблиц не найдена. Файл сохранен: %1").arg(book.path()),
-                                  true};
+        return SpreadsheetProblem{
+            QStringLiteral("Excel"),
+            QStringLiteral("Программа для таблиц не найдена. Файл сохранен: %1").arg(book.path()), true};
     return std::nullopt;
 }
 
@@ -105,7 +108,8 @@ Workbook::Workbook(const QString &folder, const QString &what)
         if (reserved)
             QFile::remove(path);
         m_path.clear();
-        m_problem = SpreadsheetProblem{QStringLiteral("Ошибка"), QStringLiteral("Ошибка открытия файла Microsoft Excel.")};
+        m_problem = SpreadsheetProblem{QStringLiteral("Ошибка"),
+                                       QStringLiteral("Ошибка открытия файла Microsoft Excel.")};
         return;
     }
     m_locale = QLocale();
@@ -120,8 +124,9 @@ Workbook::Workbook(const QString &folder, const QString &what)
 
 Workbook::Workbook(Workbook &&o) noexcept
     : m_path(std::move(o.m_path)), m_finished(o.m_finished), m_problem(std::move(o.m_problem)),
-      m_workbook(std::exchange(o.m_workbook, nullptr)), m_sheet(std::exchange(o.m_sheet, nullptr)), m_text(o.m_text),
-      m_bold(o.m_bold), m_boldText(o.m_boldText), m_locale(o.m_locale), m_fitWidths(std::move(o.m_fitWidths))
+      m_workbook(std::exchange(o.m_workbook, nullptr)), m_sheet(std::exchange(o.m_sheet, nullptr)),
+      m_text(o.m_text), m_bold(o.m_bold), m_boldText(o.m_boldText), m_locale(o.m_locale),
+      m_fitWidths(std::move(o.m_fitWidths))
 {
     o.m_path.clear();
 }
@@ -178,7 +183,8 @@ bool Workbook::write(int column, int row, const QString &text, CellOptions optio
     auto failed = [&](const QString &caption) {
         if (!m_problem)
             m_problem = SpreadsheetProblem{
-                caption, QStringLiteral("Ошибка при записи: лист 1, столбец %1, строка %2").arg(column).arg(row)};
+                caption,
+                QStringLiteral("Ошибка при записи: лист 1, столбец %1, строка %2").arg(column).arg(row)};
         return false;
     };
     if (!m_sheet)
@@ -198,8 +204,8 @@ bool Workbook::write(int column, int row, const QString &text, CellOptions optio
     else if (isNumber && std::isfinite(number))
         result = worksheet_write_number(m_sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), number, format);
     else
-        result = worksheet_write_string(m_sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), text.toUtf8().constData(),
-                                        format);
+        result = worksheet_write_string(m_sheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
+                                        text.toUtf8().constData(), format);
     if (result != LXW_NO_ERROR)
         return failed(QStringLiteral("Ошибка Microsoft Excel"));
     if (options.testFlag(CellOption::FitColumn)) {
@@ -216,12 +222,14 @@ bool Workbook::finish()
     // No autofit in the file format's writer: the width of the widest text, as a spreadsheet
     // program's autofit would give it.
     for (auto it = m_fitWidths.cbegin(); it != m_fitWidths.cend(); ++it)
-        worksheet_set_column(m_sheet, lxw_col_t(it.key()), lxw_col_t(it.key()), it.value() * 1.1 + 2, nullptr);
+        worksheet_set_column(m_sheet, lxw_col_t(it.key()), lxw_col_t(it.key()), it.value() * 1.1 + 2,
+                             nullptr);
     const lxw_error result = workbook_close(m_workbook);
     m_workbook = nullptr;
     m_sheet = nullptr;
     if (result != LXW_NO_ERROR) {
-        m_problem = SpreadsheetProblem{QStringLiteral("Ошибка"), QStringLiteral("Файл %1 не записан.").arg(m_path)};
+        m_problem =
+            SpreadsheetProblem{QStringLiteral("Ошибка"), QStringLiteral("Файл %1 не записан.").arg(m_path)};
         QFile::remove(m_path);
         m_path.clear();
         return false;

@@ -142,9 +142,11 @@ QString BookStore::productDeleteStatement(qint64 id)
 BookResult BookStore::saveProduct(const ProductRow &row)
 {
     const QString mark = row.mark.trimmed();
-    if (const QString refusal = nameRefusal(QStringLiteral("Марка"), mark, 254, kAllFields); !refusal.isEmpty())
+    if (const QString refusal = nameRefusal(QStringLiteral("Марка"), mark, 254, kAllFields);
+        !refusal.isEmpty())
         return BookResult::refuse(refusal);
-    const QString insert = row.id == 0 ? productInsertStatement(row) : QString(); // throws for a non-finite number
+    const QString insert =
+        row.id == 0 ? productInsertStatement(row) : QString(); // throws for a non-finite number
     const QString update = row.id == 0 ? QString() : productUpdateStatement(row);
     Transaction transaction(m_data->connection());
     transaction.lock(locks::book(locks::Products));
@@ -154,7 +156,7 @@ BookResult BookStore::saveProduct(const ProductRow &row)
     if (row.id == 0) {
         written(m_data, insert);
         id = number(m_data, QStringLiteral("select max(id) from accounts_dep.izdel where marka = :mark"),
-                     {{QStringLiteral("mark"), mark}});
+                    {{QStringLiteral("mark"), mark}});
     } else if (written(m_data, update) == 0) {
         return BookResult::refuse(QStringLiteral("Изделие не найдено: его удалил другой пользователь"));
     }
@@ -189,8 +191,9 @@ BookResult BookStore::deleteProduct(qint64 id)
 
 QString BookStore::kindDuplicateStatement(const OperationKindRow &row)
 {
-    QString statement = QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=") +
-                        quoted(QLocale().toUpper(row.name.trimmed()));
+    QString statement =
+        QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=") +
+        quoted(QLocale().toUpper(row.name.trimmed()));
     if (row.id != 0)
         statement += QStringLiteral(" and id<>") + n(row.id);
     return statement;
@@ -208,7 +211,8 @@ BookResult BookStore::saveKind(const OperationKindRow &row)
         return BookResult::refuse(QStringLiteral("Такая операция уже заведена!"));
     qint64 id = row.id;
     if (row.id == 0) {
-        id = number(m_data, QStringLiteral("insert into accounts_dep.vid_oper (vid) values (:vid) returning id"),
+        id = number(m_data,
+                    QStringLiteral("insert into accounts_dep.vid_oper (vid) values (:vid) returning id"),
                     {{QStringLiteral("vid"), name}});
     } else if (written(m_data, QStringLiteral("update accounts_dep.vid_oper set vid = :vid where id = :id"),
                        {{QStringLiteral("vid"), name}, {QStringLiteral("id"), row.id}}) == 0) {
@@ -223,12 +227,15 @@ BookResult BookStore::deleteKind(int id)
     // Operations name their kind; entries reach theirs through them.
     Transaction transaction(m_data->connection());
     transaction.lock(locks::book(locks::OperationKinds));
-    const qint64 operations = number(m_data, QStringLiteral("select count(*) from accounts_dep.oper where vid = :id"),
-                                     {{QStringLiteral("id"), id}});
+    const qint64 operations =
+        number(m_data, QStringLiteral("select count(*) from accounts_dep.oper where vid = :id"),
+               {{QStringLiteral("id"), id}});
     if (operations > 0)
         return BookResult::refuse(
-            QStringLiteral("Вид операции используется в операциях (%1), удалить его нельзя.").arg(operations));
-    written(m_data, QStringLiteral("delete from accounts_dep.vid_oper where id = :id"), {{QStringLiteral("id"), id}});
+            QStringLiteral("Вид операции используется в операциях (%1), удалить его нельзя.")
+                .arg(operations));
+    written(m_data, QStringLiteral("delete from accounts_dep.vid_oper where id = :id"),
+            {{QStringLiteral("id"), id}});
     transaction.commit();
     return {id, {}};
 }
@@ -237,8 +244,9 @@ BookResult BookStore::deleteKind(int id)
 
 QString BookStore::operationDuplicateStatement(const OperationRow &row)
 {
-    const QString head = row.id == 0 ? QStringLiteral("select count(ID) as cnt from accounts_dep.OPER where vid=")
-                                     : QStringLiteral("select count(*) as cnt from accounts_dep.OPER where vid=");
+    const QString head = row.id == 0
+                             ? QStringLiteral("select count(ID) as cnt from accounts_dep.OPER where vid=")
+                             : QStringLiteral("select count(*) as cnt from accounts_dep.OPER where vid=");
     QString statement = head + n(row.kindId) + QStringLiteral(" and naimen=") + n(row.naimen) +
                         QStringLiteral(" and i_id=") + n(row.productId);
     if (row.id != 0)
@@ -248,8 +256,8 @@ QString BookStore::operationDuplicateStatement(const OperationRow &row)
 
 QString BookStore::operationInsertStatement(const OperationRow &row)
 {
-    return QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") + n(row.kindId) +
-           QStringLiteral(", ") + n(row.naimen) + QStringLiteral(", ") + n(row.productId) +
+    return QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") +
+           n(row.kindId) + QStringLiteral(", ") + n(row.naimen) + QStringLiteral(", ") + n(row.productId) +
            QStringLiteral(", 0)");
 }
 
@@ -270,10 +278,11 @@ BookResult BookStore::saveOperation(const OperationRow &row)
     transaction.lock(locks::book(locks::Products));
     transaction.lock(locks::book(locks::OperationKinds));
     transaction.lock(locks::book(locks::Operations));
-    QSqlQuery exists = run(m_data,
-                           QStringLiteral("select (select count(*) from accounts_dep.izdel where id = :product), "
-                                          "(select count(*) from accounts_dep.vid_oper where id = :kind)"),
-                           {{QStringLiteral("product"), row.productId}, {QStringLiteral("kind"), row.kindId}});
+    QSqlQuery exists =
+        run(m_data,
+            QStringLiteral("select (select count(*) from accounts_dep.izdel where id = :product), "
+                           "(select count(*) from accounts_dep.vid_oper where id = :kind)"),
+            {{QStringLiteral("product"), row.productId}, {QStringLiteral("kind"), row.kindId}});
     exists.next();
     const bool there = exists.value(0).toLongLong() > 0 && exists.value(1).toLongLong() > 0;
     exists.finish();
@@ -285,12 +294,13 @@ BookResult BookStore::saveOperation(const OperationRow &row)
     qint64 id = row.id;
     if (row.id == 0) {
         written(m_data, operationInsertStatement(row)); // its first norm comes with it
-        id = number(m_data,
-                    QStringLiteral("select max(id) from accounts_dep.oper where vid = :kind and naimen = :naimen "
-                                   "and i_id = :product"),
-                    {{QStringLiteral("kind"), row.kindId},
-                     {QStringLiteral("naimen"), row.naimen},
-                     {QStringLiteral("product"), row.productId}});
+        id = number(
+            m_data,
+            QStringLiteral("select max(id) from accounts_dep.oper where vid = :kind and naimen = :naimen "
+                           "and i_id = :product"),
+            {{QStringLiteral("kind"), row.kindId},
+             {QStringLiteral("naimen"), row.naimen},
+             {QStringLiteral("product"), row.productId}});
     } else if (written(m_data, operationUpdateStatement(row)) == 0) {
         return BookResult::refuse(QStringLiteral("Операция не найдена: её удалил другой пользователь"));
     }
@@ -303,14 +313,16 @@ BookResult BookStore::deleteOperation(int id)
     // Entries reach their product and kind through their operation.
     Transaction transaction(m_data->connection());
     transaction.lock(locks::book(locks::Operations));
-    const qint64 entries = number(m_data, QStringLiteral("select count(*) from accounts_dep.smena where o_id = :id"),
-                                  {{QStringLiteral("id"), id}});
+    const qint64 entries =
+        number(m_data, QStringLiteral("select count(*) from accounts_dep.smena where o_id = :id"),
+               {{QStringLiteral("id"), id}});
     if (entries > 0)
         return BookResult::refuse(
             QStringLiteral("Операция используется в записях (%1), удалить её нельзя.").arg(entries));
     written(m_data, m_data->operDel()->text(), {{QStringLiteral("id"), id}});
     // Its norms go with it: left behind they would belong to no operation.
-    written(m_data, QStringLiteral("delete from accounts_dep.norm where o_id = :id"), {{QStringLiteral("id"), id}});
+    written(m_data, QStringLiteral("delete from accounts_dep.norm where o_id = :id"),
+            {{QStringLiteral("id"), id}});
     transaction.commit();
     return {id, {}};
 }
@@ -336,16 +348,16 @@ BookResult BookStore::addNorm(const NormRow &row)
     transaction.lock(locks::book(locks::Operations), Transaction::Mode::Shared);
     if (number(m_data, QStringLiteral("select count(*) from accounts_dep.oper where id = :o"),
                {{QStringLiteral("o"), row.operation}}) == 0)
-        return BookResult::refuse(QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
+        return BookResult::refuse(
+            QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
     auto typed = [](const QVariant &v, QMetaType type) { return v.isNull() ? QVariant(type) : v; };
-    const qint64 id =
-        number(m_data,
-               QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
-                              "values (:o, :norma, :price, :prize) returning id"),
-               {{QStringLiteral("o"), row.operation},
-                {QStringLiteral("norma"), typed(row.norma, QMetaType::fromType<int>())},
-                {QStringLiteral("price"), typed(row.price, QMetaType::fromType<double>())},
-                {QStringLiteral("prize"), typed(row.prize, QMetaType::fromType<int>())}});
+    const qint64 id = number(m_data,
+                             QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) "
+                                            "values (:o, :norma, :price, :prize) returning id"),
+                             {{QStringLiteral("o"), row.operation},
+                              {QStringLiteral("norma"), typed(row.norma, QMetaType::fromType<int>())},
+                              {QStringLiteral("price"), typed(row.price, QMetaType::fromType<double>())},
+                              {QStringLiteral("prize"), typed(row.prize, QMetaType::fromType<int>())}});
     transaction.commit();
     return {id, {}};
 }
@@ -353,11 +365,12 @@ BookResult BookStore::addNorm(const NormRow &row)
 BookResult BookStore::changeNorm(int id, NormRow::Column column, const QVariant &value)
 {
     static const char *const columns[] = {"norma", "price", "prize"};
-    const QVariant bound =
-        value.isNull() ? QVariant(column == NormRow::Price ? QMetaType::fromType<double>() : QMetaType::fromType<int>())
-                       : value;
+    const QVariant bound = value.isNull() ? QVariant(column == NormRow::Price ? QMetaType::fromType<double>()
+                                                                              : QMetaType::fromType<int>())
+                                          : value;
     if (written(m_data,
-                QStringLiteral("update accounts_dep.norm set %1 = :v where id = :id").arg(QLatin1String(columns[column])),
+                QStringLiteral("update accounts_dep.norm set %1 = :v where id = :id")
+                    .arg(QLatin1String(columns[column])),
                 {{QStringLiteral("v"), bound}, {QStringLiteral("id"), id}}) == 0)
         return BookResult::refuse(QStringLiteral("Норматив не найден: его удалил другой пользователь"));
     return {id, {}};
@@ -370,7 +383,8 @@ bool BookStore::deleteNorm(int operation, int id)
     if (number(m_data, QStringLiteral("select count(*) from accounts_dep.norm where o_id = :o"),
                {{QStringLiteral("o"), operation}}) <= 1)
         return false;
-    written(m_data, QStringLiteral("delete from accounts_dep.norm where id = :id"), {{QStringLiteral("id"), id}});
+    written(m_data, QStringLiteral("delete from accounts_dep.norm where id = :id"),
+            {{QStringLiteral("id"), id}});
     transaction.commit();
     return true;
 }

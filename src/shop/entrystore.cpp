@@ -41,7 +41,8 @@ QString dayTooLong(const QString &worker, const EntryKey &key, qint64 total)
 
 // A digits-only box, checked again here whatever reached it: its value, or nothing with the message
 // set. The first refusal stands; an empty box is 0 (a save refuses it before).
-std::optional<qint64> checkNumber(const QString &typed, const QString &label, qint64 maximum, QString *message)
+std::optional<qint64> checkNumber(const QString &typed, const QString &label, qint64 maximum,
+                                  QString *message)
 {
     const QString text = typed.trimmed();
     if (!message->isEmpty())
@@ -136,12 +137,12 @@ QString EntryStore::insertStatement(const EntryDraft &d, const EntryNumbers &v)
                "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, "
                "time, vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(") +
            n(d.workerId) + QStringLiteral(", ") + n(d.productId) + QStringLiteral(", ") + n(d.operationId) +
-           QStringLiteral(", ") + sqlNumber(roundPrice(d.price)) + QStringLiteral(",") +
-           n(v.quantity) + QStringLiteral(", ") + n(v.rejects) + QStringLiteral(", to_date('") +
-           statementDate(d.date) + QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") + n(d.shift) +
-           QStringLiteral(", ") + n(v.colour) + QStringLiteral(", ") + n(v.hours) +
-           QStringLiteral(", '") + statementDate(d.today) + QStringLiteral("', '") + QStringLiteral("no") +
-           QStringLiteral("', 0, ") + QStringLiteral("0, 0, 0, 0, 0)");
+           QStringLiteral(", ") + sqlNumber(roundPrice(d.price)) + QStringLiteral(",") + n(v.quantity) +
+           QStringLiteral(", ") + n(v.rejects) + QStringLiteral(", to_date('") + statementDate(d.date) +
+           QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") + n(d.shift) + QStringLiteral(", ") + n(v.colour) +
+           QStringLiteral(", ") + n(v.hours) + QStringLiteral(", '") + statementDate(d.today) +
+           QStringLiteral("', '") + QStringLiteral("no") + QStringLiteral("', 0, ") +
+           QStringLiteral("0, 0, 0, 0, 0)");
 }
 
 QString EntryStore::updateStatement(const EntryDraft &d, const EntryNumbers &v)
@@ -248,16 +249,17 @@ QString EntryStore::dayTotalStatement(const EntryKey &k)
 
 QString EntryStore::postingUpdateStatement(const EntryKey &k, qint64 total)
 {
-    return QStringLiteral("update accounts_dep.h_tabel set d") + n(k.date.day()) + QStringLiteral("=") + n(total) +
-           QStringLiteral(" where w_id=") + n(k.worker) + QStringLiteral(" and smena=") + n(k.shift) +
-           QStringLiteral(" and month=") + n(k.date.month()) + QStringLiteral(" and year=") + n(k.date.year());
+    return QStringLiteral("update accounts_dep.h_tabel set d") + n(k.date.day()) + QStringLiteral("=") +
+           n(total) + QStringLiteral(" where w_id=") + n(k.worker) + QStringLiteral(" and smena=") +
+           n(k.shift) + QStringLiteral(" and month=") + n(k.date.month()) + QStringLiteral(" and year=") +
+           n(k.date.year());
 }
 
 QString EntryStore::postingInsertStatement(const EntryKey &k, qint64 total)
 {
     return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + n(k.date.day()) +
-           QStringLiteral(") ") + QStringLiteral("values(") + n(k.shift) + QStringLiteral(", ") + n(k.worker) +
-           QStringLiteral(", ") + n(k.date.month()) + QStringLiteral(", ") + n(k.date.year()) +
+           QStringLiteral(") ") + QStringLiteral("values(") + n(k.shift) + QStringLiteral(", ") +
+           n(k.worker) + QStringLiteral(", ") + n(k.date.month()) + QStringLiteral(", ") + n(k.date.year()) +
            QStringLiteral(", ") + n(total) + QStringLiteral(")");
 }
 

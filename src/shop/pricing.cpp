@@ -62,7 +62,8 @@ QString numberText(double value, const QLocale &locale)
 
 QString operationText(const QString &mark, const QString &kind, int naimen)
 {
-    return mark.trimmed() + QStringLiteral("; ") + kind.trimmed() + QStringLiteral("; ") + productKindText(naimen);
+    return mark.trimmed() + QStringLiteral("; ") + kind.trimmed() + QStringLiteral("; ") +
+           productKindText(naimen);
 }
 
 bool isPaintOperation(const QString &text)

@@ -10,7 +10,8 @@ namespace tabel {
 namespace {
 QVector<GridColumn> timesheetColumns()
 {
-    QVector<GridColumn> columns{{QStringLiteral("Фамилия И. О."), QStringLiteral("fio"), Qt::AlignLeft | Qt::AlignVCenter, 208}};
+    QVector<GridColumn> columns{
+        {QStringLiteral("Фамилия И. О."), QStringLiteral("fio"), Qt::AlignLeft | Qt::AlignVCenter, 208}};
     for (int d = 1; d <= 31; ++d)
         columns.push_back({QString::number(d), QStringLiteral("d%1").arg(d), Qt::AlignCenter, 20});
     columns.push_back({QStringLiteral("Итого"), QStringLiteral("summ"), Qt::AlignCenter, 47});
@@ -66,7 +67,8 @@ QVariant TimesheetModel::headerData(int section, Qt::Orientation orientation, in
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignCenter);
         if (role == Qt::ForegroundRole && section >= kFirstDay && section < kTotal)
-            return QBrush(dayTitleColour(dayKind(section), QApplication::palette().color(QPalette::WindowText)));
+            return QBrush(
+                dayTitleColour(dayKind(section), QApplication::palette().color(QPalette::WindowText)));
     }
     return DatasetModel::headerData(section, orientation, role);
 }
@@ -80,8 +82,9 @@ void TimesheetDelegate::initStyleOption(QStyleOptionViewItem *option, const QMod
         (option->state & QStyle::State_Selected))
         return;
     const QPalette palette = QApplication::palette();
-    const DayCellLook look = dayCellLook(index.data(Qt::DisplayRole).toString().toInt(), model->dayKind(column),
-                                         palette.color(QPalette::WindowText), palette.color(QPalette::Base));
+    const DayCellLook look =
+        dayCellLook(index.data(Qt::DisplayRole).toString().toInt(), model->dayKind(column),
+                    palette.color(QPalette::WindowText), palette.color(QPalette::Base));
     option->font.setBold(look.bold);
     option->palette.setColor(QPalette::Text, look.text);
     if (look.background.isValid())

@@ -9,8 +9,8 @@
 #include "reports/datasetreportdata.h"
 #include "reports/previewwindow.h"
 #include "reports/spreadsheet.h"
-#include "timesheet/timesheetmodel.h"
 #include "shop/timesheetrebuild.h"
+#include "timesheet/timesheetmodel.h"
 #include "ui/guard.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
@@ -159,9 +159,8 @@ report::Document TimesheetWindow::prepareReport()
     m_print->setParam(QStringLiteral("yea"), year());
     m_print->open();
     report::Report report(report::Layout::fromFile(QStringLiteral(":/timesheet/timesheetreport.json")));
-    report.setLabel(QStringLiteral("HeadingLabel"),
-                    ui->monthList->currentText() + QStringLiteral(" ") + ui->yearList->currentText() +
-                        QStringLiteral(" г."));
+    report.setLabel(QStringLiteral("HeadingLabel"), ui->monthList->currentText() + QStringLiteral(" ") +
+                                                        ui->yearList->currentText() + QStringLiteral(" г."));
     DatasetReportData data(m_print);
     return report.prepare(data);
 }
@@ -173,17 +172,16 @@ void TimesheetWindow::print()
         WaitCursor wait;
         document = prepareReport();
     }
-    m_context.windows->get<report::PreviewWindow>()->preview(std::move(document),
-                                                             report::PreviewWindow::Zoom::WholePage,
-                                                             QStringLiteral("Табель по времени"));
+    m_context.windows->get<report::PreviewWindow>()->preview(
+        std::move(document), report::PreviewWindow::Zoom::WholePage, QStringLiteral("Табель по времени"));
     activated();
 }
 
 void TimesheetWindow::setBusy(bool busy)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{ui->excelButton, ui->rebuildButton, ui->printButton,
-                                                      ui->monthList, ui->yearList, ui->refreshButton,
-                                                      ui->exitButton})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{ui->excelButton, ui->rebuildButton, ui->printButton, ui->monthList,
+                                          ui->yearList, ui->refreshButton, ui->exitButton})
         w->setEnabled(!busy);
 }
 

@@ -44,7 +44,8 @@ void DatasetModel::attach(QAbstractItemView *view)
 {
     auto *table = qobject_cast<QTableView *>(view);
     // The grid's columns are the grid's: take over the widths it has now.
-    if (table && table->model() && table->model() != this && table->model()->columnCount() == m_columns.size()) {
+    if (table && table->model() && table->model() != this &&
+        table->model()->columnCount() == m_columns.size()) {
         for (int i = 0; i < m_columns.size(); ++i)
             if (!table->isColumnHidden(i) && table->columnWidth(i) > 0)
                 m_columns[i].width = table->columnWidth(i);
@@ -65,13 +66,13 @@ void DatasetModel::attach(QAbstractItemView *view)
                                      });
     }
     m_selectionConnection = connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (m_syncing || !m_dataset || !current.isValid())
-                    return;
-                m_syncing = true;
-                m_dataset->setRecNo(current.row() + 1);
-                m_syncing = false;
-            });
+                                    [this](const QModelIndex &current) {
+                                        if (m_syncing || !m_dataset || !current.isValid())
+                                            return;
+                                        m_syncing = true;
+                                        m_dataset->setRecNo(current.row() + 1);
+                                        m_syncing = false;
+                                    });
     applyColumns();
     onCurrentChanged(m_dataset ? m_dataset->recNo() : 0);
 }
@@ -162,8 +163,9 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
     const int field = m_fieldColumns.at(index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return field < 0 ? QVariant() : QVariant(displayText(m_dataset->valueAt(index.row(), field),
-                                                                      m_columns.at(index.column()).decimals));
+        return field < 0 ? QVariant()
+                         : QVariant(displayText(m_dataset->valueAt(index.row(), field),
+                                                m_columns.at(index.column()).decimals));
     case Qt::EditRole:
         return field < 0 ? QVariant() : m_dataset->valueAt(index.row(), field);
     case Qt::TextAlignmentRole:

@@ -35,7 +35,8 @@ public:
         for (const Entry &e : m_windows)
             if (e.type == std::type_index(typeid(T)))
                 return static_cast<T *>(e.window.get());
-        throw DataError(QStringLiteral("Окно %1 не создано").arg(QString::fromLatin1(T::staticMetaObject.className())));
+        throw DataError(
+            QStringLiteral("Окно %1 не создано").arg(QString::fromLatin1(T::staticMetaObject.className())));
     }
     template <typename T> bool has() const
     {

@@ -75,7 +75,6 @@ class TestHostileInput : public QObject
             .toString();
     }
 
-
     void corpusRows()
     {
         QTest::addColumn<QString>("text");

@@ -1,15 +1,15 @@
+#include "app/roles.h"
 #include "app/startup.h"
 #include "data/dataerror.h"
 #include "data/datamodule.h"
 #include "data/session.h"
-#include "testsupport/testdatabase.h"
-#include "testsupport/recordingmessages.h"
 #include "register/registerwindow.h"
-#include "app/roles.h"
+#include "testsupport/recordingmessages.h"
+#include "testsupport/testdatabase.h"
 
+#include "reports/reportdialog.h"
 #include <QAction>
 #include <QMenu>
-#include "reports/reportdialog.h"
 
 #include <QAbstractButton>
 #include <QTest>
@@ -154,16 +154,22 @@ private Q_SLOTS:
         QTest::addColumn<Role>("role");
         QTest::addColumn<QStringList>("enabled"); // of the dialog's buttons and the kind group
         QTest::addColumn<bool>("finishedOnly");
-        const QStringList all{QStringLiteral("workersReportButton"), QStringLiteral("productsReportButton"),
-                              QStringLiteral("workersDetailReportButton"), QStringLiteral("productsDetailReportButton"),
-                              QStringLiteral("excelButton"), QStringLiteral("exitButton"), QStringLiteral("productKindGroup")};
+        const QStringList all{QStringLiteral("workersReportButton"),
+                              QStringLiteral("productsReportButton"),
+                              QStringLiteral("workersDetailReportButton"),
+                              QStringLiteral("productsDetailReportButton"),
+                              QStringLiteral("excelButton"),
+                              QStringLiteral("exitButton"),
+                              QStringLiteral("productKindGroup")};
         QTest::newRow("reporting") << Role::Reporting << all << false;
         QTest::newRow("entry") << Role::Entry
-                               << QStringList{QStringLiteral("productsDetailReportButton"), QStringLiteral("exitButton"),
+                               << QStringList{QStringLiteral("productsDetailReportButton"),
+                                              QStringLiteral("exitButton"),
                                               QStringLiteral("productKindGroup")}
                                << false;
         QTest::newRow("acceptance") << Role::Acceptance
-                                    << QStringList{QStringLiteral("productsDetailReportButton"), QStringLiteral("exitButton")}
+                                    << QStringList{QStringLiteral("productsDetailReportButton"),
+                                                   QStringLiteral("exitButton")}
                                     << true;
         QTest::newRow("full") << Role::Full << all << false;
     }
@@ -182,12 +188,14 @@ private Q_SLOTS:
         context.services.messages = &messages;
         ReportDialog dialog(context);
         applyRole(role, {&dialog});
-        for (const char *name : {"workersReportButton", "productsReportButton", "workersDetailReportButton",
-                                 "productsDetailReportButton", "excelButton", "exitButton", "productKindGroup"}) {
+        for (const char *name :
+             {"workersReportButton", "productsReportButton", "workersDetailReportButton",
+              "productsDetailReportButton", "excelButton", "exitButton", "productKindGroup"}) {
             auto *w = dialog.findChild<QWidget *>(QLatin1String(name));
             QVERIFY2(w && w->isEnabled() == enabled.contains(QLatin1String(name)), name);
         }
-        QCOMPARE(dialog.findChild<QAbstractButton *>(QStringLiteral("finishedRadio"))->isChecked(), finishedOnly);
+        QCOMPARE(dialog.findChild<QAbstractButton *>(QStringLiteral("finishedRadio"))->isChecked(),
+                 finishedOnly);
     }
 
     void unknownNameIsAnError()

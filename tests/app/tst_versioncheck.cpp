@@ -1,6 +1,6 @@
+#include "app/versioncheck.h"
 #include "testsupport/recordingmessages.h"
 #include "testsupport/testdatabase.h"
-#include "app/versioncheck.h"
 
 #include <QSignalSpy>
 #include <QTest>

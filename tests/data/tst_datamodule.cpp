@@ -42,7 +42,8 @@ class TestDataModule : public QObject
         db->exec(QStringLiteral(
             "insert into accounts_dep.norm (o_id, norma, price, prize) values (100, 100, 2.5, 0), (100, 200, 1.75, 0), (101, 50, 4, 5)"));
         transaction.commit();
-        // Operation 102 as legacy data may have it: no norm row at all (the database gives new ones their first).
+        // Operation 102 as legacy data may have it: no norm row at all (the database gives new ones their
+        // first).
         db->exec(QStringLiteral("delete from accounts_dep.norm where o_id = 102"));
     }
 
@@ -130,7 +131,8 @@ private Q_SLOTS:
         db->clear();
         for (int i = 0; i < rows; ++i)
             db->exec(QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Резка')"));
-        const bool result = tabel::duplicateFound(dm, &messages,
+        const bool result = tabel::duplicateFound(
+            dm, &messages,
             QStringLiteral(
                 "select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=upper('резка')"),
             QStringLiteral("Такая операция уже есть!"));
@@ -147,10 +149,10 @@ private Q_SLOTS:
     void duplicateFoundRejectedStatementShowsNothing()
     {
         const QStringList before = dm->control()->sql();
-        QVERIFY_THROWS_EXCEPTION(
-            DataError,
-            tabel::duplicateFound(dm, &messages, QStringLiteral("select count(*) as cnt from nowhere"),
-                           QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(DataError,
+                                 tabel::duplicateFound(dm, &messages,
+                                                       QStringLiteral("select count(*) as cnt from nowhere"),
+                                                       QStringLiteral("x")));
         QCOMPARE(dm->control()->sql(), before); // Control as it was
         QVERIFY(messages.boxes.isEmpty());
     }

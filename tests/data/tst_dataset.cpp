@@ -2,9 +2,9 @@
 #include "data/dataerror.h"
 #include "data/dataset.h"
 #include "data/sqlexec.h"
+#include "testsupport/testdatabase.h"
 #include "ui/datasetmodel.h"
 #include "ui/windowsetup.h"
-#include "testsupport/testdatabase.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -166,15 +166,18 @@ private Q_SLOTS:
     void blockReadGivesTheDriversValues_data()
     {
         QTest::addColumn<QString>("columns");
-        QTest::newRow("integers") << QStringLiteral("1::int2 a, '-2147483648'::int4 b, 9007199254740993::int8 c, "
-                                                    "null::int4 d, null::int8 e");
+        QTest::newRow("integers") << QStringLiteral(
+            "1::int2 a, '-2147483648'::int4 b, 9007199254740993::int8 c, "
+            "null::int4 d, null::int8 e");
         QTest::newRow("fractions") << QStringLiteral("12.5::numeric a, 0.1::numeric(12,4) b, 2.25::float8 c, "
                                                      "-0.000001::numeric d, null::numeric e, count(*) f");
-        QTest::newRow("dates") << QStringLiteral("date '2024-02-29' a, timestamp '2024-03-01 10:11:12.345' b, "
-                                                 "time '23:59:58' c, null::date d, null::timestamp e");
+        QTest::newRow("dates") << QStringLiteral(
+            "date '2024-02-29' a, timestamp '2024-03-01 10:11:12.345' b, "
+            "time '23:59:58' c, null::date d, null::timestamp e");
         QTest::newRow("texts") << QStringLiteral("'Ёлка О''Нил'::text a, 'ab'::char(4) b, ''::varchar(3) c, "
                                                  "null::text d, true e, 'я😀'::varchar(2) f");
-        QTest::newRow("long texts") << QStringLiteral("repeat('я', 1023) a, repeat('ж', 5000) b, repeat('😀', 700) c");
+        QTest::newRow("long texts") << QStringLiteral(
+            "repeat('я', 1023) a, repeat('ж', 5000) b, repeat('😀', 700) c");
         QTest::newRow("left to the driver") << QStringLiteral("1.5::real a, 'x'::bytea b, 7 c");
     }
 
@@ -196,7 +199,10 @@ private Q_SLOTS:
                 const QVariant expected = q.value(c);
                 const QVariant got = d.value(d.fieldNames().at(c));
                 QCOMPARE(d.fieldNames().at(c), q.record().fieldName(c));
-                QVERIFY2(got.metaType() == expected.metaType(), qPrintable(QStringLiteral("%1: %2 for %3").arg(d.fieldNames().at(c), QString::fromLatin1(got.typeName()), QString::fromLatin1(expected.typeName()))));
+                QVERIFY2(got.metaType() == expected.metaType(),
+                         qPrintable(QStringLiteral("%1: %2 for %3")
+                                        .arg(d.fieldNames().at(c), QString::fromLatin1(got.typeName()),
+                                             QString::fromLatin1(expected.typeName()))));
                 QCOMPARE(got.isNull(), expected.isNull());
                 QCOMPARE(got, expected);
             }

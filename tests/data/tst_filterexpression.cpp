@@ -88,12 +88,13 @@ private Q_SLOTS:
         // Found by fuzzing: a deep nesting used to exhaust the stack.
         QTest::newRow("parentheses 4000 deep")
             << QString(4000, QLatin1Char('(')) << QStringLiteral("вложенность глубже 100");
-        QTest::newRow("not 3000 times")
-            << QStringLiteral("not ").repeated(900) + QStringLiteral("id=1") << QStringLiteral("вложенность глубже 100");
+        QTest::newRow("not 3000 times") << QStringLiteral("not ").repeated(900) + QStringLiteral("id=1")
+                                        << QStringLiteral("вложенность глубже 100");
         QTest::newRow("very long") << QStringLiteral("id=1 or ").repeated(600) + QStringLiteral("id=2")
                                    << QStringLiteral("выражение длиннее 4000 знаков");
         // A "%1" typed by the user stays as typed in the message.
-        QTest::newRow("percent digits typed") << QStringLiteral("fio like '%1%2' and") << QStringLiteral("ожидается");
+        QTest::newRow("percent digits typed")
+            << QStringLiteral("fio like '%1%2' and") << QStringLiteral("ожидается");
     }
 
     void errors()

@@ -14,18 +14,16 @@ class TestSchema : public QObject
     QString persons()
     {
         return db
-            ->scalar(QStringLiteral("select string_agg(id || ':' || coalesce(s_code, '-') || ':' || s_caption, ' | ' "
-                                    "order by id) from cmn_contractor.person"))
+            ->scalar(QStringLiteral(
+                "select string_agg(id || ':' || coalesce(s_code, '-') || ':' || s_caption, ' | ' "
+                "order by id) from cmn_contractor.person"))
             .toString();
     }
 
 private Q_SLOTS:
     void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
     void cleanupTestCase() { db.reset(); }
-    void init()
-    {
-        db->clear();
-    }
+    void init() { db->clear(); }
 
     // A new worker of the book and the enterprise persons that were there before it.
     void workerGetsAPersonOnlyWhenNoneExists_data()
@@ -47,8 +45,10 @@ private Q_SLOTS:
         QFETCH(QString, before);
         QFETCH(QString, expected);
         if (!before.isEmpty())
-            db->exec(QStringLiteral("insert into cmn_contractor.person (id, s_code, s_caption) values ") + before);
-        QCOMPARE(db->scalar(QStringLiteral("insert into accounts_dep.person (fio) values ('Новиков Н.Н.') returning id"))
+            db->exec(QStringLiteral("insert into cmn_contractor.person (id, s_code, s_caption) values ") +
+                     before);
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "insert into accounts_dep.person (fio) values ('Новиков Н.Н.') returning id"))
                      .toInt(),
                  1);
         db->exec(QStringLiteral("update accounts_dep.person set fio = 'Новикова Н.Н.' where id = 1"));
@@ -58,14 +58,18 @@ private Q_SLOTS:
     // The person made under a fresh key must never be found by a later worker's id.
     void freshKeyIsNoWorkersId()
     {
-        db->exec(QStringLiteral("insert into cmn_contractor.person (id, s_code, s_caption) values (1, '900', 'Директор Д.Д.')"));
-        db->exec(QStringLiteral("insert into accounts_dep.person (fio) values ('Новиков Н.Н.'), ('Петров П.П.'), ('Сидоров С.С.')"));
+        db->exec(QStringLiteral(
+            "insert into cmn_contractor.person (id, s_code, s_caption) values (1, '900', 'Директор Д.Д.')"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.person (fio) values ('Новиков Н.Н.'), ('Петров П.П.'), ('Сидоров С.С.')"));
         // Every worker is found exactly once, by id or code, as the register joins them.
-        QCOMPARE(db->scalar(QStringLiteral(
-                                "select string_agg(w.id || '=' || (select count(*) from cmn_contractor.person p "
-                                "where w.id = p.id or p.s_code::t_id = w.id), ',' order by w.id) from accounts_dep.person w"))
-                     .toString(),
-                 QStringLiteral("1=2,2=1,3=1")); // worker 1 also meets the director's row: his id was taken
+        QCOMPARE(
+            db
+                ->scalar(QStringLiteral(
+                    "select string_agg(w.id || '=' || (select count(*) from cmn_contractor.person p "
+                    "where w.id = p.id or p.s_code::t_id = w.id), ',' order by w.id) from accounts_dep.person w"))
+                .toString(),
+            QStringLiteral("1=2,2=1,3=1")); // worker 1 also meets the director's row: his id was taken
     }
 
     void changingOtherColumnsLeavesThePersonAlone()
@@ -80,21 +84,25 @@ private Q_SLOTS:
     // without any; one that brings its own norms keeps just those.
     void newOperationGetsAFirstNorm()
     {
-        db->exec(QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (1, 0, 1, 2.5)"));
+        db->exec(QStringLiteral(
+            "insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (1, 0, 1, 2.5)"));
         QCOMPARE(db->scalar(QStringLiteral("select string_agg(norma || '/' || price || '/' || prize, ',') "
                                            "from accounts_dep.norm"))
                      .toString(),
                  QStringLiteral("0/2.5/0"));
         {
             Transaction transaction(db->connection());
-            db->exec(QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (50, 2, 0, 1)"));
-            db->exec(QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (50, 120, 3, 5)"));
+            db->exec(
+                QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (50, 2, 0, 1)"));
+            db->exec(QStringLiteral(
+                "insert into accounts_dep.norm (o_id, norma, price, prize) values (50, 120, 3, 5)"));
             transaction.commit();
         }
-        QCOMPARE(db->scalar(QStringLiteral("select string_agg(norma || '/' || price, ',') from accounts_dep.norm "
-                                           "where o_id = 50"))
-                     .toString(),
-                 QStringLiteral("120/3"));
+        QCOMPARE(
+            db->scalar(QStringLiteral("select string_agg(norma || '/' || price, ',') from accounts_dep.norm "
+                                      "where o_id = 50"))
+                .toString(),
+            QStringLiteral("120/3"));
     }
 
     // Ordinary inserts take their keys from the sequences only; a row written with its own key moves
@@ -106,7 +114,8 @@ private Q_SLOTS:
         QTest::newRow("entries") << QStringLiteral("accounts_dep.smena") << QStringLiteral("w_id");
         QTest::newRow("time sheet") << QStringLiteral("accounts_dep.h_tabel") << QStringLiteral("w_id");
         QTest::newRow("kinds") << QStringLiteral("accounts_dep.vid_oper") << QStringLiteral("vid");
-        QTest::newRow("goods") << QStringLiteral("cmn_gds_and_srv.gds_and_srv") << QStringLiteral("s_caption");
+        QTest::newRow("goods") << QStringLiteral("cmn_gds_and_srv.gds_and_srv")
+                               << QStringLiteral("s_caption");
     }
 
     void carriedOverKeysLeaveTheSequences()
@@ -114,8 +123,10 @@ private Q_SLOTS:
         QFETCH(QString, table);
         QFETCH(QString, column);
         db->exec(QStringLiteral("insert into %1 (id, %2) values (40, '1')").arg(table, column));
-        QCOMPARE(db->scalar(QStringLiteral("insert into %1 (%2) values ('3') returning id").arg(table, column)).toInt(),
-                 1);
+        QCOMPARE(
+            db->scalar(QStringLiteral("insert into %1 (%2) values ('3') returning id").arg(table, column))
+                .toInt(),
+            1);
     }
 };
 

@@ -30,7 +30,8 @@ private Q_SLOTS:
         db = std::make_unique<test::TestDatabase>();
         test::Shop shop(*db);
         worker = shop.worker(QStringLiteral("Антонов А.А."));
-        operation = shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {2});
+        operation =
+            shop.operation(shop.product(QStringLiteral("ПН-27")), shop.kind(QStringLiteral("Резка")), 0, {2});
         // Shift s holds s entries of the day; one more of every shift the next day; marks of all kinds.
         for (int s = 1; s <= 4; ++s)
             for (int i = 0; i < s; ++i)

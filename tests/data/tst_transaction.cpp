@@ -200,20 +200,22 @@ private Q_SLOTS:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
         psql.setProcessEnvironment(env);
-        psql.start(QStringLiteral("psql"),
-                   {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
-                    QStringLiteral("sys"), QStringLiteral("-d"), db->name(), QStringLiteral("-c"),
-                    QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2); insert into accounts_dep.vid_oper "
-                                   "(vid) select 'второй ' || count(*) from accounts_dep.vid_oper; commit;")
-                        .arg(k.space)
-                        .arg(k.value)});
+        psql.start(
+            QStringLiteral("psql"),
+            {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
+             QStringLiteral("sys"), QStringLiteral("-d"), db->name(), QStringLiteral("-c"),
+             QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2); insert into accounts_dep.vid_oper "
+                            "(vid) select 'второй ' || count(*) from accounts_dep.vid_oper; commit;")
+                 .arg(k.space)
+                 .arg(k.value)});
         QVERIFY(psql.waitForStarted());
         QVERIFY(!psql.waitForFinished(1500)); // still waiting for us
         t->commit();
         QVERIFY(psql.waitForFinished(10000));
         QCOMPARE(psql.exitCode(), 0);
         // It ran after us, so it saw our row.
-        QCOMPARE(db->scalar(QStringLiteral("select vid from accounts_dep.vid_oper where vid like 'второй%'")).toString(),
+        QCOMPARE(db->scalar(QStringLiteral("select vid from accounts_dep.vid_oper where vid like 'второй%'"))
+                     .toString(),
                  QStringLiteral("второй 1"));
     }
 };

@@ -109,32 +109,42 @@ private Q_SLOTS:
         QVERIFY(EntryStore::insertStatement(d, {10, 0, 8, 0}).contains(QStringLiteral("'02.01.0999'")));
         // Posting 11 hours of worker 17 on 15.03.2023, shift 1.
         const EntryKey day{17, QDate(2023, 3, 15), 1};
-        QCOMPARE(EntryStore::postingRowsStatement(day),
-                 QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=17 and smena=1 "
-                                "and month=3 and year=2023"));
-        QCOMPARE(EntryStore::dayTotalStatement(day),
-                 QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=17 and smena=1 and "
-                                "data=to_date('15.03.2023', 'DD.MM.YYYY') group by w_id, smena, data"));
-        QCOMPARE(EntryStore::postingInsertStatement(day, 11),
-                 QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d15) values(1, 17, 3, 2023, 11)"));
-        QCOMPARE(EntryStore::postingUpdateStatement(day, 11),
-                 QStringLiteral("update accounts_dep.h_tabel set d15=11 where w_id=17 and smena=1 and month=3 and year=2023"));
+        QCOMPARE(
+            EntryStore::postingRowsStatement(day),
+            QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel where w_id=17 and smena=1 "
+                           "and month=3 and year=2023"));
+        QCOMPARE(
+            EntryStore::dayTotalStatement(day),
+            QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=17 and smena=1 and "
+                           "data=to_date('15.03.2023', 'DD.MM.YYYY') group by w_id, smena, data"));
+        QCOMPARE(
+            EntryStore::postingInsertStatement(day, 11),
+            QStringLiteral(
+                "insert into accounts_dep.h_tabel(smena, w_id, month, year, d15) values(1, 17, 3, 2023, 11)"));
+        QCOMPARE(
+            EntryStore::postingUpdateStatement(day, 11),
+            QStringLiteral(
+                "update accounts_dep.h_tabel set d15=11 where w_id=17 and smena=1 and month=3 and year=2023"));
     }
 
     // The number boxes become numbers once: digits only, within the column, the first refusal named.
     void numbers_data()
     {
-        QTest::addColumn<QString>("text");  // quantity|rejects|hours|colour
-        QTest::addColumn<QString>("values");    // as read, or the refusal
+        QTest::addColumn<QString>("text");   // quantity|rejects|hours|colour
+        QTest::addColumn<QString>("values"); // as read, or the refusal
         QTest::newRow("plain") << QStringLiteral("10|0|8|") << QStringLiteral("10/0/8/0");
-        QTest::newRow("leading zeros and blanks") << QStringLiteral(" 007|00|8 |1013") << QStringLiteral("7/0/8/1013");
-        QTest::newRow("a sign") << QStringLiteral("-5|0|8|") << QStringLiteral("В поле «Кол-во» допустимы только цифры.");
+        QTest::newRow("leading zeros and blanks")
+            << QStringLiteral(" 007|00|8 |1013") << QStringLiteral("7/0/8/1013");
+        QTest::newRow("a sign") << QStringLiteral("-5|0|8|")
+                                << QStringLiteral("В поле «Кол-во» допустимы только цифры.");
         QTest::newRow("rejects too many")
-            << QStringLiteral("10|40000|8|") << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
+            << QStringLiteral("10|40000|8|")
+            << QStringLiteral("Число в поле «Брак» слишком велико: не больше 32767.");
         QTest::newRow("first refusal stands")
             << QStringLiteral("10|0|1,5|x") << QStringLiteral("В поле «Время» допустимы только цифры.");
-        QTest::newRow("beyond 64 bits") << QStringLiteral("10|0|8|99999999999999999999")
-                                        << QStringLiteral("Число в поле «Цвет» слишком велико: не больше 2147483647.");
+        QTest::newRow("beyond 64 bits")
+            << QStringLiteral("10|0|8|99999999999999999999")
+            << QStringLiteral("Число в поле «Цвет» слишком велико: не больше 2147483647.");
     }
     void numbers()
     {
@@ -148,9 +158,10 @@ private Q_SLOTS:
         d.colour = boxes[3];
         QString message;
         const std::optional<EntryNumbers> v = EntryStore::numbers(d, &message);
-        QCOMPARE(v ? QStringLiteral("%1/%2/%3/%4").arg(v->quantity).arg(v->rejects).arg(v->hours).arg(v->colour)
-                   : message,
-                 values);
+        QCOMPARE(
+            v ? QStringLiteral("%1/%2/%3/%4").arg(v->quantity).arg(v->rejects).arg(v->hours).arg(v->colour)
+              : message,
+            values);
         QCOMPARE(v.has_value(), message.isEmpty());
     }
 

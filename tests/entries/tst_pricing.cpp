@@ -20,13 +20,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown"); // rounded, as "Цена итог" shows it
         QTest::newRow("shift 1") << 10.0 << false << 1 << QStringLiteral("10");
         QTest::newRow("shift 2") << 10.0 << false << 2 << QStringLiteral("10");
-        QTest::newRow("shift 3: 10 gives 12, without binary noise") << 10.0 << false << 3 << QStringLiteral("12");
+        QTest::newRow("shift 3: 10 gives 12, without binary noise")
+            << 10.0 << false << 3 << QStringLiteral("12");
         QTest::newRow("overtime") << 10.0 << false << 4 << QStringLiteral("15");
         QTest::newRow("day off") << 10.0 << true << 1 << QStringLiteral("20");
         QTest::newRow("day off in overtime: three times") << 10.0 << true << 4 << QStringLiteral("30");
         QTest::newRow("day off in shift 3") << 0.7 << true << 3 << QStringLiteral("1,68");
         QTest::newRow("12.5 with a comma") << 12.5 << false << 1 << QStringLiteral("12,5");
-        QTest::newRow("shift view out of range counts as shift 1") << 3.3 << false << 7 << QStringLiteral("3,3");
+        QTest::newRow("shift view out of range counts as shift 1")
+            << 3.3 << false << 7 << QStringLiteral("3,3");
     }
 
     void entryPriceRules()
@@ -82,10 +84,11 @@ private Q_SLOTS:
         QTest::newRow("blanks, paint in a longer word, lower case")
             << QStringLiteral("КР-40") << QStringLiteral("Покраска порошковая") << 1
             << QStringLiteral("КР-40; Покраска порошковая; Заготовки") << true;
-        QTest::newRow("paint in the product's mark") << QStringLiteral("краска-1") << QStringLiteral("Гибка") << 0
-                                                     << QStringLiteral("краска-1; Гибка; Готовая продукция") << true;
-        QTest::newRow("any other naimen is blanks") << QStringLiteral("A") << QStringLiteral("B") << 5
-                                                    << QStringLiteral("A; B; Заготовки") << false;
+        QTest::newRow("paint in the product's mark")
+            << QStringLiteral("краска-1") << QStringLiteral("Гибка") << 0
+            << QStringLiteral("краска-1; Гибка; Готовая продукция") << true;
+        QTest::newRow("any other naimen is blanks")
+            << QStringLiteral("A") << QStringLiteral("B") << 5 << QStringLiteral("A; B; Заготовки") << false;
     }
 
     void operationTextAndPaint()

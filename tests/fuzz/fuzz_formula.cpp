@@ -24,8 +24,9 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    static const QStringList fields = {QStringLiteral("fio"), QStringLiteral("summa"), QStringLiteral("color"),
-                                       QStringLiteral("nom"), QStringLiteral("data")};
+    static const QStringList fields = {QStringLiteral("fio"), QStringLiteral("summa"),
+                                       QStringLiteral("color"), QStringLiteral("nom"),
+                                       QStringLiteral("data")};
     try {
         int next = 0;
         const auto f = tabel::report::Formula::parse(text, QStringLiteral("t_Report"), fields, &next);

@@ -24,7 +24,8 @@ class TestBookStore : public QObject
     Q_OBJECT
     std::unique_ptr<test::TestDatabase> db;
     std::unique_ptr<DataModule> data;
-    int ivanov = 0, kindCut = 0, kindPaint = 0, spareKind = 0, cutProfile = 0, usedOperation = 0, spareOperation = 0;
+    int ivanov = 0, kindCut = 0, kindPaint = 0, spareKind = 0, cutProfile = 0, usedOperation = 0,
+        spareOperation = 0;
     qint64 profile = 0, bracket = 0, spareProduct = 0;
 
     // Every row of the books, to show that a refusal wrote nothing.
@@ -45,23 +46,70 @@ class TestBookStore : public QObject
     std::function<BookResult(BookStore &)> action(const QByteArray &name)
     {
         const QHash<QByteArray, std::function<BookResult(BookStore &)>> actions{
-            {"worker without a name", [](BookStore &s) { return s.saveWorker({0, QStringLiteral("   "), {}}); }},
-            {"worker with a NUL", [](BookStore &s) { return s.saveWorker({0, QStringLiteral("Ив\u0000анов"), {}}); }},
-            {"worker gone", [](BookStore &s) { return s.saveWorker({999999, QStringLiteral("Сидоров"), {}}); }},
+            {"worker without a name",
+             [](BookStore &s) {
+                 return s.saveWorker({0, QStringLiteral("   "), {}});
+             }},
+            {"worker with a NUL",
+             [](BookStore &s) {
+                 return s.saveWorker({0, QStringLiteral("Ив\u0000анов"), {}});
+             }},
+            {"worker gone",
+             [](BookStore &s) {
+                 return s.saveWorker({999999, QStringLiteral("Сидоров"), {}});
+             }},
             {"worker added",
-             [](BookStore &s) { return s.saveWorker({0, QStringLiteral(" Сидоров С.С. "), QStringLiteral("Цех")}); }},
-            {"product without a mark", [](BookStore &s) { return s.saveProduct({0, QString(), 1}); }},
-            {"product mark repeated in other letters", [](BookStore &s) { return s.saveProduct({0, QStringLiteral("пн-27"), 1}); }},
-            {"product keeps its own mark", [this](BookStore &s) { return s.saveProduct({profile, QStringLiteral("пн-27"), 2.5}); }},
-            {"product takes another's mark", [this](BookStore &s) { return s.saveProduct({bracket, QStringLiteral("ПН-27"), 1}); }},
-            {"product gone", [](BookStore &s) { return s.saveProduct({999999, QStringLiteral("ЗЗ-1"), 1}); }},
-            {"product added", [](BookStore &s) { return s.saveProduct({0, QStringLiteral("0012"), 0.5}); }},
-            {"product mark too long", [](BookStore &s) { return s.saveProduct({0, QString(255, QLatin1Char('x')), 1}); }},
-            {"kind repeated in other letters", [](BookStore &s) { return s.saveKind({0, QStringLiteral("РЕЗКА")}); }},
-            {"kind keeps its own name", [this](BookStore &s) { return s.saveKind({kindCut, QStringLiteral("РЕЗКА")}); }},
-            {"kind gone", [](BookStore &s) { return s.saveKind({999999, QStringLiteral("Сварка")}); }},
-            {"kind name too long", [](BookStore &s) { return s.saveKind({0, QString(129, QLatin1Char('x'))}); }},
-            {"kind added", [](BookStore &s) { return s.saveKind({0, QStringLiteral("x\\'); drop table x; --")}); }},
+             [](BookStore &s) {
+                 return s.saveWorker({0, QStringLiteral(" Сидоров С.С. "), QStringLiteral("Цех")});
+             }},
+            {"product without a mark",
+             [](BookStore &s) {
+                 return s.saveProduct({0, QString(), 1});
+             }},
+            {"product mark repeated in other letters",
+             [](BookStore &s) {
+                 return s.saveProduct({0, QStringLiteral("пн-27"), 1});
+             }},
+            {"product keeps its own mark",
+             [this](BookStore &s) {
+                 return s.saveProduct({profile, QStringLiteral("пн-27"), 2.5});
+             }},
+            {"product takes another's mark",
+             [this](BookStore &s) {
+                 return s.saveProduct({bracket, QStringLiteral("ПН-27"), 1});
+             }},
+            {"product gone",
+             [](BookStore &s) {
+                 return s.saveProduct({999999, QStringLiteral("ЗЗ-1"), 1});
+             }},
+            {"product added",
+             [](BookStore &s) {
+                 return s.saveProduct({0, QStringLiteral("0012"), 0.5});
+             }},
+            {"product mark too long",
+             [](BookStore &s) {
+                 return s.saveProduct({0, QString(255, QLatin1Char('x')), 1});
+             }},
+            {"kind repeated in other letters",
+             [](BookStore &s) {
+                 return s.saveKind({0, QStringLiteral("РЕЗКА")});
+             }},
+            {"kind keeps its own name",
+             [this](BookStore &s) {
+                 return s.saveKind({kindCut, QStringLiteral("РЕЗКА")});
+             }},
+            {"kind gone",
+             [](BookStore &s) {
+                 return s.saveKind({999999, QStringLiteral("Сварка")});
+             }},
+            {"kind name too long",
+             [](BookStore &s) {
+                 return s.saveKind({0, QString(129, QLatin1Char('x'))});
+             }},
+            {"kind added",
+             [](BookStore &s) {
+                 return s.saveKind({0, QStringLiteral("x\\'); drop table x; --")});
+             }},
             {"operation without a kind",
              [this](BookStore &s) {
                  OperationRow r;
@@ -110,9 +158,11 @@ class TestBookStore : public QObject
             {"product used by an operation", [this](BookStore &s) { return s.deleteProduct(bracket); }},
             {"product used by entries only",
              [this](BookStore &s) {
-                 db->exec(QStringLiteral("delete from accounts_dep.norm where o_id in (select id from accounts_dep.oper where i_id = %1); "
-                                         "delete from accounts_dep.oper where i_id = %1")
-                              .arg(profile));
+                 db->exec(
+                     QStringLiteral(
+                         "delete from accounts_dep.norm where o_id in (select id from accounts_dep.oper where i_id = %1); "
+                         "delete from accounts_dep.oper where i_id = %1")
+                         .arg(profile));
                  return s.deleteProduct(profile);
              }},
             {"product unused deleted", [this](BookStore &s) { return s.deleteProduct(spareProduct); }},
@@ -199,7 +249,8 @@ private Q_SLOTS:
         row("kind unused deleted", QStringLiteral("id"));
         row("operation used", QStringLiteral("Операция используется в записях (1), удалить её нельзя."));
         row("operation unused deleted", QStringLiteral("id"));
-        row("norm of an operation gone", QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
+        row("norm of an operation gone",
+            QStringLiteral("Операция удалена другим пользователем: норматив не записан."));
         row("norm gone", QStringLiteral("Норматив не найден: его удалил другой пользователь"));
         row("norm added", QStringLiteral("id"));
     }
@@ -230,27 +281,44 @@ private Q_SLOTS:
     void writesStoreWhatWasGiven()
     {
         BookStore store(data.get());
-        const BookResult worker = store.saveWorker({0, QStringLiteral("  О'Брайен\\ Т.  "), QStringLiteral("Цех №1")});
-        QCOMPARE(db->scalar(QStringLiteral("select fio || '/' || s_staffpos_hl from accounts_dep.person where id = %1")
+        const BookResult worker =
+            store.saveWorker({0, QStringLiteral("  О'Брайен\\ Т.  "), QStringLiteral("Цех №1")});
+        QCOMPARE(db->scalar(QStringLiteral(
+                                "select fio || '/' || s_staffpos_hl from accounts_dep.person where id = %1")
                                 .arg(worker.id))
                      .toString(),
                  QStringLiteral("О'Брайен\\ Т./Цех №1"));
         const BookResult product = store.saveProduct({0, QStringLiteral(" 0012 "), 2.5});
-        QCOMPARE(db->scalar(QStringLiteral("select marka || '=' || massa from accounts_dep.izdel where id = %1").arg(product.id))
-                     .toString(),
-                 QStringLiteral("0012=2.5"));
+        QCOMPARE(
+            db->scalar(QStringLiteral("select marka || '=' || massa from accounts_dep.izdel where id = %1")
+                           .arg(product.id))
+                .toString(),
+            QStringLiteral("0012=2.5"));
         QVERIFY(!store.saveProduct({product.id, QStringLiteral("0012"), 3}).refused());
-        QCOMPARE(db->scalar(QStringLiteral("select massa from accounts_dep.izdel where id = %1").arg(product.id)).toDouble(), 3.0);
+        QCOMPARE(
+            db->scalar(QStringLiteral("select massa from accounts_dep.izdel where id = %1").arg(product.id))
+                .toDouble(),
+            3.0);
         OperationRow operation;
         operation.productId = product.id;
         operation.kindId = kindPaint;
         const BookResult added = store.saveOperation(operation);
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(added.id)).toInt(), 1);
+        QCOMPARE(
+            db->scalar(QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(added.id))
+                .toInt(),
+            1);
         QCOMPARE(int(store.norms(int(added.id)).size()), 1);
         QVERIFY(!store.deleteOperation(int(added.id)).refused());
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(added.id)).toInt(), 0);
+        QCOMPARE(
+            db->scalar(QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(added.id))
+                .toInt(),
+            0);
         store.deleteWorker(int(worker.id));
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.person where id = %1").arg(worker.id)).toInt(), 0);
+        QCOMPARE(
+            db->scalar(
+                  QStringLiteral("select count(*) from accounts_dep.person where id = %1").arg(worker.id))
+                .toInt(),
+            0);
     }
 
     void norms()
@@ -258,7 +326,7 @@ private Q_SLOTS:
         BookStore store(data.get());
         std::vector<NormRow> rows = store.norms(cutProfile);
         QCOMPARE(int(rows.size()), 2);
-        QCOMPARE(rows[0].norma.toInt(), 100); // by norm figure
+        QCOMPARE(rows[0].norma.toInt(), 100);                                         // by norm figure
         QVERIFY(!store.changeNorm(rows[0].id, NormRow::Price, QVariant()).refused()); // emptied
         QVERIFY(!store.changeNorm(rows[1].id, NormRow::Prize, 15).refused());
         NormRow fresh;
@@ -323,16 +391,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("otherWrite");
         QTest::addColumn<QString>("refusal");
         QTest::newRow("products") << int(locks::Products)
-                                  << QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (s_caption, s_description, "
-                                                    "id_msm_bs, massa) values ('НОВ-1', '', 6, 1)")
+                                  << QStringLiteral(
+                                         "insert into cmn_gds_and_srv.gds_and_srv (s_caption, s_description, "
+                                         "id_msm_bs, massa) values ('НОВ-1', '', 6, 1)")
                                   << QStringLiteral("Такая марка изделия уже заведена!");
         QTest::newRow("kinds") << int(locks::OperationKinds)
                                << QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Сварка')")
                                << QStringLiteral("Такая операция уже заведена!");
         QTest::newRow("operations") << int(locks::Operations)
-                                    << QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) "
-                                                      "select id, 1, (select id from accounts_dep.izdel where marka = "
-                                                      "'НОВ-1'), 0 from accounts_dep.vid_oper where vid = 'Сварка'")
+                                    << QStringLiteral(
+                                           "insert into accounts_dep.oper (vid, naimen, i_id, cena_new) "
+                                           "select id, 1, (select id from accounts_dep.izdel where marka = "
+                                           "'НОВ-1'), 0 from accounts_dep.vid_oper where vid = 'Сварка'")
                                     << QStringLiteral("Операция с такими параметрами уже заведена!");
     }
     void checkRunsUnderTheLock()
@@ -343,16 +413,18 @@ private Q_SLOTS:
         const qint64 product = test::Shop(*db).product(QStringLiteral("НОВ-1"));
         const int kind = test::Shop(*db).kind(QStringLiteral("Сварка"));
         if (book != locks::Operations) // the row the other client adds is not there yet
-            db->exec(book == locks::Products
-                         ? QStringLiteral("delete from cmn_gds_and_srv.gds_and_srv where id = %1").arg(product)
-                         : QStringLiteral("delete from accounts_dep.vid_oper where id = %1").arg(kind));
+            db->exec(
+                book == locks::Products
+                    ? QStringLiteral("delete from cmn_gds_and_srv.gds_and_srv where id = %1").arg(product)
+                    : QStringLiteral("delete from accounts_dep.vid_oper where id = %1").arg(kind));
         // The other client waits until someone waits for its lock, then writes and commits.
         const std::unique_ptr<QProcess> other = db->startScript(
-            QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2); "
-                           "do $$ begin for i in 1..200 loop exit when exists (select 1 from pg_locks where "
-                           "locktype = 'advisory' and not granted and classid = %1 and objid = %2 and database = (select oid from "
-                           "pg_database where datname = current_database()));  "
-                           "perform pg_sleep(0.05); end loop; end $$; %3; commit;")
+            QStringLiteral(
+                "begin; select pg_advisory_xact_lock(%1, %2); "
+                "do $$ begin for i in 1..200 loop exit when exists (select 1 from pg_locks where "
+                "locktype = 'advisory' and not granted and classid = %1 and objid = %2 and database = (select oid from "
+                "pg_database where datname = current_database()));  "
+                "perform pg_sleep(0.05); end loop; end $$; %3; commit;")
                 .arg(locks::Book)
                 .arg(book)
                 .arg(otherWrite));

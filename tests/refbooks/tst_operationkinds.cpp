@@ -29,7 +29,8 @@ class TestOperationKinds : public QObject
 
     QStringList kindsInDatabase()
     {
-        return db->scalar(QStringLiteral("select string_agg(vid, '|' order by vid) from accounts_dep.vid_oper"))
+        return db
+            ->scalar(QStringLiteral("select string_agg(vid, '|' order by vid) from accounts_dep.vid_oper"))
             .toString()
             .split(QLatin1Char('|'), Qt::SkipEmptyParts);
     }
@@ -43,7 +44,8 @@ class TestOperationKinds : public QObject
     }
     int kindId(const QString &name)
     {
-        return db->scalar(QStringLiteral("select id from accounts_dep.vid_oper where vid = ") + quoted(name)).toInt();
+        return db->scalar(QStringLiteral("select id from accounts_dep.vid_oper where vid = ") + quoted(name))
+            .toInt();
     }
     void selectRow(const QString &name)
     {
@@ -89,7 +91,8 @@ private Q_SLOTS:
             QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Операции"));
             // In the database's order of names.
             QCOMPARE(gridNames(),
-                     db->scalar(QStringLiteral("select string_agg(vid, '|' order by vid) from accounts_dep.vid_oper"))
+                     db->scalar(QStringLiteral(
+                                    "select string_agg(vid, '|' order by vid) from accounts_dep.vid_oper"))
                          .toString()
                          .split(QLatin1Char('|')));
             QCOMPARE(test::child<QPushButton>(list, "changeButton")->text(), QStringLiteral("Изменить"));
@@ -111,19 +114,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message"); // empty: saved
         QTest::addColumn<QString>("stored");
         QTest::newRow("new") << QStringLiteral("Сварка") << QString() << QStringLiteral("Сварка");
-        QTest::newRow("blanks trimmed") << QStringLiteral("  Сварка  ") << QString() << QStringLiteral("Сварка");
-        QTest::newRow("letter case") << QStringLiteral("резка") << QStringLiteral("Такая операция уже заведена!")
-                                     << QString();
+        QTest::newRow("blanks trimmed")
+            << QStringLiteral("  Сварка  ") << QString() << QStringLiteral("Сварка");
+        QTest::newRow("letter case") << QStringLiteral("резка")
+                                     << QStringLiteral("Такая операция уже заведена!") << QString();
         QTest::newRow("Cyrillic ё") << QStringLiteral("ёлка Покраска")
                                     << QStringLiteral("Такая операция уже заведена!") << QString();
-        QTest::newRow("apostrophe, same name") << QStringLiteral("о'нил")
-                                               << QStringLiteral("Такая операция уже заведена!") << QString();
-        QTest::newRow("apostrophe, new") << QStringLiteral("Д'Артаньян") << QString() << QStringLiteral("Д'Артаньян");
+        QTest::newRow("apostrophe, same name")
+            << QStringLiteral("о'нил") << QStringLiteral("Такая операция уже заведена!") << QString();
+        QTest::newRow("apostrophe, new")
+            << QStringLiteral("Д'Артаньян") << QString() << QStringLiteral("Д'Артаньян");
         QTest::newRow("injection") << QStringLiteral("marka'; drop table accounts_dep.oper; --") << QString()
                                    << QStringLiteral("marka'; drop table accounts_dep.oper; --");
         QTest::newRow("empty") << QString() << QStringLiteral("Все поля должны быть заполнены!") << QString();
-        QTest::newRow("blanks only") << QStringLiteral("   ") << QStringLiteral("Все поля должны быть заполнены!")
-                                     << QString();
+        QTest::newRow("blanks only") << QStringLiteral("   ")
+                                     << QStringLiteral("Все поля должны быть заполнены!") << QString();
     }
 
     void addKind()
@@ -137,7 +142,8 @@ private Q_SLOTS:
             editorOpened = true;
             QCOMPARE(editor->windowTitle(), QStringLiteral("Заведение нового вида операций"));
             QVERIFY(test::child<QLineEdit>(editor, "nameEdit")->text().isEmpty());
-            QCOMPARE(editor->focusWidget(), test::child<QLineEdit>(editor, "nameEdit")); // the focus once it is active
+            QCOMPARE(editor->focusWidget(),
+                     test::child<QLineEdit>(editor, "nameEdit")); // the focus once it is active
             QVERIFY(test::child<QPushButton>(editor, "saveButton")->isDefault());
             typeAndSave(typed);
         };
@@ -169,7 +175,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("own name in capitals") << QStringLiteral("Резка") << QStringLiteral("РЕЗКА") << QString();
+        QTest::newRow("own name in capitals")
+            << QStringLiteral("Резка") << QStringLiteral("РЕЗКА") << QString();
         QTest::newRow("another's name") << QStringLiteral("Резка") << QStringLiteral("гибка")
                                         << QStringLiteral("Такая операция уже заведена!");
         QTest::newRow("apostrophe kept") << QStringLiteral("О'Нил") << QStringLiteral("О'Нил-2") << QString();
@@ -192,7 +199,8 @@ private Q_SLOTS:
         };
         list->openForMaintenance();
         const QString now =
-            db->scalar(QStringLiteral("select vid from accounts_dep.vid_oper where id = %1").arg(id)).toString();
+            db->scalar(QStringLiteral("select vid from accounts_dep.vid_oper where id = %1").arg(id))
+                .toString();
         QCOMPARE(now, message.isEmpty() ? typed : row);
         QCOMPARE(fx->messages.last(), message);
         QCOMPARE(kindsInDatabase().size(), 4);
@@ -276,7 +284,7 @@ private Q_SLOTS:
             test::type(search, typed);
             for (int i = 0; i < downs; ++i)
                 QTest::keyClick(search, Qt::Key_Down);
-            QCOMPARE(search->text(), typed); // the arrows moved the row, not the text
+            QCOMPARE(search->text(), typed);         // the arrows moved the row, not the text
             QTest::keyClick(search, Qt::Key_Return); // "Выбрать"
         };
         const std::optional<OperationKindListWindow::Choice> choice = list->pickKind();
@@ -298,7 +306,9 @@ private Q_SLOTS:
     {
         fx->whileOpen[list] = [&] { QTest::keyClick(list, Qt::Key_Escape); };
         QVERIFY(!list->pickKind().has_value());
-        fx->whileOpen[list] = [&] { QTest::mouseClick(test::child<QPushButton>(list, "exitButton"), Qt::LeftButton); };
+        fx->whileOpen[list] = [&] {
+            QTest::mouseClick(test::child<QPushButton>(list, "exitButton"), Qt::LeftButton);
+        };
         QVERIFY(!list->pickKind().has_value());
     }
 

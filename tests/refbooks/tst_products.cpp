@@ -27,7 +27,8 @@ class TestProducts : public QObject
     QString products()
     {
         return db
-            ->scalar(QStringLiteral("select string_agg(marka || '=' || massa, '|' order by marka) from accounts_dep.izdel"))
+            ->scalar(QStringLiteral(
+                "select string_agg(marka || '=' || massa, '|' order by marka) from accounts_dep.izdel"))
             .toString();
     }
     QStringList gridMarks()
@@ -89,10 +90,12 @@ private Q_SLOTS:
         fx->whileOpen[list] = [this] {
             QCOMPARE(list->windowTitle(), QStringLiteral("Изделия"));
             auto *grid = test::child<QTableView>(list, "grid");
-            QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Марка изделия"));
+            QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(),
+                     QStringLiteral("Марка изделия"));
             QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Коробки"));
             QVERIFY(grid->columnWidth(0) > grid->columnWidth(1));
-            QCOMPARE(grid->model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft,
+            QCOMPARE(grid->model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                         Qt::AlignLeft,
                      Qt::AlignLeft);
             QVERIFY(!test::child<QLineEdit>(list, "searchEdit")->isVisible());
             QVERIFY(!list->findChild<QPushButton *>(QStringLiteral("changeButton"))); // double-click only
@@ -110,20 +113,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored");  // the new product as mark=number
         QTest::newRow("point typed becomes a comma")
             << QStringLiteral("ХМ-12") << QStringLiteral("2.5") << QString() << QStringLiteral("ХМ-12=2.5");
-        QTest::newRow("letters dropped") << QStringLiteral("ХМ-12") << QStringLiteral("a1b2") << QString()
-                                         << QStringLiteral("ХМ-12=12");
-        QTest::newRow("two separators") << QStringLiteral("ХМ-12") << QStringLiteral("2,5.1")
-                                        << QStringLiteral("Расценка «2,5,1» не является числом.") << QString();
+        QTest::newRow("letters dropped")
+            << QStringLiteral("ХМ-12") << QStringLiteral("a1b2") << QString() << QStringLiteral("ХМ-12=12");
+        QTest::newRow("two separators")
+            << QStringLiteral("ХМ-12") << QStringLiteral("2,5.1")
+            << QStringLiteral("Расценка «2,5,1» не является числом.") << QString();
         QTest::newRow("letter case") << QStringLiteral("пн-27") << QStringLiteral("1")
                                      << QStringLiteral("Такая марка изделия уже заведена!") << QString();
         QTest::newRow("Cyrillic ё") << QStringLiteral("ёлка-1") << QStringLiteral("1")
                                     << QStringLiteral("Такая марка изделия уже заведена!") << QString();
-        QTest::newRow("Cyrillic stored in small letters") << QStringLiteral("ЯБЛОКО-3") << QStringLiteral("1")
-                                                          << QStringLiteral("Такая марка изделия уже заведена!") << QString();
+        QTest::newRow("Cyrillic stored in small letters")
+            << QStringLiteral("ЯБЛОКО-3") << QStringLiteral("1")
+            << QStringLiteral("Такая марка изделия уже заведена!") << QString();
         QTest::newRow("apostrophe") << QStringLiteral("Д'Артаньян") << QStringLiteral("3") << QString()
                                     << QStringLiteral("Д'Артаньян=3");
-        QTest::newRow("injection") << QStringLiteral("marka'; drop table x; --") << QStringLiteral("1") << QString()
-                                   << QStringLiteral("marka'; drop table x; --=1");
+        QTest::newRow("injection") << QStringLiteral("marka'; drop table x; --") << QStringLiteral("1")
+                                   << QString() << QStringLiteral("marka'; drop table x; --=1");
         QTest::newRow("no number") << QStringLiteral("ХМ-12") << QString()
                                    << QStringLiteral("Все поля должны быть заполнены!") << QString();
         QTest::newRow("no mark") << QStringLiteral("  ") << QStringLiteral("1")
@@ -153,7 +158,8 @@ private Q_SLOTS:
             QVERIFY(fx->messages.boxes.isEmpty());
             QVERIFY2(products().split(QLatin1Char('|')).contains(stored), qPrintable(products()));
             QCOMPARE(db->scalar(QStringLiteral("select s_description || '/' || id_msm_bs from "
-                                               "cmn_gds_and_srv.gds_and_srv where s_caption = ") + quoted(mark))
+                                               "cmn_gds_and_srv.gds_and_srv where s_caption = ") +
+                                quoted(mark))
                          .toString(),
                      QStringLiteral("/6"));
         } else {
@@ -186,12 +192,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mark");
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("message");
-        QTest::newRow("only the number") << QStringLiteral("ПН-27") << QStringLiteral("0,5") << QStringLiteral("ПН-27")
-                                         << QStringLiteral("0,75") << QString();
+        QTest::newRow("only the number") << QStringLiteral("ПН-27") << QStringLiteral("0,5")
+                                         << QStringLiteral("ПН-27") << QStringLiteral("0,75") << QString();
         QTest::newRow("own mark in small letters")
-            << QStringLiteral("КР-40") << QStringLiteral("1") << QStringLiteral("кр-40") << QStringLiteral("1") << QString();
-        QTest::newRow("another's mark") << QStringLiteral("КР-40") << QStringLiteral("1") << QStringLiteral("пн-27")
-                                        << QStringLiteral("1") << QStringLiteral("Такая марка изделия уже заведена!");
+            << QStringLiteral("КР-40") << QStringLiteral("1") << QStringLiteral("кр-40")
+            << QStringLiteral("1") << QString();
+        QTest::newRow("another's mark")
+            << QStringLiteral("КР-40") << QStringLiteral("1") << QStringLiteral("пн-27")
+            << QStringLiteral("1") << QStringLiteral("Такая марка изделия уже заведена!");
     }
 
     void changeProduct()
@@ -201,7 +209,9 @@ private Q_SLOTS:
         QFETCH(QString, mark);
         QFETCH(QString, number);
         QFETCH(QString, message);
-        const QString id = db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = ") + quoted(row)).toString();
+        const QString id =
+            db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = ") + quoted(row))
+                .toString();
         fx->whileOpen[editor] = [&] {
             QCOMPARE(editor->windowTitle(), QStringLiteral("Изменение данных изделия"));
             QCOMPARE(test::child<QLineEdit>(editor, "markEdit")->text(), row);
@@ -215,8 +225,10 @@ private Q_SLOTS:
         list->openForMaintenance();
         QCOMPARE(fx->messages.last(), message);
         QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.izdel")).toInt(), 4);
-        const QString now = db->scalar(QStringLiteral("select marka || '=' || massa from accounts_dep.izdel where id = ") + id)
-                                .toString();
+        const QString now =
+            db->scalar(QStringLiteral("select marka || '=' || massa from accounts_dep.izdel where id = ") +
+                       id)
+                .toString();
         if (message.isEmpty())
             QCOMPARE(now, mark + QLatin1Char('=') + QString::number(typedNumber(number).value()));
         else
@@ -239,7 +251,8 @@ private Q_SLOTS:
         QFETCH(bool, yes);
         QFETCH(int, use);
         QFETCH(bool, deleted);
-        const int id = db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = 'КР-40'")).toInt();
+        const int id =
+            db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = 'КР-40'")).toInt();
         if (use > 0) {
             test::Shop shop(*db);
             const int op = shop.operation(id, shop.kind(QStringLiteral("Резка")), 0, {1});
@@ -256,11 +269,14 @@ private Q_SLOTS:
         list->openForMaintenance();
         QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Удаление"));
         QCOMPARE(fx->messages.boxes.first().text, QStringLiteral("Удалить изделие?"));
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from cmn_gds_and_srv.gds_and_srv where id = %1").arg(id)).toInt(),
-                 deleted ? 0 : 1);
+        QCOMPARE(
+            db->scalar(
+                  QStringLiteral("select count(*) from cmn_gds_and_srv.gds_and_srv where id = %1").arg(id))
+                .toInt(),
+            deleted ? 0 : 1);
         if (use > 0)
-            QVERIFY(fx->messages.last().startsWith(QStringLiteral("Изделие используется (операций: 1, записей: %1)")
-                                                       .arg(use > 1 ? 1 : 0)));
+            QVERIFY(fx->messages.last().startsWith(
+                QStringLiteral("Изделие используется (операций: 1, записей: %1)").arg(use > 1 ? 1 : 0)));
     }
 
     void pickProduct_data()
@@ -298,13 +314,15 @@ private Q_SLOTS:
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
         };
         if (chosen.isEmpty()) // in the database's order of marks
-            chosen = db->scalar(QStringLiteral("select marka from accounts_dep.izdel order by marka offset %1 limit 1")
+            chosen = db->scalar(QStringLiteral(
+                                    "select marka from accounts_dep.izdel order by marka offset %1 limit 1")
                                     .arg(downs))
                          .toString();
         const auto choice = list->pickProduct();
         QVERIFY(choice.has_value());
         QCOMPARE(choice->mark, chosen);
-        QCOMPARE(choice->id, db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = ") + quoted(chosen))
+        QCOMPARE(choice->id, db->scalar(QStringLiteral("select id from accounts_dep.izdel where marka = ") +
+                                        quoted(chosen))
                                  .toLongLong());
         // The filter is off for the next maintenance opening.
         fx->whileOpen[list] = [&] {

@@ -326,7 +326,8 @@ private Q_SLOTS:
     void emptyListActionsDoNothing()
     {
         fx->whileOpen[list] = [&] {
-            test::type(test::child<QLineEdit>(list, "searchEdit"), QStringLiteral("Я")); // filtered to nothing
+            test::type(test::child<QLineEdit>(list, "searchEdit"),
+                       QStringLiteral("Я")); // filtered to nothing
             QTest::mouseClick(test::child<QPushButton>(list, "changeButton"), Qt::LeftButton);
             QTest::mouseClick(test::child<QPushButton>(list, "deleteButton"), Qt::LeftButton);
             test::child<QLineEdit>(list, "searchEdit")->clear();

@@ -226,8 +226,8 @@ private Q_SLOTS:
         showWindow();
         test::child<QDateEdit>(window, "datePicker")->setDate(day.isValid() ? day : kMonday);
         QTest::keyClick(test::child<QDateEdit>(window, "datePicker"), Qt::Key_Return);
-        auto *delegate =
-            qobject_cast<AcceptanceDelegate *>(test::child<QTableView>(window, "grid")->itemDelegateForColumn(10));
+        auto *delegate = qobject_cast<AcceptanceDelegate *>(
+            test::child<QTableView>(window, "grid")->itemDelegateForColumn(10));
         QVERIFY(delegate);
         QAbstractItemModel *model = gridModel();
         int found = 0;

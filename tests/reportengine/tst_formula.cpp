@@ -156,12 +156,12 @@ private Q_SLOTS:
         QTest::newRow("comma alone") << QStringLiteral("STR(,)") << 5
                                      << QStringLiteral("ожидается значение, а не «,»");
         // Found by fuzzing: deep nesting used to exhaust the stack; a "%1" in the text stays as written.
-        QTest::newRow("parentheses 3000 deep") << QString(3000, QLatin1Char('(')) << 101
-                                               << QStringLiteral("вложенность глубже 100");
-        QTest::newRow("STR nested 200 times") << QStringLiteral("STR(").repeated(200) << 401
-                                              << QStringLiteral("вложенность глубже 100");
-        QTest::newRow("percent digits in a text") << QStringLiteral("'%1 %2' +") << 10
-                                                  << QStringLiteral("формула оборвана");
+        QTest::newRow("parentheses 3000 deep")
+            << QString(3000, QLatin1Char('(')) << 101 << QStringLiteral("вложенность глубже 100");
+        QTest::newRow("STR nested 200 times")
+            << QStringLiteral("STR(").repeated(200) << 401 << QStringLiteral("вложенность глубже 100");
+        QTest::newRow("percent digits in a text")
+            << QStringLiteral("'%1 %2' +") << 10 << QStringLiteral("формула оборвана");
         QTest::newRow("too long") << QStringLiteral("kolvo+").repeated(700) + QStringLiteral("1") << 1
                                   << QStringLiteral("формула длиннее 4000 знаков");
     }

@@ -24,7 +24,8 @@ QByteArray layoutJson(const QString &name)
 
 Layout workersLayout()
 {
-    return Layout::fromJson(layoutJson(QStringLiteral("workersreport.json")), QStringLiteral("workersreport.json"));
+    return Layout::fromJson(layoutJson(QStringLiteral("workersreport.json")),
+                            QStringLiteral("workersreport.json"));
 }
 
 QVariantList row(const QString &fio, const QString &nom, double kolvo, double summa,
@@ -266,8 +267,7 @@ private Q_SLOTS:
 
     void monthlyTimesheetLayout()
     {
-        Report report(
-            Layout::fromFile(QStringLiteral(TIMESHEET_LAYOUT)));
+        Report report(Layout::fromFile(QStringLiteral(TIMESHEET_LAYOUT)));
         report.setLabel(QStringLiteral("HeadingLabel"), QStringLiteral("Ноябрь 2024 г."));
         QStringList fields{QStringLiteral("fio")};
         for (int d = 1; d <= 31; ++d)

@@ -1,6 +1,6 @@
 #include "reportengine/formula.h"
-#include "reportfixtures.h" // beside this test
 #include "reportengine/report.h"
+#include "reportfixtures.h" // beside this test
 
 #include <QDir>
 #include <QFile>
@@ -103,7 +103,6 @@ private Q_SLOTS:
         const Document doc = workersDocument(1);
         QVERIFY_THROWS_EXCEPTION(ReportError, doc.writePdf(QStringLiteral("/nonexistent/dir/x.pdf")));
     }
-
 };
 
 QTEST_MAIN(TestReportOutput)

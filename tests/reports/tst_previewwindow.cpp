@@ -46,7 +46,6 @@ class TestPreviewWindow : public QObject
         QVERIFY(!preview.isVisible());
     }
 
-
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
 

@@ -62,17 +62,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("textFormat");
         QTest::addColumn<QString>("type"); // openpyxl: n number, s string
         QTest::addColumn<QString>("value");
-        QTest::newRow("number with the locale's comma") << QStringLiteral("12,5") << false << QStringLiteral("n")
-                                                        << QStringLiteral("12.5");
-        QTest::newRow("whole number") << QStringLiteral("3") << false << QStringLiteral("n") << QStringLiteral("3");
-        QTest::newRow("a point is no decimal separator here") << QStringLiteral("12.5") << false << QStringLiteral("s")
-                                                              << QStringLiteral("12.5");
-        QTest::newRow("a mark stays text") << QStringLiteral("1-2") << false << QStringLiteral("s") << QStringLiteral("1-2");
-        QTest::newRow("no formulas") << QStringLiteral("=1+1") << false << QStringLiteral("s") << QStringLiteral("=1+1");
+        QTest::newRow("number with the locale's comma")
+            << QStringLiteral("12,5") << false << QStringLiteral("n") << QStringLiteral("12.5");
+        QTest::newRow("whole number")
+            << QStringLiteral("3") << false << QStringLiteral("n") << QStringLiteral("3");
+        QTest::newRow("a point is no decimal separator here")
+            << QStringLiteral("12.5") << false << QStringLiteral("s") << QStringLiteral("12.5");
+        QTest::newRow("a mark stays text")
+            << QStringLiteral("1-2") << false << QStringLiteral("s") << QStringLiteral("1-2");
+        QTest::newRow("no formulas") << QStringLiteral("=1+1") << false << QStringLiteral("s")
+                                     << QStringLiteral("=1+1");
         QTest::newRow("no dates") << QStringLiteral("01.03.2024") << false << QStringLiteral("s")
                                   << QStringLiteral("01.03.2024");
-        QTest::newRow("text format keeps digits as text") << QStringLiteral("007") << true << QStringLiteral("s")
-                                                          << QStringLiteral("007");
+        QTest::newRow("text format keeps digits as text")
+            << QStringLiteral("007") << true << QStringLiteral("s") << QStringLiteral("007");
         QTest::newRow("Cyrillic") << QStringLiteral("Готовая продукция") << false << QStringLiteral("s")
                                   << QStringLiteral("Готовая продукция");
     }
@@ -88,10 +91,15 @@ private Q_SLOTS:
         QVERIFY(book.isOpen());
         QVERIFY(book.write(2, 3, text, textFormat ? CellOptions(CellOption::Text) : CellOptions()));
         QVERIFY(!s->deliver(book));
-        const QJsonObject cell = read(book.path()).value(QStringLiteral("cells")).toObject().value(QStringLiteral("B3")).toObject();
+        const QJsonObject cell = read(book.path())
+                                     .value(QStringLiteral("cells"))
+                                     .toObject()
+                                     .value(QStringLiteral("B3"))
+                                     .toObject();
         QCOMPARE(cell.value(QStringLiteral("type")).toString(), type);
         QCOMPARE(cell.value(QStringLiteral("value")).toVariant().toString(), value);
-        QCOMPARE(cell.value(QStringLiteral("format")).toString(), textFormat ? QStringLiteral("@") : QStringLiteral("General"));
+        QCOMPARE(cell.value(QStringLiteral("format")).toString(),
+                 textFormat ? QStringLiteral("@") : QStringLiteral("General"));
         QVERIFY(messages.boxes.isEmpty());
     }
 
@@ -156,9 +164,11 @@ private Q_SLOTS:
         Workbook book = s->create(QStringLiteral("Операции"));
         QVERIFY(!book.write(1, 1048577, QStringLiteral("за краем листа")));
         QCOMPARE(book.problem()->caption, QStringLiteral("Ошибка Microsoft Excel"));
-        QCOMPARE(book.problem()->text, QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577"));
+        QCOMPARE(book.problem()->text,
+                 QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577"));
         QVERIFY(!book.write(0, 1, QStringLiteral("левее края")));
-        QCOMPARE(book.problem()->text, QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577")); // the first
+        QCOMPARE(book.problem()->text,
+                 QStringLiteral("Ошибка при записи: лист 1, столбец 1, строка 1048577")); // the first
         QVERIFY(book.write(1, 1, QStringLiteral("дальше"))); // the export goes on
         // Delivered: the problem is told, the rest of the file is there and opened.
         QCOMPARE(s->deliver(book)->caption, QStringLiteral("Ошибка Microsoft Excel"));

@@ -23,23 +23,30 @@ int insertId(Connection &c, const QString &statement)
 Workload makeWorkload(Connection &c)
 {
     Workload w;
-    for (const QString &fio : {QStringLiteral("Алексеев А.А."), QStringLiteral("Борисов Б.Б."),
-                               QStringLiteral("Власов В.В.")})
-        w.workers << insertId(c, QStringLiteral("insert into accounts_dep.person (fio) values ('%1') returning id").arg(fio));
-    const int product = insertId(c, QStringLiteral("insert into accounts_dep.izdel (marka) values ('ПН-27') returning id"));
-    const int kind = insertId(c, QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Резка') returning id"));
-    const int bend = insertId(c, QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Гибка') returning id"));
+    for (const QString &fio :
+         {QStringLiteral("Алексеев А.А."), QStringLiteral("Борисов Б.Б."), QStringLiteral("Власов В.В.")})
+        w.workers << insertId(
+            c, QStringLiteral("insert into accounts_dep.person (fio) values ('%1') returning id").arg(fio));
+    const int product =
+        insertId(c, QStringLiteral("insert into accounts_dep.izdel (marka) values ('ПН-27') returning id"));
+    const int kind =
+        insertId(c, QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Резка') returning id"));
+    const int bend =
+        insertId(c, QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Гибка') returning id"));
     for (int k : {kind, bend}) {
-        const int op = insertId(c, QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) "
-                                                  "values (%1, 0, %2, 2.5) returning id").arg(k).arg(product));
+        const int op =
+            insertId(c, QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) "
+                                       "values (%1, 0, %2, 2.5) returning id")
+                            .arg(k)
+                            .arg(product));
         w.operations << qMakePair(op, product);
     }
     w.dates = {QDate(2024, 3, 30), QDate(2024, 3, 31), QDate(2024, 4, 1)};
     return w;
 }
 
-ClientResult runClient(const Workload &w, Connection::Driver driver, const QString &connectionString, int operations,
-                       quint32 seed)
+ClientResult runClient(const Workload &w, Connection::Driver driver, const QString &connectionString,
+                       int operations, quint32 seed)
 {
     ClientResult result;
     DataModule data(nullptr, QStringLiteral("client-%1").arg(seed));
@@ -68,9 +75,10 @@ ClientResult runClient(const Workload &w, Connection::Driver driver, const QStri
         return d;
     };
     auto someEntry = [&]() -> std::optional<int> {
-        QSqlQuery q = execBound(&data.connection(),
-                                QStringLiteral("select id from accounts_dep.smena order by id offset ? limit 1"),
-                                {int(random.bounded(40))});
+        QSqlQuery q =
+            execBound(&data.connection(),
+                      QStringLiteral("select id from accounts_dep.smena order by id offset ? limit 1"),
+                      {int(random.bounded(40))});
         if (q.next())
             return q.value(0).toInt();
         return std::nullopt;
@@ -105,13 +113,14 @@ Mismatches checkTimesheet(Connection &c)
     QStringList days;
     for (int d = 1; d <= 31; ++d)
         days << QStringLiteral("d%1").arg(d);
-    const QString cells = QStringLiteral(
-        "with e as (select w_id, smena, extract(year from data)::int y, extract(month from data)::int m, "
-        "extract(day from data)::int d, sum(coalesce(time, 0)) t from accounts_dep.smena group by 1, 2, 3, 4, 5), "
-        "h as (select w_id, smena, year::int y, month::int m, g.d, (array[%1])[g.d] v "
-        "from accounts_dep.h_tabel cross join generate_series(1, 31) g(d)) "
-        "select count(*) from e full join h using (w_id, smena, y, m, d) where coalesce(e.t, 0) <> coalesce(h.v, 0)")
-                              .arg(days.join(QStringLiteral(", ")));
+    const QString cells =
+        QStringLiteral(
+            "with e as (select w_id, smena, extract(year from data)::int y, extract(month from data)::int m, "
+            "extract(day from data)::int d, sum(coalesce(time, 0)) t from accounts_dep.smena group by 1, 2, 3, 4, 5), "
+            "h as (select w_id, smena, year::int y, month::int m, g.d, (array[%1])[g.d] v "
+            "from accounts_dep.h_tabel cross join generate_series(1, 31) g(d)) "
+            "select count(*) from e full join h using (w_id, smena, y, m, d) where coalesce(e.t, 0) <> coalesce(h.v, 0)")
+            .arg(days.join(QStringLiteral(", ")));
     auto scalar = [&c](const QString &s) {
         QSqlQuery q = execBound(&c, s, {});
         q.next();
@@ -121,8 +130,9 @@ Mismatches checkTimesheet(Connection &c)
     m.cells = scalar(cells);
     m.rows = scalar(QStringLiteral("select count(*) from (select 1 from accounts_dep.h_tabel "
                                    "group by w_id, smena, month, year having count(*) > 1) x"));
-    m.duplicates = scalar(QStringLiteral("select count(*) from (select 1 from accounts_dep.smena "
-                                         "group by w_id, o_id, i_id, data, smena, color having count(*) > 1) x"));
+    m.duplicates =
+        scalar(QStringLiteral("select count(*) from (select 1 from accounts_dep.smena "
+                              "group by w_id, o_id, i_id, data, smena, color having count(*) > 1) x"));
     return m;
 }
 

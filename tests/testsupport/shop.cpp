@@ -19,24 +19,26 @@ int insertReturningId(TestDatabase &db, const QString &sql, const QVariantList &
 
 int Shop::worker(const QString &fio, const QString &position)
 {
-    return insertReturningId(m_db,
-                             QStringLiteral("insert into accounts_dep.person (fio, s_staffpos_hl) values (?, ?) "
-                                            "returning id"),
-                             {fio, position});
+    return insertReturningId(
+        m_db,
+        QStringLiteral("insert into accounts_dep.person (fio, s_staffpos_hl) values (?, ?) "
+                       "returning id"),
+        {fio, position});
 }
 
 int Shop::product(const QString &mark, double massa, const QString &name)
 {
-    return insertReturningId(m_db,
-                             QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (s_caption, s_description, "
-                                            "id_msm_bs, massa, nom) values (?, '', 6, ?, ?) returning id"),
-                             {mark, massa, name});
+    return insertReturningId(
+        m_db,
+        QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (s_caption, s_description, "
+                       "id_msm_bs, massa, nom) values (?, '', 6, ?, ?) returning id"),
+        {mark, massa, name});
 }
 
 int Shop::kind(const QString &name)
 {
-    return insertReturningId(m_db, QStringLiteral("insert into accounts_dep.vid_oper (vid) values (?) returning id"),
-                             {name});
+    return insertReturningId(
+        m_db, QStringLiteral("insert into accounts_dep.vid_oper (vid) values (?) returning id"), {name});
 }
 
 int Shop::operation(int product, int kind, int naimen, const QList<double> &prices)
@@ -44,12 +46,15 @@ int Shop::operation(int product, int kind, int naimen, const QList<double> &pric
     // With its norms in one transaction, as an editor saves it: the database adds no first norm then.
     Transaction transaction(m_db.connection());
     const int id = insertReturningId(
-        m_db, QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (?, ?, ?, 0) returning id"),
+        m_db,
+        QStringLiteral(
+            "insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (?, ?, ?, 0) returning id"),
         {kind, naimen, product});
     for (int i = 0; i < prices.size(); ++i)
-        execBound(&m_db.connection(),
-                  QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (?, ?, ?, 0)"),
-                  {id, 100 * (i + 1), prices.at(i)});
+        execBound(
+            &m_db.connection(),
+            QStringLiteral("insert into accounts_dep.norm (o_id, norma, price, prize) values (?, ?, ?, 0)"),
+            {id, 100 * (i + 1), prices.at(i)});
     transaction.commit();
     return id;
 }
@@ -58,10 +63,11 @@ int Shop::entry(const Entry &e)
 {
     return insertReturningId(
         m_db,
-        QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, brak, cena, color, "
-                       "time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
-                       "select ?, ?, ?, oper.i_id, oper.id, ?, ?, ?, ?, ?, ?, ?, 0, 0, 0, 0, 0, 0 "
-                       "from accounts_dep.oper where oper.id = ? returning id"),
+        QStringLiteral(
+            "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, brak, cena, color, "
+            "time, ok, vvod, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
+            "select ?, ?, ?, oper.i_id, oper.id, ?, ?, ?, ?, ?, ?, ?, 0, 0, 0, 0, 0, 0 "
+            "from accounts_dep.oper where oper.id = ? returning id"),
         {e.date, e.shift, e.worker, e.quantity, e.rejects, e.price, e.color, e.hours,
          e.ok.isNull() ? QVariant() : QVariant(e.ok), e.date.startOfDay(), e.operation});
 }

@@ -90,12 +90,13 @@ TestDatabase::~TestDatabase()
     // server's, which a plain drop waits for (a forced one would refuse to end it).
     QByteArray error;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        if (tryPsql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-                     QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname = '%1' "
-                                    "and usename = current_user and pid <> pg_backend_pid()")
-                         .arg(m_name),
-                     QStringLiteral("-c"), QStringLiteral("drop database if exists %1").arg(m_name)},
-                    &error))
+        if (tryPsql(
+                {QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+                 QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname = '%1' "
+                                "and usename = current_user and pid <> pg_backend_pid()")
+                     .arg(m_name),
+                 QStringLiteral("-c"), QStringLiteral("drop database if exists %1").arg(m_name)},
+                &error))
             return;
         QThread::msleep(250);
     }
@@ -142,8 +143,8 @@ std::unique_ptr<QProcess> TestDatabase::startScript(const QString &sql)
     p->setProcessEnvironment(env);
     p->start(QStringLiteral("psql"),
              {QStringLiteral("-qX"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-U"),
-              QStringLiteral("sys"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"),
-              m_name, QStringLiteral("-c"), sql});
+              QStringLiteral("sys"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+              QStringLiteral("-d"), m_name, QStringLiteral("-c"), sql});
     if (!p->waitForStarted())
         qFatal("psql did not start");
     return p;
@@ -152,9 +153,10 @@ std::unique_ptr<QProcess> TestDatabase::startScript(const QString &sql)
 bool TestDatabase::waitForLockHolder(int space, int key)
 {
     for (int attempt = 0; attempt < 200; ++attempt) {
-        if (scalar(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted "
-                                  "and classid = %1 and objid = %2 and database = (select oid from pg_database where "
-                                  "datname = current_database())")
+        if (scalar(QStringLiteral(
+                       "select count(*) from pg_locks where locktype = 'advisory' and granted "
+                       "and classid = %1 and objid = %2 and database = (select oid from pg_database where "
+                       "datname = current_database())")
                        .arg(space)
                        .arg(key))
                 .toInt() > 0)

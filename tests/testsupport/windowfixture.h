@@ -8,9 +8,9 @@
 #include "ui/windowregistry.h"
 
 #include <QDate>
-#include <QObject>
 #include <QHash>
 #include <QList>
+#include <QObject>
 #include <QSet>
 
 #include <functional>

@@ -2,6 +2,7 @@
 #include "data/sqlexec.h"
 #include "reportengine/document.h"
 #include "reports/spreadsheet.h"
+#include "shop/timesheetrebuild.h"
 #include "testsupport/entryworkload.h"
 #include "testsupport/shop.h"
 #include "testsupport/timesheetloop.h"
@@ -9,7 +10,6 @@
 #include "testsupport/xlsxcells.h"
 #include "timesheet/timesheetcells.h"
 #include "timesheet/timesheetmodel.h"
-#include "shop/timesheetrebuild.h"
 #include "timesheet/timesheetwindow.h"
 
 #include <QComboBox>

@@ -15,6 +15,10 @@ DataModule::DataModule(QObject *parent, const QString &connectionName)
     m_vidOper = query(QStringLiteral("Vid_oper"), statements::vidOper());
     m_vidOper->setUpdateTable(QStringLiteral("accounts_dep.vid_oper"));
     m_oper = query(QStringLiteral("Oper"), statements::oper());
+    // The register's and the time sheet's parameters start with the old program's design-time values
+    // (a day of 2022 for the first shift, the zero date for the others; February 2021 and October
+    // 2007), so that a dataset opened before any window set them reads what the old one read. Every
+    // window sets its own values before it opens one: these are never what a user sees.
     for (int s = 1; s <= 4; ++s) {
         Dataset *d = query(QStringLiteral("Smena%1").arg(s), statements::smena(s));
         d->setParam(QStringLiteral("data"), s == 1 ? QDate(2022, 11, 18) : QDate(1899, 12, 30));

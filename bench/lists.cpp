@@ -8,7 +8,7 @@
 #include "data/connectionstring.h"
 #include "data/datamodule.h"
 #include "psqltime.h"
-#include "refbooks/listsearch.h"
+#include "shop/listfilter.h"
 #include "ui/datasetmodel.h"
 #include "ui/windowsetup.h"
 

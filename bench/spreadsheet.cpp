@@ -67,20 +67,23 @@ int main(int argc, char *argv[])
         problems += xls.deliver(book) ? 1 : 0;
     };
 
-    // Bare libxlsxwriter: the same cells, the values already in their types.
+    // Bare libxlsxwriter: the same cells, the values already in their types, the names and kinds as
+    // text cells as the export writes them.
     auto bareLoop = [&] {
         const QByteArray path = QDir(dir.path()).filePath(QStringLiteral("bare.xlsx")).toUtf8();
         lxw_workbook *book = workbook_new(path.constData());
         lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+        lxw_format *text = workbook_add_format(book);
+        format_set_num_format(text, "@");
         worksheet_write_string(sheet, 0, 0, "Марка", nullptr);
         worksheet_write_string(sheet, 0, 1, "Операция", nullptr);
         worksheet_write_string(sheet, 0, 2, "Цена", nullptr);
         worksheet_write_string(sheet, 0, 3, "Вид", nullptr);
         for (int r = 0; r < rows; ++r) {
-            worksheet_write_string(sheet, lxw_row_t(r + 1), 0, mark(r).toUtf8().constData(), nullptr);
-            worksheet_write_string(sheet, lxw_row_t(r + 1), 1, kind(r).toUtf8().constData(), nullptr);
+            worksheet_write_string(sheet, lxw_row_t(r + 1), 0, mark(r).toUtf8().constData(), text);
+            worksheet_write_string(sheet, lxw_row_t(r + 1), 1, kind(r).toUtf8().constData(), text);
             worksheet_write_number(sheet, lxw_row_t(r + 1), 2, price(r), nullptr);
-            worksheet_write_string(sheet, lxw_row_t(r + 1), 3, productKind(r).toUtf8().constData(), nullptr);
+            worksheet_write_string(sheet, lxw_row_t(r + 1), 3, productKind(r).toUtf8().constData(), text);
         }
         workbook_close(book);
     };
@@ -107,6 +110,7 @@ int main(int argc, char *argv[])
         "    sheet.append(['ПН-%d' % (20 + r % 80) + 'x%d-%d' % (r % 37, r % 5),\n"
         "                  'Резка' if r % 3 else 'Покраска (КРАСКА эмаль)', 0.5 + (r * 37 % 2000) / 100.0,\n"
         "                  'Готовая продукция' if r % 4 else 'Заготовки'])\n"
+        "    for c in (1, 2, 4): sheet.cell(r + 2, c).number_format = '@'\n"
         "book.save(sys.argv[1])\n");
     QElapsedTimer t;
     t.start();

@@ -33,10 +33,7 @@ void BookListWindow::setUpList(Dataset *rows, const Controls &controls, const QV
                    [rows, searchField, searchText](const QString &text) {
                        applySearch(rows, searchField, searchText ? searchText(text) : text);
                    });
-    connectGuarded(controls.add, &QPushButton::clicked, this, messages, [this] {
-        if (m_mode == Mode::Maintenance)
-            addRow();
-    });
+    connectGuarded(controls.add, &QPushButton::clicked, this, messages, [this] { add(); });
     if (controls.change)
         connectGuarded(controls.change, &QPushButton::clicked, this, messages, [this] { changeOrChoose(); });
     connectGuarded(controls.grid, &QAbstractItemView::doubleClicked, this, messages,
@@ -73,6 +70,12 @@ void BookListWindow::prepareSelection()
     m_controls.search->show();
     m_controls.search->clear(); // switches the filter off
     m_rows->setFiltered(false);
+}
+
+void BookListWindow::add()
+{
+    if (m_mode == Mode::Maintenance)
+        addRow();
 }
 
 void BookListWindow::changeOrChoose()

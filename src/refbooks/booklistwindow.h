@@ -29,6 +29,8 @@ public:
     enum class Mode { Maintenance, Selection };
     Mode mode() const { return m_mode; }
 
+    // "Добавить", in maintenance only.
+    void add();
     // "Изменить" in maintenance, "Выбрать" in selection (and a double click on a row).
     void changeOrChoose();
 

@@ -30,7 +30,7 @@ public:
     std::optional<Choice> pickKind();
 
     // The buttons' actions.
-    void addKind() { addRow(); }
+    void addKind() { add(); }
     void deleteKind();
 
 protected:

@@ -30,7 +30,7 @@ public:
     std::optional<OperationRow> pickOperation(std::optional<int> currentOperation = std::nullopt);
 
     Spreadsheet &spreadsheet() { return *m_spreadsheet; }
-    void addOperation() { addRow(); }
+    void addOperation() { add(); }
     void deleteOperation();
     void exportToSpreadsheet();
 

@@ -30,7 +30,7 @@ public:
     // From the operation editor's picker; nothing when the window was left without a choice.
     std::optional<Choice> pickProduct();
 
-    void addProduct() { addRow(); }
+    void addProduct() { add(); }
     void deleteProduct();
 
 protected:

@@ -31,7 +31,7 @@ public:
     // showed no worker.
     std::optional<Choice> pickWorker();
 
-    void addWorker() { addRow(); }
+    void addWorker() { add(); }
     void deleteWorker();
 
 protected:

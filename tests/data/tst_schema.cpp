@@ -1,4 +1,5 @@
 #include "data/transaction.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/testdatabase.h"
 
 #include <QTest>
@@ -6,10 +7,9 @@
 using namespace tabel;
 
 // What the schema does by itself when rows are written.
-class TestSchema : public QObject
+class TestSchema : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
 
     QString persons()
     {
@@ -21,8 +21,6 @@ class TestSchema : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
     void init() { db->clear(); }
 
     // A new worker of the book and the enterprise persons that were there before it.

@@ -3,6 +3,7 @@
 #include "refbooks/workerlistwindow.h"
 #include "register/registerwindow.h"
 #include "reports/reportdialog.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 #include "timesheet/timesheetwindow.h"
@@ -25,10 +26,9 @@ using namespace tabel;
 
 // The entry editor over the register, with the worker and operation lists as its pickers, and the
 // register's row actions, on the real database.
-class TestEntryEditor : public QObject
+class TestEntryEditor : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
     std::unique_ptr<test::WindowFixture> fx;
     RegisterWindow *reg = nullptr;
     EntryEditor *editor = nullptr;
@@ -79,8 +79,6 @@ class TestEntryEditor : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
 
     void init()
     {

@@ -2,6 +2,7 @@
 #include "data/datamodule.h"
 #include "data/locks.h"
 #include "shop/bookstore.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/shop.h"
 #include "testsupport/testdatabase.h"
 
@@ -19,10 +20,9 @@ using namespace tabel;
 
 // The reference books' store on the real database, without any window: what each write refuses,
 // what it stores, what a deletion leaves, and that its check runs under the book's lock.
-class TestBookStore : public QObject
+class TestBookStore : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
     std::unique_ptr<DataModule> data;
     int ivanov = 0, kindCut = 0, kindPaint = 0, spareKind = 0, cutProfile = 0, usedOperation = 0,
         spareOperation = 0;
@@ -190,8 +190,6 @@ class TestBookStore : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
     void init()
     {
         db->clear();

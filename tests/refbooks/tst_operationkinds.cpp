@@ -3,6 +3,7 @@
 #include "refbooks/operationkindeditor.h"
 #include "refbooks/operationkindlistwindow.h"
 #include "register/registerwindow.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 
@@ -19,10 +20,9 @@
 using namespace tabel;
 
 // The operation kinds book: its list in both modes and its editor, on the real database.
-class TestOperationKinds : public QObject
+class TestOperationKinds : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
     std::unique_ptr<test::WindowFixture> fx;
     OperationKindListWindow *list = nullptr;
     OperationKindEditor *editor = nullptr;
@@ -63,8 +63,6 @@ class TestOperationKinds : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
 
     void init()
     {

@@ -6,6 +6,7 @@
 #include "refbooks/operationlistwindow.h"
 #include "refbooks/productlistwindow.h"
 #include "reports/spreadsheet.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/recordingmessages.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
@@ -35,10 +36,9 @@ using namespace tabel;
 
 // Operations with their prices and norms: the list in both modes, the editor with its pickers, the
 // norms window and the export, on the real database.
-class TestOperations : public QObject
+class TestOperations : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
     std::unique_ptr<test::WindowFixture> fx;
     OperationListWindow *list = nullptr;
     OperationEditor *editor = nullptr;
@@ -91,8 +91,6 @@ class TestOperations : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
 
     void init()
     {

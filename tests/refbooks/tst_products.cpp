@@ -2,6 +2,7 @@
 #include "data/sqlparams.h"
 #include "refbooks/producteditor.h"
 #include "refbooks/productlistwindow.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 
@@ -16,10 +17,9 @@
 using namespace tabel;
 
 // The products book: its list in both modes and its editor, on the real database.
-class TestProducts : public QObject
+class TestProducts : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
     std::unique_ptr<test::WindowFixture> fx;
     ProductListWindow *list = nullptr;
     ProductEditor *editor = nullptr;
@@ -63,8 +63,6 @@ class TestProducts : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
 
     void init()
     {

@@ -2,6 +2,7 @@
 #include "data/sqlparams.h"
 #include "refbooks/workereditor.h"
 #include "refbooks/workerlistwindow.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 
@@ -20,10 +21,9 @@
 using namespace tabel;
 
 // The workers book: its list in both modes and its editor, on the real database.
-class TestWorkers : public QObject
+class TestWorkers : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
     std::unique_ptr<test::WindowFixture> fx;
     WorkerListWindow *list = nullptr;
     WorkerEditor *editor = nullptr;
@@ -49,8 +49,6 @@ class TestWorkers : public QObject
     void select(const QString &fio) { QVERIFY(fx->data.workers()->locate(QStringLiteral("fio"), fio)); }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
 
     void init()
     {

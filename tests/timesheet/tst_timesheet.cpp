@@ -3,6 +3,7 @@
 #include "reportengine/document.h"
 #include "reports/spreadsheet.h"
 #include "shop/timesheetrebuild.h"
+#include "testsupport/databasetest.h"
 #include "testsupport/entryworkload.h"
 #include "testsupport/shop.h"
 #include "testsupport/timesheetloop.h"
@@ -32,10 +33,9 @@ Q_DECLARE_METATYPE(tabel::DayKind)
 
 // The monthly time sheet: the cell colours, the rebuild against the old program's day-by-day loop
 // and under concurrent saves, the window's months, the printed month and the export.
-class TestTimesheet : public QObject
+class TestTimesheet : public test::DatabaseTest
 {
     Q_OBJECT
-    std::unique_ptr<test::TestDatabase> db;
 
     // The month's time sheet rows as text, in a fixed order.
     QString monthRows(int year, int month)
@@ -54,8 +54,6 @@ class TestTimesheet : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db = std::make_unique<test::TestDatabase>(); }
-    void cleanupTestCase() { db.reset(); }
     void init() { db->clear(); }
 
     void dayCells_data()

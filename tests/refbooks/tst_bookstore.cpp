@@ -28,6 +28,16 @@ class TestBookStore : public test::DatabaseTest
         spareOperation = 0;
     qint64 profile = 0, bracket = 0, spareProduct = 0;
 
+    static OperationRow operation(qint64 product, int kind, int naimen = 0, int id = 0)
+    {
+        OperationRow r;
+        r.id = id;
+        r.productId = product;
+        r.kindId = kind;
+        r.naimen = naimen;
+        return r;
+    }
+
     // Every row of the books, to show that a refusal wrote nothing.
     QString books()
     {
@@ -111,50 +121,17 @@ class TestBookStore : public test::DatabaseTest
                  return s.saveKind({0, QStringLiteral("x\\'); drop table x; --")});
              }},
             {"operation without a kind",
-             [this](BookStore &s) {
-                 OperationRow r;
-                 r.productId = profile;
-                 return s.saveOperation(r);
-             }},
+             [this](BookStore &s) { return s.saveOperation(operation(profile, 0, 0, 0)); }},
             {"operation of a product gone",
-             [this](BookStore &s) {
-                 OperationRow r;
-                 r.productId = 999999;
-                 r.kindId = kindCut;
-                 return s.saveOperation(r);
-             }},
+             [this](BookStore &s) { return s.saveOperation(operation(999999, kindCut, 0, 0)); }},
             {"operation repeated",
-             [this](BookStore &s) {
-                 OperationRow r;
-                 r.productId = profile;
-                 r.kindId = kindCut;
-                 return s.saveOperation(r);
-             }},
+             [this](BookStore &s) { return s.saveOperation(operation(profile, kindCut, 0, 0)); }},
             {"operation of blanks added",
-             [this](BookStore &s) {
-                 OperationRow r;
-                 r.productId = profile;
-                 r.kindId = kindCut;
-                 r.naimen = 1;
-                 return s.saveOperation(r);
-             }},
+             [this](BookStore &s) { return s.saveOperation(operation(profile, kindCut, 1, 0)); }},
             {"operation changed onto another",
-             [this](BookStore &s) {
-                 OperationRow r;
-                 r.id = usedOperation;
-                 r.productId = profile;
-                 r.kindId = kindCut;
-                 return s.saveOperation(r);
-             }},
+             [this](BookStore &s) { return s.saveOperation(operation(profile, kindCut, 0, usedOperation)); }},
             {"operation gone",
-             [this](BookStore &s) {
-                 OperationRow r;
-                 r.id = 999999;
-                 r.productId = bracket;
-                 r.kindId = kindCut;
-                 r.naimen = 1;
-                 return s.saveOperation(r);
-             }},
+             [this](BookStore &s) { return s.saveOperation(operation(bracket, kindCut, 1, 999999)); }},
             {"product used by an operation", [this](BookStore &s) { return s.deleteProduct(bracket); }},
             {"product used by entries only",
              [this](BookStore &s) {
@@ -297,10 +274,7 @@ private Q_SLOTS:
             db->scalar(QStringLiteral("select massa from accounts_dep.izdel where id = %1").arg(product.id))
                 .toDouble(),
             3.0);
-        OperationRow operation;
-        operation.productId = product.id;
-        operation.kindId = kindPaint;
-        const BookResult added = store.saveOperation(operation);
+        const BookResult added = store.saveOperation(operation(product.id, kindPaint));
         QCOMPARE(
             db->scalar(QStringLiteral("select count(*) from accounts_dep.norm where o_id = %1").arg(added.id))
                 .toInt(),
@@ -434,11 +408,7 @@ private Q_SLOTS:
         } else if (book == locks::OperationKinds) {
             result = store.saveKind({0, QStringLiteral("СВАРКА")});
         } else {
-            OperationRow r;
-            r.productId = product;
-            r.kindId = kind;
-            r.naimen = 1;
-            result = store.saveOperation(r);
+            result = store.saveOperation(operation(product, kind, 1));
         }
         QVERIFY(other->waitForFinished(20000));
         QCOMPARE(other->exitCode(), 0);

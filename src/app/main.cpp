@@ -1,4 +1,5 @@
 #include "app/buildstamp.h"
+#include "app/databasecommand.h"
 #include "app/importcommand.h"
 #include "app/loginwindow.h"
 #include "app/startup.h"
@@ -10,10 +11,18 @@
 int main(int argc, char *argv[])
 {
     {
-        // The legacy import from the command line needs no display.
+        // The administrator's commands need no display.
         QStringList arguments;
         for (int i = 0; i < argc; ++i)
             arguments << QString::fromLocal8Bit(argv[i]);
+        if (tabel::isInfoCommand(arguments)) {
+            QCoreApplication app(argc, argv);
+            return tabel::runInfoCommand(QCoreApplication::arguments());
+        }
+        if (tabel::isDatabaseCommand(arguments)) {
+            QCoreApplication app(argc, argv);
+            return tabel::runDatabaseCommand(QCoreApplication::arguments());
+        }
         if (tabel::isImportCommand(arguments)) {
             QCoreApplication app(argc, argv);
             return tabel::runImportCommand(QCoreApplication::arguments());

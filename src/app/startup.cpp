@@ -19,6 +19,7 @@
 #include "register/registerwindow.h"
 #include "reports/previewwindow.h"
 #include "reports/reportdialog.h"
+#include "shop/databaseschema.h"
 #include "timesheet/timesheetwindow.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
@@ -58,6 +59,23 @@ bool Startup::start(const QStringList &arguments)
         c.setDriver(commandLine.nativeDriver ? Connection::Driver::Native : Connection::Driver::Odbc);
         c.setConnectionString(commandLine.connectionString());
         c.open();
+    } catch (const std::exception &) {
+        m_services.messages->error(QStringLiteral("Ошибка!"),
+                                   QStringLiteral("Подключение к БД отсутсвует!!!"));
+        return false;
+    }
+    // A database behind this program lacks what its windows rely on: the administrator prepares it
+    // first. One message, and the program ends. (A database ahead is the version check's case.)
+    QString behind;
+    if (!guarded(m_services.messages, [&] {
+            behind = schemaBehindMessage(&m_data->connection(), commandLine.database, commandLine.server);
+        }))
+        return false;
+    if (!behind.isEmpty()) {
+        m_services.messages->error(QStringLiteral("Ошибка!"), behind);
+        return false;
+    }
+    try {
         createWindows();
     } catch (const std::exception &) {
         m_services.messages->error(QStringLiteral("Ошибка!"),

@@ -1,5 +1,10 @@
 #include "data/connectionstring.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
 #ifndef TABEL_SERVER
 #define TABEL_SERVER "127.0.0.1"
 #endif
@@ -16,11 +21,11 @@ QString builtInServer()
     return QStringLiteral(TABEL_SERVER);
 }
 
-QString connectionString(const QString &database, const QString &server)
+QString connectionString(const QString &database, const QString &server, int port, const QString &sslMode)
 {
     return QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=") + database + QStringLiteral(";SERVER=") +
-           server + QStringLiteral(";PORT=5432;UID=sys;PWD=") + kPassword +
-           QStringLiteral(";SSLmode=allow;") +
+           server + QStringLiteral(";PORT=") + QString::number(port) + QStringLiteral(";UID=sys;PWD=") +
+           kPassword + QStringLiteral(";SSLmode=") + sslMode + QStringLiteral(";") +
            QStringLiteral("ReadOnly=0;Protocol=7.4;FakeOidIndex=0;ShowOidColumn=0;RowVersioning=0;"
                           "ShowSystemTables=0;Fetch=100;UnknownSizes=0;MaxVarcharSize=255;"
                           "MaxLongVarcharSize=8190;") +
@@ -35,27 +40,57 @@ QString builtInConnectionString()
     return connectionString(kDatabase, builtInServer());
 }
 
+QStringList settingsFiles()
+{
+    const QString system = qEnvironmentVariableIsSet("TABEL_SYSTEM_CONFIG")
+                               ? qEnvironmentVariable("TABEL_SYSTEM_CONFIG")
+                               : QStringLiteral("/etc/tabel/tabel.conf");
+    return {QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+                .filePath(QStringLiteral("tabel/tabel.conf")),
+            system};
+}
+
 QString CommandLine::connectionString() const
 {
-    if (server.isEmpty())
-        return builtInConnectionString();
-    return tabel::connectionString(database, server);
+    return tabel::connectionString(database, server, port, sslMode);
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine result;
     QStringList positions;
+    bool nativeOption = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments.at(i);
         if (a == QLatin1String("--native"))
-            result.nativeDriver = true;
+            nativeOption = true;
         else if (!a.startsWith(QLatin1String("--")))
             positions << a;
     }
-    result.server = positions.value(1);
-    if (!result.server.isEmpty())
+    // Each key from the first file that has it.
+    QMap<QString, QString> settings;
+    for (const QString &file : settingsFiles()) {
+        if (!QFileInfo::exists(file))
+            continue;
+        QSettings ini(file, QSettings::IniFormat);
+        for (const QString &key : ini.allKeys())
+            if (!settings.contains(key.toLower()))
+                settings.insert(key.toLower(), ini.value(key).toString().trimmed());
+    }
+    result.database = settings.value(QStringLiteral("database"), kDatabase);
+    result.server = settings.value(QStringLiteral("server"), builtInServer());
+    bool portOk = false;
+    const int port = settings.value(QStringLiteral("port")).toInt(&portOk);
+    if (portOk && port > 0 && port < 65536)
+        result.port = port;
+    if (!settings.value(QStringLiteral("sslmode")).isEmpty())
+        result.sslMode = settings.value(QStringLiteral("sslmode"));
+    result.nativeDriver =
+        nativeOption || settings.value(QStringLiteral("driver")).toLower() == QLatin1String("native");
+    if (!positions.value(1).isEmpty()) {
+        result.server = positions.value(1);
         result.database = positions.value(0);
+    }
     return result;
 }
 

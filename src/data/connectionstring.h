@@ -7,20 +7,29 @@
 namespace tabel {
 
 // The connection string of the shop's database, piece by piece as the program has always sent it to
-// the PostgreSQL ODBC driver.
-QString connectionString(const QString &database, const QString &server);
+// the PostgreSQL ODBC driver; the port and the SSL mode as the settings give them.
+QString connectionString(const QString &database, const QString &server, int port = 5432,
+                         const QString &sslMode = QStringLiteral("allow"));
 
 // The string used without a server on the command line.
 QString builtInConnectionString();
 QString builtInServer();
 
-// The positional command line: 1 database name, 2 server address. Position 1 counts only with a
-// non-empty position 2. Arguments starting with "--" are options, not positions.
+// The settings files, read in this order, each key from the first that has it (INI: server, port,
+// database, driver = odbc | native, sslmode): the user's ~/.config/tabel/tabel.conf, then the
+// machine's /etc/tabel/tabel.conf (TABEL_SYSTEM_CONFIG names another, for tests).
+QStringList settingsFiles();
+
+// Where the program connects: the positional command line (1 database name, 2 server address;
+// position 1 counts only with a non-empty position 2; arguments starting with "--" are options, not
+// positions), else the settings files, else the built-in database and server.
 struct CommandLine
 {
     QString database;
     QString server;
-    bool nativeDriver = false; // --native: libpq (QPSQL) instead of ODBC
+    int port = 5432;
+    QString sslMode = QStringLiteral("allow");
+    bool nativeDriver = false; // --native, or driver = native: libpq (QPSQL) instead of ODBC
     QString connectionString() const;
 };
 CommandLine parseCommandLine(const QStringList &arguments);

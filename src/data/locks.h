@@ -10,8 +10,10 @@ enum Space {
     Worker = 2,         // {2, worker id}: lower id first
     Book = 3,           // {3, book}: a reference book's duplicate check and write, or a deletion's check
     // 4 is taken by the schema's worker-to-person trigger.
-    ImportProbe =
-        5, // {5, random}: the import target session, briefly, so the program's connection can find it
+    // {5, random}: the import target session, briefly, so the program's connection can find it.
+    ImportProbe = 5,
+    // {6, 0}: held by the session preparing the database, across its changes.
+    SchemaPrepare = 6,
 };
 
 enum BookId { Products = 1, OperationKinds = 2, Operations = 3, Norms = 4 };

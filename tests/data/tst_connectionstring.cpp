@@ -1,5 +1,10 @@
 #include "data/connectionstring.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tabel;
@@ -66,6 +71,67 @@ private Q_SLOTS:
         normalised.replace(QStringLiteral("DATABASE=") + database + QStringLiteral(";SERVER=") + server,
                            QStringLiteral("DATABASE=tervo_erp;SERVER=") + builtInServer());
         QCOMPARE(normalised, builtInConnectionString());
+    }
+
+    // The settings files: each key from the user's file, else the machine's, else built in; the
+    // command line's database and server win over both.
+    void settingsFiles_data()
+    {
+        QTest::addColumn<QString>("user");   // the user's file, lines joined by |
+        QTest::addColumn<QString>("system"); // the machine's
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("expected"); // database/server/port/sslmode/driver
+        const QString builtIn =
+            QStringLiteral("tervo_erp/") + builtInServer() + QStringLiteral("/5432/allow/odbc");
+        QTest::newRow("no files") << QString() << QString() << QStringList{} << builtIn;
+        QTest::newRow("machine only")
+            << QString() << QStringLiteral("server = 10.0.0.7|database = shop|port = 5433|driver = native")
+            << QStringList{} << QStringLiteral("shop/10.0.0.7/5433/allow/native");
+        QTest::newRow("user's key first, the machine's for the rest")
+            << QStringLiteral("server=db.local|sslmode=require")
+            << QStringLiteral("server=10.0.0.7|database=shop") << QStringList{}
+            << QStringLiteral("shop/db.local/5432/require/odbc");
+        QTest::newRow("command line wins for database and server")
+            << QStringLiteral("server=db.local|port=6000") << QString()
+            << QStringList{QStringLiteral("other"), QStringLiteral("10.9.9.9")}
+            << QStringLiteral("other/10.9.9.9/6000/allow/odbc");
+        QTest::newRow("a port that is no port is left out")
+            << QStringLiteral("port=http|driver=ODBC") << QString() << QStringList{}
+            << QStringLiteral("tervo_erp/") + builtInServer() + QStringLiteral("/5432/allow/odbc");
+    }
+
+    void settingsFiles()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, system);
+        QFETCH(QStringList, args);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+        qputenv("TABEL_SYSTEM_CONFIG", dir.filePath(QStringLiteral("etc.conf")).toUtf8());
+        const auto restore = qScopeGuard([] {
+            qunsetenv("XDG_CONFIG_HOME");
+            qunsetenv("TABEL_SYSTEM_CONFIG");
+        });
+        auto write = [](const QString &path, const QString &lines) {
+            if (lines.isEmpty())
+                return;
+            QDir().mkpath(QFileInfo(path).path());
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(lines.split(QLatin1Char('|')).join(QLatin1Char('\n')).toUtf8());
+        };
+        QCOMPARE(tabel::settingsFiles().first(), dir.filePath(QStringLiteral("config/tabel/tabel.conf")));
+        write(tabel::settingsFiles().at(0), user);
+        write(tabel::settingsFiles().at(1), system);
+        const CommandLine cl = parseCommandLine(QStringList{QStringLiteral("tabel")} + args);
+        QCOMPARE(QStringLiteral("%1/%2/%3/%4/%5")
+                     .arg(cl.database, cl.server)
+                     .arg(cl.port)
+                     .arg(cl.sslMode, cl.nativeDriver ? QStringLiteral("native") : QStringLiteral("odbc")),
+                 expected);
+        QVERIFY(cl.connectionString().contains(QStringLiteral(";PORT=%1;").arg(cl.port)));
+        QVERIFY(cl.connectionString().contains(QStringLiteral(";SSLmode=%1;").arg(cl.sslMode)));
     }
 
     void valuesInsertedAsTheyAre()

@@ -60,12 +60,16 @@ bool templateExists()
 }
 } // namespace
 
-TestDatabase::TestDatabase() : m_connection(QStringLiteral("test_ADO_DB"))
+TestDatabase::TestDatabase(Start start) : m_connection(QStringLiteral("test_ADO_DB"))
 {
     const QString program = QCoreApplication::applicationName().isEmpty()
                                 ? QStringLiteral("tst")
                                 : QCoreApplication::applicationName().toLower();
     m_name = QStringLiteral("tabel_%1_%2").arg(program).arg(QCoreApplication::applicationPid());
+    // A second database of the same program at the same time gets a name of its own.
+    static int made = 0;
+    if (made++ > 0)
+        m_name += QStringLiteral("_%1").arg(made);
     if (!templateExists()) {
         // Normally made by scripts/test; made here when a test runs alone.
         psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
@@ -73,10 +77,18 @@ TestDatabase::TestDatabase() : m_connection(QStringLiteral("test_ADO_DB"))
         psql({QStringLiteral("-d"), kTemplate, QStringLiteral("-f"),
               QStringLiteral(TABEL_SOURCE_DIR "/sql/schema.sql")});
     }
-    psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
-          QStringLiteral("drop database if exists ") + m_name, QStringLiteral("-c"),
-          QStringLiteral("create database %1 template %2").arg(m_name, kTemplate), QStringLiteral("-c"),
-          QStringLiteral("alter database %1 set datestyle = 'ISO, DMY'").arg(m_name)});
+    if (start == Start::Template) {
+        psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+              QStringLiteral("drop database if exists ") + m_name, QStringLiteral("-c"),
+              QStringLiteral("create database %1 template %2").arg(m_name, kTemplate), QStringLiteral("-c"),
+              QStringLiteral("alter database %1 set datestyle = 'ISO, DMY'").arg(m_name)});
+    } else {
+        psql({QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
+              QStringLiteral("drop database if exists ") + m_name, QStringLiteral("-c"),
+              QStringLiteral("create database %1 template template0").arg(m_name)});
+        psql({QStringLiteral("-d"), m_name, QStringLiteral("-f"),
+              QStringLiteral(TABEL_SOURCE_DIR "/sql/base.sql")});
+    }
     m_connection.setDriver(driver());
     m_connection.setConnectionString(connectionString(m_name, QStringLiteral("127.0.0.1")));
     m_connection.open();
@@ -164,6 +176,25 @@ bool TestDatabase::waitForLockHolder(int space, int key)
         QThread::msleep(50);
     }
     return false;
+}
+
+QString TestDatabase::schemaDump()
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("wpvmzkd"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("pg_dump"),
+            {QStringLiteral("--schema-only"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+             QStringLiteral("-U"), QStringLiteral("sys"), m_name});
+    p.waitForFinished(60000);
+    QStringList kept;
+    for (const QString &line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (!line.startsWith(QLatin1String("--")) && !line.startsWith(QLatin1String("SET ")) &&
+            !line.startsWith(QLatin1String("SELECT pg_catalog.set_config")) &&
+            !line.startsWith(QLatin1String("\\restrict")) && !line.startsWith(QLatin1String("\\unrestrict")))
+            kept << line;
+    return kept.join(QLatin1Char('\n'));
 }
 
 void TestDatabase::loadDemo()

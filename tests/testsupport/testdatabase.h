@@ -21,7 +21,10 @@ namespace tabel::test {
 class TestDatabase
 {
 public:
-    TestDatabase();
+    // From the template that holds the whole schema, or, with Start::BaseTables, a shop's database as
+    // it is before the program's changes (sql/base.sql alone).
+    enum class Start { Template, BaseTables };
+    explicit TestDatabase(Start start = Start::Template);
     ~TestDatabase();
 
     QString name() const { return m_name; }
@@ -32,6 +35,10 @@ public:
 
     // Opens the data module's connection on this database, with the driver of this run.
     void connectModule(DataModule &data);
+
+    // The schema as pg_dump --schema-only prints it, without its comments, settings lines and the
+    // random key of its restrict lines.
+    QString schemaDump();
 
     // Direct statements for arranging and checking data.
     void exec(const QString &sql);

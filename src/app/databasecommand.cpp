@@ -68,7 +68,10 @@ int runInfoCommand(const QStringList &arguments)
     QTextStream out(stdout);
     const BuildStamp stamp = thisBuild();
     if (arguments.contains(QStringLiteral("--version"))) {
-        out << QStringLiteral("tabel %1 (build: %2.%3)").arg(QStringLiteral(TABEL_VERSION)).arg(stamp.date).arg(stamp.time)
+        out << QStringLiteral("tabel %1 (build: %2.%3)")
+                   .arg(QStringLiteral(TABEL_VERSION))
+                   .arg(stamp.date)
+                   .arg(stamp.time)
             << Qt::endl;
         return 0;
     }

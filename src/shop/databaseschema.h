@@ -27,15 +27,16 @@ int requiredSchemaVersion();
 // What a database lacks for this program, found without changing anything.
 struct SchemaCheck
 {
-    QList<Migration> missing;      // changes not recorded as applied
-    QStringList tablesWithoutKey;  // shop tables whose id has no unique key
-    QStringList unownedSequences;  // "sequence (table)": an id's sequence owned by no column
-    QStringList sequencesBehind;   // "sequence (table): next 1, ids up to 40": it would give a taken id
-    QStringList duplicateIds;      // "table: id 7 — 2 строки", "table: пустой id — 1 строка"
+    QList<Migration> missing;     // changes not recorded as applied
+    QStringList missingTables;    // shop tables the database has not at all: not a shop's database
+    QStringList tablesWithoutKey; // shop tables whose id has no unique key
+    QStringList unownedSequences; // "sequence (table)": an id's sequence owned by no column
+    QStringList sequencesBehind;  // "sequence (table): next 1, ids up to 40": it would give a taken id
+    QStringList duplicateIds; // "table: id 7 — 2 строки", "table: пустой id — 1 строка"
     bool clean() const
     {
-        return missing.isEmpty() && tablesWithoutKey.isEmpty() && unownedSequences.isEmpty() &&
-               sequencesBehind.isEmpty() && duplicateIds.isEmpty();
+        return missing.isEmpty() && missingTables.isEmpty() && tablesWithoutKey.isEmpty() &&
+               unownedSequences.isEmpty() && sequencesBehind.isEmpty() && duplicateIds.isEmpty();
     }
     // The lines an administrator reads.
     QStringList report() const;
@@ -47,7 +48,8 @@ SchemaCheck checkSchema(Connection *connection);
 
 // Applies what is missing, in order, each change in one transaction, under one advisory lock so that
 // two administrators cannot prepare at once. Never drops, rewrites or deletes data: where duplicate
-// or empty ids stop a key, nothing is applied and DataError lists them. Reports each change applied.
+// or empty ids stop a key, or the shop's tables are not there at all, nothing is applied and
+// DataError says why. Reports each change applied.
 void prepareSchema(Connection *connection, const std::function<void(const QString &)> &progress);
 
 // The message a client shows when the database is behind this program, or empty when it is not.

@@ -149,6 +149,25 @@ private Q_SLOTS:
         QCOMPARE(checksums(*bare), data);
     }
 
+    // A database without the shop's tables (another of the enterprise's) is not made into one.
+    void notAShopsDatabase()
+    {
+        bare->exec(QStringLiteral("drop view accounts_dep.izdel; drop schema accounts_dep cascade; "
+                                  "create schema accounts_dep"));
+        auto c = nativeConnection(*bare);
+        const SchemaCheck check = checkSchema(c.get());
+        QCOMPARE(check.missingTables.size(), 8);
+        QVERIFY(check.report().join(QLatin1Char('\n')).contains(QStringLiteral("Это не база цеха")));
+        try {
+            prepareSchema(c.get(), [](const QString &) {});
+            QFAIL("prepared a database without the shop's tables");
+        } catch (const DataError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("В базе нет таблиц цеха: accounts_dep.smena")),
+                     qPrintable(e.message()));
+        }
+        QVERIFY(appliedSchemaVersions(c.get()).isEmpty());
+    }
+
     // Two administrators: the second is told, and changes nothing.
     void oneAdministratorAtATime()
     {

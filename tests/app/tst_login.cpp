@@ -203,6 +203,23 @@ private Q_SLOTS:
         QCOMPARE(messages.boxes.first().icon, MessageService::Icon::Error);
         QVERIFY(!startup.windows().has<LoginWindow>());
     }
+
+    // A database that was never prepared for this program: one message naming the command, and no
+    // window is made.
+    void unpreparedDatabase()
+    {
+        test::TestDatabase bare(test::TestDatabase::Start::BaseTables);
+        Startup startup(services(), BuildStamp{20221121, 74593});
+        QVERIFY(!startup.start(bare.arguments()));
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes.first().caption, QStringLiteral("Ошибка!"));
+        QVERIFY2(messages.last().startsWith(QStringLiteral(
+                     "База данных не подготовлена для этой версии программы: не применены изменения 1 ")),
+                 qPrintable(messages.last()));
+        QVERIFY(messages.last().endsWith(
+            QStringLiteral("tabel %1 127.0.0.1 --prepare-database").arg(bare.name())));
+        QVERIFY(!startup.windows().has<LoginWindow>());
+    }
 };
 
 QTEST_MAIN(TestLogin)

@@ -200,6 +200,12 @@ private Q_SLOTS:
         QCOMPARE(run(QStringLiteral("--check-database"), &out), 0);
         QVERIFY2(out.contains(QStringLiteral("База данных готова для этой версии программы.")),
                  qPrintable(out));
+        QCOMPARE(run(QStringLiteral("--version"), &out), 0);
+        QVERIFY2(out.startsWith(QStringLiteral("tabel 1.0 (build: 20")), qPrintable(out));
+        QCOMPARE(run(QStringLiteral("--help"), &out), 0);
+        for (const char *piece : {"--prepare-database", "--check-database", "--import",
+                                  "/etc/tabel/tabel.conf", "tabel/tabel.conf"})
+            QVERIFY2(out.contains(QLatin1String(piece)), piece);
     }
 };
 

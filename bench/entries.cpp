@@ -1,7 +1,8 @@
 // Saving entries: four clients at once doing 10,000 random actions (new entries, moves, repeated
 // saves, deletions) through the program's entry store, then the time sheet checked against the
-// entries; and the price of safety: one save through its transaction and locks against the same
-// statements run bare, one after the other in autocommit, side by side in one run.
+// entries; the price of safety: one save through its transaction and locks against the same
+// statements run bare, one after the other in autocommit, side by side in one run; and the price of
+// the history: one save with the entries' history trigger against the same save without it.
 //
 //   bench_entries [DATABASE [ACTIONS [odbc|native]]]   (DATABASE: an empty shop, it is filled)
 
@@ -122,5 +123,34 @@ int main(int argc, char *argv[])
     std::printf(
         "  one save: %.2f ms in its transaction with locks, %.2f ms bare, ratio %.2f (goal: at most 1.50)\n",
         s, r, s / r);
+
+    // The price of the history: the same saves with the entries' history trigger and without it,
+    // in interleaved batches.
+    std::vector<double> kept, unkept;
+    auto trigger = [&](bool on) {
+        execBound(&dm.connection(),
+                  QStringLiteral("alter table accounts_dep.smena %1 trigger smena_history")
+                      .arg(on ? QStringLiteral("enable") : QStringLiteral("disable")),
+                  {});
+    };
+    for (int b = 0; b < 7; ++b) {
+        trigger(true);
+        t.restart();
+        for (int i = 0; i < batch; ++i)
+            store.save(draft(i));
+        kept.push_back(t.nsecsElapsed() / 1e6 / batch);
+        trigger(false);
+        t.restart();
+        for (int i = 0; i < batch; ++i)
+            store.save(draft(i));
+        unkept.push_back(t.nsecsElapsed() / 1e6 / batch);
+    }
+    trigger(true);
+    std::sort(kept.begin(), kept.end());
+    std::sort(unkept.begin(), unkept.end());
+    const double h = kept[kept.size() / 2], u = unkept[unkept.size() / 2];
+    std::printf(
+        "  one save: %.2f ms with its history line, %.2f ms without, ratio %.2f (goal: at most 1.15)\n", h, u,
+        h / u);
     return m.total() == 0 ? 0 : 1;
 }

@@ -24,3 +24,6 @@ commit;
 begin;
 \ir migrations/0007_oper_first_norm.sql
 commit;
+begin;
+\ir migrations/0008_history.sql
+commit;

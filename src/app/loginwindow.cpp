@@ -3,6 +3,7 @@
 #include "ui_loginwindow.h"
 
 #include "app/versioncheck.h"
+#include "data/datamodule.h"
 #include "data/session.h"
 #include "register/registerwindow.h"
 #include "ui/guard.h"
@@ -79,6 +80,8 @@ void LoginWindow::login()
     }
     m_role = role;
     session->setRole(role);
+    // Who changes what, for the database's history: kept on the session, also after a reconnection.
+    m_context.data->connection().setSessionValue(QStringLiteral("tabel.role"), roleName(role));
     applyRole(role, m_context.windows->windows());
     session->shiftViews().setAcceptanceFilter(QStringLiteral("ta"));
     hide();

@@ -25,6 +25,8 @@
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
 
+#include <QSysInfo>
+
 namespace tabel {
 
 Startup::Startup(const WindowServices &services, BuildStamp stamp) : m_services(services), m_stamp(stamp) {}
@@ -58,6 +60,11 @@ bool Startup::start(const QStringList &arguments)
         Connection &c = m_data->connection();
         c.setDriver(commandLine.nativeDriver ? Connection::Driver::Native : Connection::Driver::Odbc);
         c.setConnectionString(commandLine.connectionString());
+        // The computer and the user behind this session, for the database's history.
+        c.setSessionValue(QStringLiteral("application_name"), QStringLiteral("tabel"));
+        c.setSessionValue(QStringLiteral("tabel.host"), QSysInfo::machineHostName());
+        c.setSessionValue(QStringLiteral("tabel.os_user"),
+                          qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME")));
         c.open();
     } catch (const std::exception &) {
         m_services.messages->error(QStringLiteral("Ошибка!"),

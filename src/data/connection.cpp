@@ -85,6 +85,26 @@ void Connection::applySessionSettings()
                                    QStringLiteral("set standard_conforming_strings = on")})
         if (!q.exec(setting))
             throw DataError(q.lastError().text(), true);
+    for (auto it = m_sessionValues.cbegin(); it != m_sessionValues.cend(); ++it) {
+        q.prepare(QStringLiteral("select set_config(?, ?, false)"));
+        q.addBindValue(it.key());
+        q.addBindValue(it.value());
+        if (!q.exec())
+            throw DataError(q.lastError().text(), true);
+    }
+}
+
+void Connection::setSessionValue(const QString &name, const QString &value)
+{
+    m_sessionValues.insert(name, value);
+    if (!isOpen() || m_lost)
+        return; // set when the connection is made again
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("select set_config(?, ?, false)"));
+    q.addBindValue(name);
+    q.addBindValue(value);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
 }
 
 void Connection::beforeStatement()

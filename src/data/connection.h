@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -31,6 +32,9 @@ public:
     // Throws DataError with the driver's message when the driver, server or credentials fail.
     void open();
     void close();
+    // A setting of the session (set_config: who the program's user is, for the database's history),
+    // set at once when open and again after every reconnection.
+    void setSessionValue(const QString &name, const QString &value);
     bool isOpen() const;
 
     // Statement bookkeeping for a connection the server may drop (a restart, an administrator, the
@@ -72,6 +76,7 @@ private:
     bool m_suspect = false;
     bool m_transactionFailed = false;
     std::shared_ptr<PreparedSet> m_prepared = std::make_shared<PreparedSet>();
+    QMap<QString, QString> m_sessionValues;
 
     void probe();
     bool driverSaysDead() const;

@@ -14,6 +14,24 @@ enum class Role { None, Reporting, Entry, Acceptance, Full };
 // What the windows of one run share: the role and the typed password (UserPassword), the build stamp
 // (BuildDate, BuildTime), the shift views with the current one (ShiftView, CurrentQuery) and their
 // acceptance filter. Filled by the login and the version check.
+// The role's name, as the database's history records who changed what.
+inline QString roleName(Role role)
+{
+    switch (role) {
+    case Role::Reporting:
+        return QStringLiteral("Отчеты");
+    case Role::Entry:
+        return QStringLiteral("Ввод");
+    case Role::Acceptance:
+        return QStringLiteral("Приемка");
+    case Role::Full:
+        return QStringLiteral("Полный доступ");
+    case Role::None:
+        break;
+    }
+    return QString();
+}
+
 class Session
 {
 public:

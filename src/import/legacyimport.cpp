@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/dataerror.h"
+#include "data/history.h"
 #include "data/inputcheck.h"
 #include "data/odbchandle.h"
 #include "data/sqlexec.h"
@@ -317,6 +318,7 @@ struct LegacyImport::Impl
 
         Transaction tx(target);
         lockTarget(tx, table);
+        suppressRowHistory(&target); // one line for the table, below, not one per row
         const QSqlDatabase out = target.database();
 
         // The entries are counted and read in one snapshot of the program's connection.
@@ -413,6 +415,8 @@ struct LegacyImport::Impl
                 "as seq, greatest((select max(id) from %1), pg_sequence_last_value(pg_get_serial_sequence('%1', "
                 "'id')::regclass)) as v) q where q.v >= 1")
                 .arg(table.keyTable));
+        recordBulkChange(&target, table.target, QStringLiteral("import"),
+                         QStringLiteral("%1 строк из %2").arg(done - left).arg(table.source));
         tx.commit();
         if (left > 0 && progress)
             progress(statusText(table.source, done, total) +

@@ -1,6 +1,7 @@
 #include "shop/timesheetrebuild.h"
 
 #include "data/dataerror.h"
+#include "data/history.h"
 #include "data/locks.h"
 #include "data/sqlexec.h"
 #include "data/transaction.h"
@@ -71,14 +72,20 @@ void rebuildTimesheetMonth(Connection *connection, int year, int month)
                   QStringLiteral("delete from accounts_dep.h_tabel where month=") + QString::number(month) +
                       QStringLiteral(" and year=") + QString::number(year),
                   {});
+        int rows = 0;
         try {
-            execBound(connection, timesheetMonthStatement(year, month), {});
+            rows = execBound(connection, timesheetMonthStatement(year, month), {}).numRowsAffected();
         } catch (const DataError &e) {
             if (e.connectionLost())
                 throw;
             failed = e;
         }
         if (!failed) {
+            recordBulkChange(connection, QStringLiteral("h_tabel"), QStringLiteral("rebuild"),
+                             QStringLiteral("%1.%2: %3 строк табеля")
+                                 .arg(month, 2, 10, QLatin1Char('0'))
+                                 .arg(year)
+                                 .arg(rows));
             t.commit();
             return;
         }

@@ -528,10 +528,12 @@ private Q_SLOTS:
     }
 
     // Four clients at once: new entries, moves, repeated saves of the same entry and deletions over
-    // three workers and three days. Afterwards every day cell is the sum of its entries' hours.
+    // three workers and three days. Afterwards every day cell is the sum of its entries' hours, and the
+    // history, replayed from an empty table, gives exactly the entries.
     void concurrentClientsKeepTheTimesheetExact()
     {
         data.reset();
+        const qint64 historyBefore = test::lastHistoryLine(db->connection());
         const test::Workload w = test::makeWorkload(db->connection());
         std::vector<std::future<test::ClientResult>> clients;
         for (quint32 seed = 1; seed <= 4; ++seed)
@@ -552,6 +554,10 @@ private Q_SLOTS:
         QCOMPARE(m.cells, 0);
         QCOMPARE(m.rows, 0);
         QCOMPARE(m.duplicates, 0);
+        const test::Replay replay = test::replayEntries(db->connection(), historyBefore);
+        QVERIFY(replay.lines > all.saved); // saves, moves, marks and deletions each left a line
+        QVERIFY(!replay.entries.isEmpty());
+        QCOMPARE(replay.fromHistory, replay.entries);
     }
 };
 

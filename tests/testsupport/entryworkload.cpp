@@ -136,4 +136,49 @@ Mismatches checkTimesheet(Connection &c)
     return m;
 }
 
+qint64 lastHistoryLine(Connection &connection)
+{
+    QSqlQuery q = execBound(
+        &connection, QStringLiteral("select coalesce(max(id), 0) from accounts_dep.tabel_history"), {});
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+Replay replayEntries(Connection &connection, qint64 afterLine)
+{
+    Connection *c = &connection;
+    execBound(c, QStringLiteral("drop table if exists pg_temp.replay"), {});
+    execBound(c, QStringLiteral("create temp table replay (like accounts_dep.smena)"), {});
+    execBound(
+        c,
+        QStringLiteral(
+            "do $$ declare h record; cur accounts_dep.smena; begin "
+            "for h in select * from accounts_dep.tabel_history where tbl = 'smena' and id > %1 order by id loop "
+            "  if h.action = 'insert' then "
+            "    insert into replay select (jsonb_populate_record(null::accounts_dep.smena, h.new)).*; "
+            "  elsif h.action = 'delete' then "
+            "    delete from replay where id = h.row_id; "
+            "  elsif h.action = 'update' then "
+            "    delete from replay where id = h.row_id returning * into cur; "
+            "    insert into replay select (jsonb_populate_record(cur, h.new)).*; "
+            "  end if; "
+            "end loop; end $$")
+            .arg(afterLine),
+        {});
+    Replay r;
+    QSqlQuery q = execBound(
+        c,
+        QStringLiteral(
+            "select (select coalesce(string_agg(x::text, E'\\n' order by id), '') from replay x), "
+            "(select coalesce(string_agg(x::text, E'\\n' order by id), '') from accounts_dep.smena x), "
+            "(select count(*) from accounts_dep.tabel_history where tbl = 'smena' and id > %1)")
+            .arg(afterLine),
+        {});
+    if (q.next()) {
+        r.fromHistory = q.value(0).toString();
+        r.entries = q.value(1).toString();
+        r.lines = q.value(2).toLongLong();
+    }
+    return r;
+}
+
 } // namespace tabel::test

@@ -48,4 +48,16 @@ struct Mismatches
 };
 Mismatches checkTimesheet(Connection &connection);
 
+// The history's invariant: the entries' history lines after the given one (written while the
+// entries table started empty), applied in order to an empty table, give exactly the entries table,
+// every row and every field. Both as text, one row after another by id.
+struct Replay
+{
+    QString fromHistory;
+    QString entries;
+    qint64 lines = 0;
+};
+qint64 lastHistoryLine(Connection &connection);
+Replay replayEntries(Connection &connection, qint64 afterLine);
+
 } // namespace tabel::test

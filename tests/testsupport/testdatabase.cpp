@@ -18,7 +18,10 @@
 namespace tabel::test {
 
 namespace {
-const QString kTemplate = QStringLiteral("tabel_test_template");
+// TABEL_TEST_TEMPLATE names another, so that two checkouts can run their suites side by side.
+const QString kTemplate = qEnvironmentVariableIsSet("TABEL_TEST_TEMPLATE")
+                              ? qEnvironmentVariable("TABEL_TEST_TEMPLATE")
+                              : QStringLiteral("tabel_test_template");
 
 bool tryPsql(const QStringList &args, QByteArray *error = nullptr)
 {

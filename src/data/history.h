@@ -14,6 +14,7 @@ class Connection;
 void suppressRowHistory(Connection *connection);
 // One line for a bulk change: the table, what was done ("rebuild", "import") and a note (the month or
 // the row count).
-void recordBulkChange(Connection *connection, const QString &table, const QString &action, const QString &note);
+void recordBulkChange(Connection *connection, const QString &table, const QString &action,
+                      const QString &note);
 
 } // namespace tabel

@@ -45,8 +45,9 @@ class TestHistory : public test::DatabaseTest
         QStringList out;
         QSqlQuery q = execBound(
             &db->connection(),
-            QStringLiteral("select concat_ws(' ', concat_ws('/', tbl, action, who, host, os_user, program), "
-                           "old::text, new::text, note) from accounts_dep.tabel_history where id > ? order by id"),
+            QStringLiteral(
+                "select concat_ws(' ', concat_ws('/', tbl, action, who, host, os_user, program), "
+                "old::text, new::text, note) from accounts_dep.tabel_history where id > ? order by id"),
             {before});
         while (q.next())
             out << q.value(0).toString();
@@ -70,7 +71,8 @@ private Q_SLOTS:
         c.setSessionValue(QStringLiteral("tabel.os_user"), QStringLiteral("master"));
         db->connectModule(*data);
         c.setSessionValue(QStringLiteral("tabel.role"), QStringLiteral("Ввод"));
-        before = db->scalar(QStringLiteral("select coalesce(max(id), 0) from accounts_dep.tabel_history")).toLongLong();
+        before = db->scalar(QStringLiteral("select coalesce(max(id), 0) from accounts_dep.tabel_history"))
+                     .toLongLong();
     }
     void cleanup() { data.reset(); }
 
@@ -82,17 +84,19 @@ private Q_SLOTS:
         const int id = lastEntry();
         EntryDraft edit = draft(6);
         edit.entryId = id;
-        edit.workerId = petrov;              // an integer
-        edit.price = 12.25;                  // a double
-        edit.date = QDate(2023, 3, 14);      // a date
-        edit.today = QDate(2023, 3, 17);     // a timestamp
+        edit.workerId = petrov;          // an integer
+        edit.price = 12.25;              // a double
+        edit.date = QDate(2023, 3, 14);  // a date
+        edit.today = QDate(2023, 3, 17); // a timestamp
         QCOMPARE(store.save(edit), QString());
         QCOMPARE(store.save(edit), QString()); // saved as it is: nothing changed, no line
         store.setMark(id, QStringLiteral("ok"));
         QVERIFY(store.remove(id));
         const QStringList l = lines();
         QCOMPARE(l.size(), 4);
-        QVERIFY2(l[0].startsWith(QStringLiteral("smena/insert/Ввод/цех-1/master/tabel {\"id\": %1, ").arg(id)), qPrintable(l[0]));
+        QVERIFY2(
+            l[0].startsWith(QStringLiteral("smena/insert/Ввод/цех-1/master/tabel {\"id\": %1, ").arg(id)),
+            qPrintable(l[0]));
         QVERIFY(l[0].contains(QStringLiteral("\"time\": 8")));
         QCOMPARE(l[1], QStringLiteral("smena/update/Ввод/цех-1/master/tabel "
                                       "{\"cena\": 12.5, \"data\": \"2023-03-15\", \"time\": 8, \"vvod\": "
@@ -101,9 +105,11 @@ private Q_SLOTS:
                                       "\"2023-03-17T00:00:00\", \"w_id\": %2}")
                            .arg(ivanov)
                            .arg(petrov));
-        QCOMPARE(l[2], QStringLiteral("smena/update/Ввод/цех-1/master/tabel {\"ok\": \"no\"} {\"ok\": \"ok\"}"));
-        QVERIFY2(l[3].startsWith(QStringLiteral("smena/delete/Ввод/цех-1/master/tabel {\"id\": %1, ").arg(id)),
-                 qPrintable(l[3]));
+        QCOMPARE(l[2],
+                 QStringLiteral("smena/update/Ввод/цех-1/master/tabel {\"ok\": \"no\"} {\"ok\": \"ok\"}"));
+        QVERIFY2(
+            l[3].startsWith(QStringLiteral("smena/delete/Ввод/цех-1/master/tabel {\"id\": %1, ").arg(id)),
+            qPrintable(l[3]));
         QVERIFY(l[3].contains(QStringLiteral("\"ok\": \"ok\"")));
     }
 
@@ -115,7 +121,8 @@ private Q_SLOTS:
         db->exec(QStringLiteral("update accounts_dep.oper set cena_new = 3.5 where id = %1").arg(cutting));
         const QStringList l = lines();
         QCOMPARE(l.size(), 2);
-        QVERIFY2(l[0].startsWith(QStringLiteral("norm/update/")) && l[0].endsWith(QStringLiteral("{\"price\": 10} {\"price\": 11}")),
+        QVERIFY2(l[0].startsWith(QStringLiteral("norm/update/")) &&
+                     l[0].endsWith(QStringLiteral("{\"price\": 10} {\"price\": 11}")),
                  qPrintable(l[0]));
         // Outside the program: the server's user and address, psql's or the driver's name.
         QVERIFY2(l[1].startsWith(QStringLiteral("oper/update/sys/127.0.0.1")), qPrintable(l[1]));
@@ -146,7 +153,8 @@ private Q_SLOTS:
         QCOMPARE(store.save(draft(8)), QString());
         before = db->scalar(QStringLiteral("select max(id) from accounts_dep.tabel_history")).toLongLong();
         rebuildTimesheetMonth(&data->connection(), 2023, 3);
-        QCOMPARE(lines(), QStringList{QStringLiteral("h_tabel/rebuild/Ввод/цех-1/master/tabel 03.2023: 1 строк табеля")});
+        QCOMPARE(lines(), QStringList{QStringLiteral(
+                              "h_tabel/rebuild/Ввод/цех-1/master/tabel 03.2023: 1 строк табеля")});
     }
 
     void appendOnly_data()
@@ -161,15 +169,18 @@ private Q_SLOTS:
         QFETCH(QString, statement);
         db->exec(QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('x')"));
         EntryStore(data.get()).save(draft(8));
-        const qint64 count = db->scalar(QStringLiteral("select count(*) from accounts_dep.tabel_history")).toLongLong();
+        const qint64 count =
+            db->scalar(QStringLiteral("select count(*) from accounts_dep.tabel_history")).toLongLong();
         QVERIFY(count > 0);
         try {
             db->exec(statement);
             QFAIL("the history was changed");
         } catch (const DataError &e) {
-            QVERIFY2(e.message().contains(QStringLiteral("История изменений только дополняется")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("История изменений только дополняется")),
+                     qPrintable(e.message()));
         }
-        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.tabel_history")).toLongLong(), count);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.tabel_history")).toLongLong(),
+                 count);
     }
 };
 

@@ -27,3 +27,6 @@ commit;
 begin;
 \ir migrations/0008_history.sql
 commit;
+begin;
+\ir migrations/0009_history_speed.sql
+commit;

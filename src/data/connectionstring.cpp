@@ -50,6 +50,21 @@ QStringList settingsFiles()
             system};
 }
 
+QMap<QString, QString> settingsValues()
+{
+    // Each key from the first file that has it.
+    QMap<QString, QString> settings;
+    for (const QString &file : settingsFiles()) {
+        if (!QFileInfo::exists(file))
+            continue;
+        QSettings ini(file, QSettings::IniFormat);
+        for (const QString &key : ini.allKeys())
+            if (!settings.contains(key.toLower()))
+                settings.insert(key.toLower(), ini.value(key).toString().trimmed());
+    }
+    return settings;
+}
+
 QString CommandLine::connectionString() const
 {
     return tabel::connectionString(database, server, port, sslMode);
@@ -67,16 +82,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         else if (!a.startsWith(QLatin1String("--")))
             positions << a;
     }
-    // Each key from the first file that has it.
-    QMap<QString, QString> settings;
-    for (const QString &file : settingsFiles()) {
-        if (!QFileInfo::exists(file))
-            continue;
-        QSettings ini(file, QSettings::IniFormat);
-        for (const QString &key : ini.allKeys())
-            if (!settings.contains(key.toLower()))
-                settings.insert(key.toLower(), ini.value(key).toString().trimmed());
-    }
+    const QMap<QString, QString> settings = settingsValues();
     result.database = settings.value(QStringLiteral("database"), kDatabase);
     result.server = settings.value(QStringLiteral("server"), builtInServer());
     bool portOk = false;

@@ -19,6 +19,9 @@ QString builtInServer();
 // database, driver = odbc | native, sslmode): the user's ~/.config/tabel/tabel.conf, then the
 // machine's /etc/tabel/tabel.conf (TABEL_SYSTEM_CONFIG names another, for tests).
 QStringList settingsFiles();
+// Every key of the settings files, lower-cased ("server", "warnings/day_hours"), each from the first
+// file that has it, its value trimmed.
+QMap<QString, QString> settingsValues();
 
 // Where the program connects: the positional command line (1 database name, 2 server address;
 // position 1 counts only with a non-empty position 2; arguments starting with "--" are options, not

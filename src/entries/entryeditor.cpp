@@ -2,6 +2,7 @@
 
 #include "ui_entryeditor.h"
 
+#include "data/connectionstring.h"
 #include "data/datamodule.h"
 #include "data/productkind.h"
 #include "data/session.h"
@@ -19,6 +20,8 @@
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace tabel {
 
@@ -40,7 +43,7 @@ public:
 
 EntryEditor::EntryEditor(const AppContext &context, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::EntryEditor>()), m_context(context), m_store(context.data),
-      m_today([] { return QDate::currentDate(); })
+      m_today([] { return QDate::currentDate(); }), m_limits(WarningLimits::fromSettings(settingsValues()))
 {
     ui->setupUi(this);
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
@@ -194,9 +197,37 @@ EntryDraft EntryEditor::draft() const
     return d;
 }
 
+bool EntryEditor::confirmPlausible(EntryDraft *d)
+{
+    QString refusal;
+    const std::optional<EntryNumbers> numbers = EntryStore::checked(*d, &refusal);
+    if (!numbers)
+        return true; // the save refuses it with its own message
+    const QList<EntryWarning> warnings = entryWarnings(
+        *d, *numbers, readEntryContext(m_warningFigures, &m_context.data->connection(), *d, m_limits),
+        m_limits);
+    if (warnings.isEmpty())
+        return true;
+    if (m_context.services.messages->ask(QStringLiteral("Проверьте"), warningQuestion(warnings))) {
+        d->note = warningNote(warnings);
+        return true;
+    }
+    const EntryField first =
+        std::min_element(warnings.begin(), warnings.end(), [](const EntryWarning &a, const EntryWarning &b) {
+            return a.field < b.field;
+        })->field;
+    QWidget *const fields[] = {ui->workerButton, ui->operationButton, ui->quantityEdit,
+                               ui->hoursEdit,    ui->datePicker,      ui->rejectsEdit};
+    fields[int(first)]->setFocus();
+    return false;
+}
+
 void EntryEditor::save()
 {
-    const QString refusal = m_store.save(draft());
+    EntryDraft d = draft();
+    if (!confirmPlausible(&d))
+        return;
+    const QString refusal = m_store.save(d);
     if (!refusal.isEmpty()) {
         m_context.services.messages->error(QStringLiteral("Ошибка"), refusal);
         return; // nothing written; the editor stays as it is

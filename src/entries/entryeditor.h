@@ -1,6 +1,8 @@
 #pragma once
 
+#include "data/sqlexec.h"
 #include "shop/entrystore.h"
+#include "shop/entrywarnings.h"
 #include "ui/appcontext.h"
 
 #include <QDate>
@@ -47,6 +49,8 @@ public:
 
     // "Today" for vvod; tests fix it.
     void setClock(std::function<QDate()> today) { m_today = std::move(today); }
+    // The limits of the warnings before a save; the settings file's, unless a test sets them.
+    void setWarningLimits(const WarningLimits &limits) { m_limits = limits; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -55,6 +59,9 @@ protected:
 private:
     void setPaint(bool paint);
     EntryDraft draft() const;
+    // Asks about an implausible entry; false, with the focus on the first field concerned, when the
+    // user goes back to it. A saved-anyway entry gets the warnings as its history note.
+    bool confirmPlausible(EntryDraft *draft);
 
     std::unique_ptr<Ui::EntryEditor> ui;
     AppContext m_context;
@@ -67,6 +74,8 @@ private:
     int m_entryId = 0;
     int m_storedOperation = 0;
     std::function<QDate()> m_today;
+    WarningLimits m_limits;
+    PreparedStatement m_warningFigures;
 };
 
 } // namespace tabel

@@ -160,19 +160,31 @@ QString EntryStore::updateStatement(const EntryDraft &d, const EntryNumbers &v)
            QStringLiteral(" where id=") + n(d.entryId.value_or(0));
 }
 
-QString EntryStore::save(const EntryDraft &d)
+std::optional<EntryNumbers> EntryStore::checked(const EntryDraft &d, QString *refusal)
 {
     const bool paint = isPaintOperation(d.operation);
+    *refusal = kAllFields;
     if (d.worker.trimmed().isEmpty() || d.operation.trimmed().isEmpty() || d.quantity.trimmed().isEmpty() ||
         d.rejects.trimmed().isEmpty() || d.hours.trimmed().isEmpty() ||
         (paint && d.colour.trimmed().isEmpty()))
-        return kAllFields;
+        return std::nullopt;
+    const std::optional<EntryNumbers> values = numbers(d, refusal);
+    if (!values)
+        return std::nullopt;
+    if (!d.date.isValid() || d.workerId <= 0 || d.operationId <= 0 || d.productId <= 0) {
+        *refusal = kAllFields;
+        return std::nullopt;
+    }
+    refusal->clear();
+    return values;
+}
+
+QString EntryStore::save(const EntryDraft &d)
+{
     QString message;
-    const std::optional<EntryNumbers> values = numbers(d, &message);
+    const std::optional<EntryNumbers> values = checked(d, &message);
     if (!values)
         return message;
-    if (!d.date.isValid() || d.workerId <= 0 || d.operationId <= 0 || d.productId <= 0)
-        return kAllFields;
     const EntryKey key{d.workerId, d.date, d.shift};
 
     Connection *c = &m_data->connection();
@@ -221,6 +233,8 @@ QString EntryStore::save(const EntryDraft &d)
         there.finish();
         if (m_data->duplicateCount(duplicateStatement(d, *values)) > 0)
             return kDuplicate;
+        if (!d.note.isEmpty()) // kept with the entry's line in the history, for this transaction only
+            execBound(c, QStringLiteral("select set_config('tabel.note', ?, true)"), {d.note});
         execBound(c, d.entryId ? updateStatement(d, *values) : insertStatement(d, *values), {});
         // A day cell holds one shift of one day: more than 24 hours there is a typing error.
         if (const qint64 total = post(key, true); total > kMaxDayHours)

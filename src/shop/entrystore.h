@@ -32,6 +32,8 @@ struct EntryDraft
     // An edit: the entry's id, taken when the editor opened. The day it leaves is where the
     // database holds it at saving.
     std::optional<int> entryId;
+    // Kept with the entry's line in the history of changes: the warnings the user saved past.
+    QString note;
 };
 
 // The number boxes of an entry, checked into the columns' ranges.
@@ -67,6 +69,9 @@ public:
     // The draft's number boxes as numbers; nothing, with the message, when a box holds anything but
     // digits or more than its column takes.
     static std::optional<EntryNumbers> numbers(const EntryDraft &draft, QString *message);
+    // The checks of a save that need no database: every field filled and every number in range. The
+    // numbers, or nothing with the refusal's message.
+    static std::optional<EntryNumbers> checked(const EntryDraft &draft, QString *refusal);
 
     // The statements in the shapes the old program sent them; values are numbers, dates and constants.
     static QString duplicateStatement(const EntryDraft &draft, const EntryNumbers &values);

@@ -7,6 +7,7 @@
 #include "testsupport/shop.h"
 #include "testsupport/windowfixture.h"
 #include "timesheet/timesheetwindow.h"
+#include "ui/boxmessageservice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,11 +17,14 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
+#include <utility>
 
 using namespace tabel;
 
@@ -355,9 +359,10 @@ private Q_SLOTS:
         QCOMPARE(hours(petrov, 1, kMonday), 0);
     }
 
-    // A save refused for its hours (more than 24 in the worker's day and shift): the box names the
-    // worker, the day and the total, nothing is written, the editor stays open with its fields, and
-    // "Запись" again saves once the hours are mended.
+    // A save refused for its hours (more than 24 in the worker's day and shift), after the warning
+    // about the day's hours was answered Yes: the box names the worker, the day and the total,
+    // nothing is written, the editor stays open with its fields, and "Запись" again saves once the
+    // hours are mended.
     void refusedSaveKeepsTheEditor()
     {
         test::Shop shop(*db);
@@ -366,8 +371,9 @@ private Q_SLOTS:
             fillCutting();
             box("hoursEdit")->setText(QStringLiteral("5"));
             QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
-            QCOMPARE(fx->messages.boxes.size(), 1);
-            QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Ошибка"));
+            QCOMPARE(fx->messages.boxes.size(), 2);
+            QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Проверьте"));
+            QCOMPARE(fx->messages.boxes.last().caption, QStringLiteral("Ошибка"));
             QCOMPARE(fx->messages.last(),
                      QStringLiteral("У работника Петров П.П. за %1 в смене 1 получается 25 ч, а больше "
                                     "24 ч быть не может. Проверьте время.")
@@ -422,6 +428,110 @@ private Q_SLOTS:
         QVERIFY(editor->addEntry(kMonday, false));
         for (const char *name : {"quantityEdit", "hoursEdit", "basePriceEdit", "finalPriceEdit", "sumEdit"})
             QCOMPARE(box(name)->text(), QString());
+    }
+
+    // An implausible entry asks once, every reason listed: No goes back to the first field concerned
+    // (in the focus order) with nothing written; Yes saves, the warnings kept in the history.
+    void warningQuestion_data()
+    {
+        QTest::addColumn<QString>("rejects");
+        QTest::addColumn<QString>("hours");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("focused");
+        const QString rejects = QStringLiteral("— брак (4) больше количества (3)");
+        const QString hours = QStringLiteral("— время 13 ч на одной позиции больше 12 ч");
+        QTest::newRow("rejects, No") << "4"
+                                     << "8" << false << rejects + u'.' << "rejectsEdit";
+        QTest::newRow("hours and rejects, No")
+            << "4"
+            << "13" << false << rejects + u';' + u'\n' + hours + u'.' << "hoursEdit";
+        QTest::newRow("rejects, Yes") << "4"
+                                      << "8" << true << rejects + u'.' << "";
+    }
+    void warningQuestion()
+    {
+        QFETCH(QString, rejects);
+        QFETCH(QString, hours);
+        QFETCH(bool, answer);
+        QFETCH(QString, question);
+        QFETCH(QString, focused);
+        fx->messages.answers = {answer};
+        fx->whileOpen[editor] = [&] {
+            QVERIFY(QTest::qWaitForWindowActive(editor));
+            fillCutting();
+            box("rejectsEdit")->setText(rejects);
+            box("hoursEdit")->setText(hours);
+            QTest::mouseClick(test::child<QPushButton>(editor, "saveButton"), Qt::LeftButton);
+            QCOMPARE(fx->messages.boxes.size(), 1);
+            QCOMPARE(fx->messages.boxes.first().caption, QStringLiteral("Проверьте"));
+            QCOMPARE(fx->messages.last(), QStringLiteral("Позиция выглядит необычно:\n") + question +
+                                              QStringLiteral("\n\nЗаписать всё же?"));
+            if (answer)
+                return;
+            QVERIFY(editor->isVisible());
+            QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+            QCOMPARE(box("quantityEdit")->text(), QStringLiteral("3")); // the fields as they were
+            QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 0);
+            QTest::mouseClick(test::child<QPushButton>(editor, "cancelButton"), Qt::LeftButton);
+        };
+        QCOMPARE(editor->addEntry(kMonday, false), answer);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(),
+                 answer ? 1 : 0);
+        if (answer)
+            QCOMPARE(
+                db->scalar(QStringLiteral("select note from accounts_dep.tabel_history where tbl = 'smena' "
+                                          "order by id desc limit 1"))
+                    .toString(),
+                QStringLiteral("Записано несмотря на предупреждения: брак (4) больше количества (3)."));
+    }
+
+    // The real question box: Enter and Esc answer No (back to the editor), "Yes" saves.
+    void warningBoxKeys_data()
+    {
+        QTest::addColumn<int>("key"); // 0: click "Yes"
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << false;
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << false;
+        QTest::newRow("Yes") << 0 << true;
+    }
+    void warningBoxKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, saved);
+        BoxMessageService realBoxes;
+        AppContext context = fx->context;
+        context.services.messages = &realBoxes;
+        EntryEditor boxed(context);
+        boxed.setClock(fx->clock());
+        EntryEditor *const kept = std::exchange(editor, &boxed);
+        QString asked;
+        fx->whileOpen[&boxed] = [&] {
+            QVERIFY(QTest::qWaitForWindowActive(&boxed));
+            fillCutting();
+            box("rejectsEdit")->setText(QStringLiteral("4"));
+            QTimer::singleShot(0, [&] {
+                auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(question);
+                asked = question->windowTitle();
+                if (key == 0)
+                    question->button(QMessageBox::Yes)->click();
+                else
+                    QTest::keyClick(question, Qt::Key(key));
+            });
+            QTest::mouseClick(test::child<QPushButton>(&boxed, "saveButton"), Qt::LeftButton);
+            if (saved)
+                return;
+            QVERIFY(boxed.isVisible());
+            QCOMPARE(boxed.focusWidget(), box("rejectsEdit")); // the window's own focus
+            QTest::mouseClick(test::child<QPushButton>(&boxed, "cancelButton"), Qt::LeftButton);
+        };
+        const bool result = boxed.addEntry(kMonday, false);
+        editor = kept;
+        QCOMPARE(asked, QStringLiteral("Проверьте"));
+        QCOMPARE(result, saved);
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(),
+                 saved ? 1 : 0);
     }
 
     // "Изменить": the fields from the view's row; "Цена база" 0 until a pick; the picker starts on the

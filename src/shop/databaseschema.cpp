@@ -39,7 +39,10 @@ QList<Migration> readMigrations()
         QFile f(dir.filePath(file));
         if (!m.hasMatch() || !f.open(QIODevice::ReadOnly))
             continue;
-        list.push_back({m.captured(1).toInt(), m.captured(2), QString::fromUtf8(f.readAll())});
+        const int version = m.captured(1).toInt();
+        // The history of changes: a client works without it, its windows hidden, until it is applied.
+        const bool optional = version == 8 || version == 9;
+        list.push_back({version, m.captured(2), QString::fromUtf8(f.readAll()), optional});
     }
     std::sort(list.begin(), list.end(),
               [](const Migration &a, const Migration &b) { return a.version < b.version; });
@@ -237,7 +240,7 @@ QString schemaBehindMessage(Connection *connection, const QString &database, con
     for (const Migration &m : migrations())
         if (!applied.contains(m.version))
             missing << m;
-    if (missing.isEmpty())
+    if (std::all_of(missing.begin(), missing.end(), [](const Migration &m) { return m.optional; }))
         return QString();
     return QStringLiteral(
                "База данных не подготовлена для этой версии программы: не применены изменения %1.\n\n"

@@ -17,6 +17,7 @@ struct Migration
     int version = 0;
     QString name;
     QString sql;
+    bool optional = false; // a client works without it, without what it brings
 };
 
 // Every change this program knows, in order.
@@ -52,7 +53,7 @@ SchemaCheck checkSchema(Connection *connection);
 // DataError says why. Reports each change applied.
 void prepareSchema(Connection *connection, const std::function<void(const QString &)> &progress);
 
-// The message a client shows when the database is behind this program, or empty when it is not.
+// The message a client shows when the database lacks a change it cannot work without, or empty.
 QString schemaBehindMessage(Connection *connection, const QString &database, const QString &server);
 
 } // namespace tabel

@@ -129,6 +129,23 @@ private Q_SLOTS:
         }
     }
     // Duplicate or empty ids stop the key: nothing is applied, and every one is named.
+    // A client works on a database without the history of changes (it hides its windows); a
+    // database without a change it needs is refused, the history named among what is missing.
+    void historyIsOptional()
+    {
+        auto c = nativeConnection(*bare);
+        for (const Migration &m : migrations())
+            if (!m.optional)
+                bare->exec(m.sql);
+        QVERIFY(schemaBehindMessage(c.get(), QString(), QString()).isEmpty());
+        QCOMPARE(checkSchema(c.get()).missing.size(), 2); // the administrator is still told
+        bare->exec(QStringLiteral("delete from accounts_dep.tabel_schema where version = 7"));
+        QVERIFY2(schemaBehindMessage(c.get(), QString(), QString())
+                     .contains(QStringLiteral("не применены изменения 7 (oper_first_norm), 8 (history), 9 "
+                                              "(history_speed).")),
+                 qPrintable(schemaBehindMessage(c.get(), QString(), QString())));
+    }
+
     void duplicatesStopIt()
     {
         bare->exec(QStringLiteral("insert into accounts_dep.workers (id, fio) values (7, 'Второй Петров'); "

@@ -2,7 +2,13 @@
 -- plans once per session, where a call of the SQL function was planned on every row), an update's
 -- changed fields are found in one expression, and the history's period look-up uses a BRIN index,
 -- which costs an insert next to nothing, since lines are appended in time order. The warnings
--- before a save look up an operation's entries of recent days.
+-- before a save look up an operation's entries of recent days. A norm's line names its operation
+-- (parent_id), so that an operation's history (its price and its norms, deleted ones too) is an
+-- index look-up.
+alter table accounts_dep.tabel_history add column if not exists parent_id bigint;
+create index if not exists tabel_history_parent on accounts_dep.tabel_history (parent_id, id)
+  where parent_id is not null;
+
 create or replace function accounts_dep.tabel_history_write() returns trigger language plpgsql as $$
 declare
   o jsonb;
@@ -26,10 +32,13 @@ begin
     end if;
   elsif tg_op = 'INSERT' then
     changed_new := to_jsonb(new);
+    n := changed_new;
   else
     changed_old := to_jsonb(old);
+    o := changed_old;
   end if;
-  insert into accounts_dep.tabel_history (who, host, os_user, program, tbl, row_id, action, old, new, note)
+  insert into accounts_dep.tabel_history (who, host, os_user, program, tbl, row_id, action, old, new, note,
+                                          parent_id)
   values (coalesce(nullif(current_setting('tabel.role', true), ''), session_user::text),
           coalesce(nullif(current_setting('tabel.host', true), ''), host(inet_client_addr())),
           nullif(current_setting('tabel.os_user', true), ''),
@@ -37,7 +46,8 @@ begin
           tg_table_name,
           case when tg_op = 'DELETE' then old.id else new.id end,
           lower(tg_op), changed_old, changed_new,
-          nullif(current_setting('tabel.note', true), ''));
+          nullif(current_setting('tabel.note', true), ''),
+          case when tg_table_name = 'norm' then (coalesce(n, o) ->> 'o_id')::bigint end);
   return null;
 end $$;
 

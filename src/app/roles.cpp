@@ -38,6 +38,7 @@ QVector<Restriction> restrictions(Role role)
 {
     const QString reg = QStringLiteral("RegisterWindow");
     const QString rep = QStringLiteral("ReportDialog");
+    const QString history = QStringLiteral("HistoryPeriodWindow"); // entries' changes only
     const QStringList reportButtons = {
         QStringLiteral("productsReportButton"), QStringLiteral("workersReportButton"),
         QStringLiteral("workersDetailReportButton"), QStringLiteral("excelButton")};
@@ -55,12 +56,14 @@ QVector<Restriction> restrictions(Role role)
                  {QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
                   QStringLiteral("referencesMenu"), QStringLiteral("timesheetAction"),
                   QStringLiteral("acceptanceAllowed")}},
-                {rep, reportButtons}};
+                {rep, reportButtons},
+                {history, {QStringLiteral("allKindsAllowed")}}};
     case Role::Acceptance:
         return {{reg,
                  {QStringLiteral("addButton"), QStringLiteral("changeButton"), QStringLiteral("deleteButton"),
                   QStringLiteral("referencesMenu"), QStringLiteral("timesheetAction")}},
-                {rep, reportButtons + QStringList{QStringLiteral("productKindGroup:finishedRadio")}}};
+                {rep, reportButtons + QStringList{QStringLiteral("productKindGroup:finishedRadio")}},
+                {history, {QStringLiteral("allKindsAllowed")}}};
     case Role::Full:
     case Role::None:
         break;

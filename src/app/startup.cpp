@@ -7,6 +7,8 @@
 #include "data/datamodule.h"
 #include "data/session.h"
 #include "entries/entryeditor.h"
+#include "history/historyperiodwindow.h"
+#include "history/historywindow.h"
 #include "refbooks/normswindow.h"
 #include "refbooks/operationeditor.h"
 #include "refbooks/operationkindeditor.h"
@@ -129,6 +131,8 @@ void Startup::createWindows()
     m_windows.add(std::make_unique<TimesheetWindow>(m_context));
     m_windows.add(std::make_unique<ReportDialog>(m_context));
     m_windows.add(std::make_unique<report::PreviewWindow>(m_context.services));
+    m_windows.add(std::make_unique<HistoryWindow>(m_context));
+    m_windows.add(std::make_unique<HistoryPeriodWindow>(m_context));
     LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
     setMainWindow(login);
 }

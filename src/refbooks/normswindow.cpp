@@ -4,11 +4,15 @@
 
 #include "data/dataerror.h"
 #include "data/datamodule.h"
+#include "history/historywindow.h"
 #include "shop/bookstore.h"
+#include "shop/changehistory.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
+#include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -255,15 +259,32 @@ NormsWindow::NormsWindow(const AppContext &context, QWidget *parent)
     MessageService *messages = m_context.services.messages;
     connectGuarded(ui->deleteButton, &QPushButton::clicked, this, messages, [this] { deleteNorm(); });
     connectGuarded(ui->saveButton, &QPushButton::clicked, this, messages, [this] { saveAndClose(); });
+    connectGuarded(ui->historyButton, &QPushButton::clicked, this, messages, [this] { showHistory(); });
+    auto *history = new QAction(this);
+    history->setShortcut(QKeySequence(Qt::Key_F7));
+    addAction(history);
+    connectGuarded(history, &QAction::triggered, this, messages, [this] { showHistory(); });
 }
 
 NormsWindow::~NormsWindow() = default;
 
 void NormsWindow::openForOperation(int operation)
 {
+    m_operation = operation;
+    // Without the history of changes in the database the window works as before.
+    ui->historyButton->setVisible(ChangeHistory::isKept(&m_context.data->connection()));
     m_model->load(operation);
     ui->grid->setCurrentIndex(m_model->index(0, 0));
     m_context.services.exec(this);
+}
+
+void NormsWindow::showHistory()
+{
+    if (!ui->historyButton->isVisible() || !commitEditor())
+        return; // a cell being typed in is written first, so that its change is there
+    const QString name = ChangeHistory(&m_context.data->connection()).operationName(m_operation);
+    m_context.windows->get<HistoryWindow>()->showOperation(
+        m_operation, QStringLiteral("Операция № %1: %2").arg(m_operation).arg(name));
 }
 
 bool NormsWindow::commitEditor()

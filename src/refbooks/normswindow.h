@@ -80,6 +80,8 @@ public:
     // "Удалить" and "Сохранить".
     void deleteNorm();
     void saveAndClose();
+    // "История" (F7): the changes of the operation's price and norms.
+    void showHistory();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -91,6 +93,7 @@ private:
     AppContext m_context;
     NormsModel *m_model;
     bool m_savedDuringCommit = false;
+    int m_operation = 0;
 };
 
 } // namespace tabel

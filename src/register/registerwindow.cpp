@@ -5,6 +5,8 @@
 #include "data/datamodule.h"
 #include "data/session.h"
 #include "entries/entryeditor.h"
+#include "history/historyperiodwindow.h"
+#include "history/historywindow.h"
 #include "import/legacyimport.h"
 #include "refbooks/operationkindlistwindow.h"
 #include "refbooks/operationlistwindow.h"
@@ -12,6 +14,7 @@
 #include "refbooks/workerlistwindow.h"
 #include "register/acceptancedelegate.h"
 #include "reports/reportdialog.h"
+#include "shop/changehistory.h"
 #include "shop/entrystore.h"
 #include "shop/reportperiod.h"
 #include "timesheet/timesheetwindow.h"
@@ -20,10 +23,12 @@
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
 
+#include <QAction>
 #include <QCalendarWidget>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -150,6 +155,7 @@ RegisterWindow::RegisterWindow(const AppContext &context, QWidget *parent)
         const auto activateAgain = qScopeGuard([this] { activateAfterReturn(); }); // whatever happens there
         m_context.windows->get<OperationKindListWindow>()->openForMaintenance();
     });
+    setUpHistory();
     // Any closing of the calendar confirms the date: a click, the keyboard, or closing it without a
     // choice. Typing alone does not.
     m_calendarPopup = ui->datePicker->calendarWidget()->window();
@@ -210,6 +216,10 @@ QDate RegisterWindow::date() const
 
 void RegisterWindow::activate()
 {
+    // A database not yet given the history of changes: the program works without its windows.
+    const bool kept = ChangeHistory::isKept(&m_context.data->connection());
+    m_historyMenu->menuAction()->setVisible(kept);
+    m_entryHistoryAction->setEnabled(kept);
     const QDate today = m_today();
     ui->datePicker->setDate(today);
     if (isWeekend(today))
@@ -311,6 +321,57 @@ void RegisterWindow::changeEntry()
             now->setRecNo(std::min(recNo, now->recordCount()));
     });
     m_context.windows->get<EntryEditor>()->changeEntry(isDayOff());
+}
+
+void RegisterWindow::setUpHistory()
+{
+    MessageService *messages = m_context.services.messages;
+    m_historyMenu = new QMenu(QStringLiteral("История"), ui->menuBar);
+    m_historyMenu->setObjectName(QStringLiteral("historyMenu"));
+    m_entryHistoryAction = new QAction(QStringLiteral("История изменений"), this);
+    m_entryHistoryAction->setObjectName(QStringLiteral("entryHistoryAction"));
+    m_entryHistoryAction->setShortcut(QKeySequence(Qt::Key_F7));
+    m_entryHistoryAction->setShortcutContext(Qt::WindowShortcut);
+    auto *period = new QAction(QStringLiteral("Изменения за период"), this);
+    period->setObjectName(QStringLiteral("periodHistoryAction"));
+    m_historyMenu->addAction(m_entryHistoryAction);
+    m_historyMenu->addAction(period);
+    ui->menuBar->insertMenu(ui->exitAction, m_historyMenu);
+    addAction(m_entryHistoryAction); // F7 wherever the focus is in the register
+    ui->grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ui->grid->addAction(m_entryHistoryAction);
+    connectGuarded(m_entryHistoryAction, &QAction::triggered, this, messages, [this] { showEntryHistory(); });
+    connectGuarded(period, &QAction::triggered, this, messages, [this] { showPeriodHistory(); });
+}
+
+void RegisterWindow::showEntryHistory()
+{
+    if (!m_historyMenu->menuAction()->isVisible())
+        return;
+    Dataset *entries = m_context.session->currentQuery();
+    if (entries->isEmpty())
+        return;
+    const int id = int(entries->asInt(QStringLiteral("id")));
+    const int shift = m_context.session->shiftView();
+    const QString subject =
+        QStringLiteral("Позиция № %1: %2, %3, %4, %5; %6")
+            .arg(id)
+            .arg(entries->asString(QStringLiteral("fio")).trimmed(),
+                 entries->value(QStringLiteral("data")).toDate().toString(QStringLiteral("dd.MM.yyyy")),
+                 shift == 4 ? QStringLiteral("переработка") : QStringLiteral("смена %1").arg(shift),
+                 entries->asString(QStringLiteral("marka")).trimmed(),
+                 entries->asString(QStringLiteral("vid")).trimmed());
+    // A read-only window: the register stays on its date and row.
+    m_context.windows->get<HistoryWindow>()->showEntry(id, subject);
+}
+
+void RegisterWindow::showPeriodHistory()
+{
+    if (!m_historyMenu->menuAction()->isVisible())
+        return;
+    auto *window = m_context.windows->get<HistoryPeriodWindow>();
+    window->setClock(m_today);
+    window->openForPeriod();
 }
 
 void RegisterWindow::deleteEntry()

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+class QAction;
+class QMenu;
 class QTimer;
 
 namespace Ui {
@@ -62,6 +64,10 @@ public:
     void changeEntry();
     void deleteEntry();
     void toggleAcceptance();
+    // "История изменений" (F7, the menu, the row's context menu) of the current entry, and the
+    // changes of a period; both only where the database keeps a history.
+    void showEntryHistory();
+    void showPeriodHistory();
 
     // The hidden "Импорт": the legacy tables copied in, with the status line shown meanwhile. The
     // window repaints but takes no input until it is over; a failure is thrown to the caller.
@@ -83,6 +89,7 @@ private:
     void styleShiftButtons();
     void openSummaryReports();
     void openTimesheet();
+    void setUpHistory();
 
     std::unique_ptr<Ui::RegisterWindow> ui;
     AppContext m_context;
@@ -91,6 +98,8 @@ private:
     QWidget *m_calendarPopup = nullptr;
     bool m_acceptanceAllowed = true;
     bool m_importing = false;
+    QMenu *m_historyMenu = nullptr;
+    QAction *m_entryHistoryAction = nullptr;
     std::function<QDate()> m_today;
 };
 

@@ -25,19 +25,9 @@ class TestEntryStore : public QObject
 
     EntryDraft draft(int worker, int hours, int shift = 1, const QDate &date = {})
     {
-        EntryDraft d;
-        d.worker = QStringLiteral("Иванов И.И.");
-        d.operation = QStringLiteral("ПН-27; Резка; Готовая продукция");
-        d.workerId = worker;
-        d.productId = product;
-        d.operationId = cutting;
-        d.quantity = QStringLiteral("10");
-        d.rejects = QStringLiteral("0");
-        d.hours = QString::number(hours);
-        d.price = 12.5;
-        d.date = date.isValid() ? date : day;
+        EntryDraft d =
+            test::cuttingDraft(worker, product, cutting, hours, date.isValid() ? date : day, today);
         d.shift = shift;
-        d.today = today;
         return d;
     }
     // The day column of a worker's time sheet row, or -1 without a row.

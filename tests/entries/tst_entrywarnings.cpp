@@ -23,18 +23,9 @@ class TestEntryWarnings : public test::DatabaseTest
 
     EntryDraft draft(int quantity, int rejects = 0, int hours = 8)
     {
-        EntryDraft d;
-        d.worker = QStringLiteral("Иванов И.И.");
-        d.operation = QStringLiteral("ПН-27; Резка; Готовая продукция");
-        d.workerId = ivanov;
-        d.productId = product;
-        d.operationId = cutting;
+        EntryDraft d = test::cuttingDraft(ivanov, product, cutting, hours, kDay, kDay);
         d.quantity = QString::number(quantity);
         d.rejects = QString::number(rejects);
-        d.hours = QString::number(hours);
-        d.price = 12.5;
-        d.date = kDay;
-        d.today = kDay;
         return d;
     }
     QList<EntryWarning> warningsFor(const EntryDraft &d, const WarningLimits &limits = {})

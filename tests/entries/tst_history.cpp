@@ -1,11 +1,13 @@
 #include "data/dataerror.h"
 #include "data/datamodule.h"
 #include "data/sqlexec.h"
+#include "shop/changehistory.h"
 #include "shop/entrystore.h"
 #include "shop/timesheetrebuild.h"
 #include "testsupport/databasetest.h"
 #include "testsupport/shop.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -25,19 +27,7 @@ class TestHistory : public test::DatabaseTest
 
     EntryDraft draft(int hours)
     {
-        EntryDraft d;
-        d.worker = QStringLiteral("Иванов И.И.");
-        d.operation = QStringLiteral("ПН-27; Резка; Готовая продукция");
-        d.workerId = ivanov;
-        d.productId = product;
-        d.operationId = cutting;
-        d.quantity = QStringLiteral("10");
-        d.rejects = QStringLiteral("0");
-        d.hours = QString::number(hours);
-        d.price = 12.5;
-        d.date = QDate(2023, 3, 15);
-        d.today = QDate(2023, 3, 16);
-        return d;
+        return test::cuttingDraft(ivanov, product, cutting, hours, QDate(2023, 3, 15), QDate(2023, 3, 16));
     }
     // The lines written since the test began: "table/action/who/host/os_user/program old new note".
     QStringList lines()
@@ -52,6 +42,12 @@ class TestHistory : public test::DatabaseTest
         while (q.next())
             out << q.value(0).toString();
         return out;
+    }
+    // The lines of this test: the ids of the rows restart with every test, the history stays.
+    QList<HistoryLine> recent(QList<HistoryLine> lines) const
+    {
+        lines.removeIf([this](const HistoryLine &l) { return l.id <= before; });
+        return lines;
     }
     int lastEntry() { return db->scalar(QStringLiteral("select max(id) from accounts_dep.smena")).toInt(); }
 
@@ -155,6 +151,135 @@ private Q_SLOTS:
         rebuildTimesheetMonth(&data->connection(), 2023, 3);
         QCOMPARE(lines(), QStringList{QStringLiteral(
                               "h_tabel/rebuild/Ввод/цех-1/master/tabel 03.2023: 1 строк табеля")});
+    }
+
+    // What the windows show of an entry: newest first, names for ids, values as the grid shows them,
+    // only what changed; a worker who is no more by number.
+    void entryTexts()
+    {
+        EntryStore store(data.get());
+        QCOMPARE(store.save(draft(8)), QString());
+        const int id = lastEntry();
+        EntryDraft edit = draft(8);
+        edit.entryId = id;
+        edit.workerId = petrov;
+        edit.quantity = QStringLiteral("12");
+        QCOMPARE(store.save(edit), QString());
+        edit.shift = 4;
+        edit.price = 13.75;
+        QCOMPARE(store.save(edit), QString());
+        store.setMark(id, QStringLiteral("ok"));
+        db->exec(QStringLiteral("delete from accounts_dep.person where id = %1").arg(ivanov));
+        const QList<HistoryLine> l = recent(ChangeHistory(&data->connection()).forEntry(id));
+        QCOMPARE(l.size(), 4);
+        QStringList got;
+        for (const HistoryLine &line : l)
+            got << line.what + u' ' + line.action + QStringLiteral(" | ") + line.who + QStringLiteral(" | ") +
+                       line.changes.join(QStringLiteral("; "));
+        const QString who = QStringLiteral("Ввод (цех-1, master)");
+        QCOMPARE(got,
+                 (QStringList{
+                     QStringLiteral("Позиция № %1 изменена | %2 | OK: нет → да").arg(id).arg(who),
+                     QStringLiteral("Позиция № %1 изменена | %2 | Смена: 1 → переработка; Цена: 12,5 → 13,75")
+                         .arg(id)
+                         .arg(who),
+                     QStringLiteral("Позиция № %1 изменена | %2 | Фамилия И.О.: № %3 → Петров П.П.; "
+                                    "Кол-во: 10 → 12")
+                         .arg(id)
+                         .arg(who)
+                         .arg(ivanov),
+                     QStringLiteral("Позиция № %1 добавлена | %2 | Дата: 15.03.2023; Смена: 1; Фамилия "
+                                    "И.О.: № %3; Марка изделия: ПН-27; Операция: ПН-27; Резка; Готовая "
+                                    "продукция; Цвет: 0; Часы: 8; Кол-во: 10; Брак: 0; Цена: 12,5; Премия "
+                                    "(%): 0; OK: нет; Заведен: 16.03.2023")
+                         .arg(id)
+                         .arg(who)
+                         .arg(ivanov),
+                 }));
+        QVERIFY(l.first().id > l.last().id);
+        QVERIFY(QDateTime::fromString(l.first().at, QStringLiteral("dd.MM.yyyy HH:mm:ss")).isValid());
+        QVERIFY(recent(ChangeHistory(&data->connection()).forEntry(id + 1)).isEmpty());
+    }
+
+    // An operation's history: its price and its norms, a deleted norm too, not another operation's.
+    void operationTexts()
+    {
+        const int other = test::Shop(*db).operation(product,
+                                                    db->scalar(QStringLiteral("select min(id) from "
+                                                                              "accounts_dep.vid_oper"))
+                                                        .toInt(),
+                                                    1, {4});
+        db->exec(QStringLiteral("update accounts_dep.norm set price = 11 where o_id = %1").arg(cutting));
+        db->exec(QStringLiteral("update accounts_dep.norm set price = 5 where o_id = %1").arg(other));
+        db->exec(QStringLiteral("update accounts_dep.oper set cena_new = 3.5 where id = %1").arg(cutting));
+        db->exec(QStringLiteral(
+                     "insert into accounts_dep.norm (o_id, norma, price, prize) values (%1, 300, 9.5, 2)")
+                     .arg(cutting));
+        db->exec(
+            QStringLiteral("delete from accounts_dep.norm where o_id = %1 and norma = 300").arg(cutting));
+        const QList<HistoryLine> l = recent(ChangeHistory(&data->connection()).forOperation(cutting));
+        QStringList got;
+        for (const HistoryLine &line : l)
+            got << line.what.section(u' ', 0, 0) + u' ' + line.action + QStringLiteral(" | ") +
+                       line.changes.join(QStringLiteral("; "));
+        const QString op = QStringLiteral("Операция: ПН-27; Резка; Готовая продукция");
+        QCOMPARE(got,
+                 (QStringList{
+                     QStringLiteral("Норма удалена | %1; Норматив: 300; Цена: 9,5; Премия, %: 2").arg(op),
+                     QStringLiteral("Норма добавлена | %1; Норматив: 300; Цена: 9,5; Премия, %: 2").arg(op),
+                     QStringLiteral("Операция изменена | Цена (min): 0 → 3,5"),
+                     QStringLiteral("Норма изменена | Цена: 10 → 11"),
+                 }));
+        QVERIFY2(l.last().what.endsWith(QStringLiteral("операции № %1").arg(cutting)),
+                 qPrintable(l.last().what));
+        QVERIFY2(l.last().who.startsWith(QStringLiteral("sys (")),
+                 qPrintable(l.last().who)); // outside the program
+        QCOMPARE(ChangeHistory(&data->connection()).operationName(cutting),
+                 QStringLiteral("ПН-27; Резка; Готовая продукция"));
+    }
+
+    // The period's lines by kind and by who; a bulk change is one line with its note.
+    void periodFilters_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("who");
+        QTest::addColumn<QString>("expected"); // the lines' first words, newest first
+        QTest::newRow("all") << int(HistoryKind::All) << ""
+                             << "Табель Норма Позиция";
+        QTest::newRow("entries") << int(HistoryKind::Entries) << ""
+                                 << "Позиция";
+        QTest::newRow("norms") << int(HistoryKind::Norms) << ""
+                               << "Норма";
+        QTest::newRow("bulk") << int(HistoryKind::Bulk) << ""
+                              << "Табель";
+        QTest::newRow("by the program's role") << int(HistoryKind::All) << "Ввод"
+                                               << "Табель Позиция";
+        QTest::newRow("outside the program") << int(HistoryKind::All) << "sys"
+                                             << "Норма";
+        QTest::newRow("nobody") << int(HistoryKind::All) << "Приемка"
+                                << "";
+    }
+    void periodFilters()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, who);
+        QFETCH(QString, expected);
+        QCOMPARE(EntryStore(data.get()).save(draft(8)), QString());
+        db->exec(QStringLiteral("update accounts_dep.norm set price = 11 where o_id = %1").arg(cutting));
+        rebuildTimesheetMonth(&data->connection(), 2023, 3);
+        const QDate today = db->scalar(QStringLiteral("select current_date")).toDate();
+        HistoryFilter f{today, today, who, HistoryKind(kind)};
+        QStringList got;
+        for (const HistoryLine &line : recent(ChangeHistory(&data->connection()).forPeriod(f)))
+            got << line.what.section(u' ', 0, 0);
+        QCOMPARE(got.join(u' '), expected);
+        if (kind == int(HistoryKind::Bulk))
+            QCOMPARE(ChangeHistory(&data->connection()).forPeriod(f).first().note,
+                     QStringLiteral("03.2023: 1 строк табеля"));
+        // Yesterday holds none of them.
+        f.from = f.to = today.addDays(-1);
+        QVERIFY(recent(ChangeHistory(&data->connection()).forPeriod(f)).isEmpty());
+        QVERIFY(ChangeHistory(&data->connection()).people(today, today).contains(QStringLiteral("Ввод")));
     }
 
     void appendOnly_data()

@@ -72,4 +72,22 @@ int Shop::entry(const Entry &e)
          e.ok.isNull() ? QVariant() : QVariant(e.ok), e.date.startOfDay(), e.operation});
 }
 
+EntryDraft cuttingDraft(int worker, int product, int operation, int hours, const QDate &date,
+                        const QDate &today)
+{
+    EntryDraft d;
+    d.worker = QStringLiteral("Иванов И.И.");
+    d.operation = QStringLiteral("ПН-27; Резка; Готовая продукция");
+    d.workerId = worker;
+    d.productId = product;
+    d.operationId = operation;
+    d.quantity = QStringLiteral("10");
+    d.rejects = QStringLiteral("0");
+    d.hours = QString::number(hours);
+    d.price = 12.5;
+    d.date = date;
+    d.today = today;
+    return d;
+}
+
 } // namespace tabel::test

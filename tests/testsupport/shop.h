@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "shop/entrystore.h"
+
 namespace tabel::test {
 
 class TestDatabase;
@@ -41,5 +43,10 @@ public:
 private:
     TestDatabase &m_db;
 };
+
+// An entry of an operation on the product ПН-27 ("ПН-27; Резка; Готовая продукция") as the entry
+// editor hands it to the store: 10 pieces, no rejects, price 12.5, shift 1.
+EntryDraft cuttingDraft(int worker, int product, int operation, int hours, const QDate &date,
+                        const QDate &today);
 
 } // namespace tabel::test

@@ -171,13 +171,21 @@ void HistoryPeriodWindow::load()
         WaitCursor wait;
         m_count->setText(QStringLiteral("Читаются изменения…"));
         m_count->repaint();
-        lines = ChangeHistory(&m_context.data->connection()).forPeriod(f, [this](qint64 done, qint64 total) {
-            m_count->setText(QStringLiteral("Подготовлено %1 из %2…").arg(done).arg(total));
-            m_count->repaint();
-        });
+        lines = ChangeHistory(&m_context.data->connection())
+                    .forPeriod(f, m_limit + 1, [this](qint64 done, qint64 total) {
+                        m_count->setText(QStringLiteral("Подготовлено %1 из %2…").arg(done).arg(total));
+                        m_count->repaint();
+                    });
     }
     m_shown = f;
-    m_count->setText(historyCountText(lines.size()));
+    if (lines.size() > m_limit) {
+        lines.resize(m_limit);
+        m_count->setText(
+            QStringLiteral("Показаны последние %1 изменений: их больше. Сузьте период или отбор.")
+                .arg(m_limit));
+    } else {
+        m_count->setText(historyCountText(lines.size()));
+    }
     m_model->setLines(std::move(lines));
     HistoryModel::fitRows(m_grid);
     m_grid->scrollToTop();

@@ -51,6 +51,8 @@ public:
 
     // "Today"; tests fix it.
     void setClock(std::function<QDate()> today) { m_today = std::move(today); }
+    // How many lines the grid takes at most (a longer list is cut, and the window says so).
+    void setLimit(int limit) { m_limit = limit; }
     // Where the spreadsheets go and how they open; tests point them elsewhere.
     Spreadsheet &spreadsheet() { return *m_spreadsheet; }
 
@@ -69,6 +71,7 @@ private:
     QPushButton *m_excel;
     QPushButton *m_print;
     bool m_allKindsAllowed = true;
+    int m_limit = ChangeHistory::kPeriodLimit;
     HistoryFilter m_shown; // what the grid holds
     std::function<QDate()> m_today;
     std::unique_ptr<Spreadsheet> m_spreadsheet;

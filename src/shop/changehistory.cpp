@@ -45,8 +45,13 @@ struct Raw
     qint64 id = 0;
     QString at, who, host, osUser, program, tbl, action, note;
     qint64 rowId = 0, parentId = 0;
-    QJsonObject old, now;
+    QByteArray old, now; // jsonb as text: parsed when needed, a parsed row takes several times more
 };
+
+QJsonObject parsed(const QByteArray &json)
+{
+    return json.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(json).object();
+}
 
 // The names the lines refer to by id, read at once for all of them.
 struct Names
@@ -150,8 +155,13 @@ std::vector<FieldName> fieldsOf(const QString &tbl)
     return {};
 }
 
-QStringList changesText(const Raw &r, const Names &names)
+QStringList changesText(const Raw &raw, const Names &names)
 {
+    struct
+    {
+        const QString &tbl, &action;
+        QJsonObject old, now;
+    } r{raw.tbl, raw.action, parsed(raw.old), parsed(raw.now)};
     const std::vector<FieldName> fields = fieldsOf(r.tbl);
     QStringList parts;
     QSet<QString> shown;
@@ -273,12 +283,15 @@ QString ChangeHistory::kindText(HistoryKind kind)
     return QStringLiteral("Все изменения");
 }
 
-QList<HistoryLine> ChangeHistory::read(const QString &where, const QVariantList &values,
+QList<HistoryLine> ChangeHistory::read(const QString &where, const QVariantList &values, int limit,
                                        const std::function<void(qint64, qint64)> &progress) const
 {
     std::vector<Raw> raws;
     {
-        QSqlQuery q = execBound(m_connection, kColumns + where + QStringLiteral(" order by id desc"), values);
+        QString statement = kColumns + where + QStringLiteral(" order by id desc");
+        if (limit > 0)
+            statement += QStringLiteral(" limit %1").arg(limit);
+        QSqlQuery q = execBound(m_connection, statement, values);
         while (q.next()) {
             Raw r;
             r.id = q.value(0).toLongLong();
@@ -290,8 +303,8 @@ QList<HistoryLine> ChangeHistory::read(const QString &where, const QVariantList 
             r.tbl = q.value(6).toString();
             r.rowId = q.value(7).toLongLong();
             r.action = q.value(8).toString();
-            r.old = QJsonDocument::fromJson(q.value(9).toString().toUtf8()).object();
-            r.now = QJsonDocument::fromJson(q.value(10).toString().toUtf8()).object();
+            r.old = q.value(9).toString().toUtf8();
+            r.now = q.value(10).toString().toUtf8();
             r.note = q.value(11).toString();
             r.parentId = q.value(12).toLongLong();
             raws.push_back(std::move(r));
@@ -300,7 +313,8 @@ QList<HistoryLine> ChangeHistory::read(const QString &where, const QVariantList 
     // Every id the lines name, then each book once.
     QSet<qint64> workers, products, operations, kinds;
     for (const Raw &r : raws) {
-        for (const QJsonObject *o : {&r.old, &r.now}) {
+        const QJsonObject old = parsed(r.old), now = parsed(r.now);
+        for (const QJsonObject *o : {&old, &now}) {
             if (o->contains(QLatin1String("w_id")))
                 workers.insert(idOf(o->value(QLatin1String("w_id"))));
             if (o->contains(QLatin1String("i_id")))
@@ -327,9 +341,10 @@ QList<HistoryLine> ChangeHistory::read(const QString &where, const QVariantList 
     QList<HistoryLine> lines;
     lines.reserve(qsizetype(raws.size()));
     const qint64 total = qint64(raws.size());
-    for (const Raw &r : raws) {
+    for (Raw &r : raws) {
         lines.push_back(
             {r.id, r.at, whoText(r), whatText(r), actionText(r.action), changesText(r, names), r.note});
+        r = Raw(); // what is made texts is let go
         if (progress && lines.size() % 5000 == 0)
             progress(lines.size(), total);
     }
@@ -347,7 +362,7 @@ QList<HistoryLine> ChangeHistory::forOperation(int operationId) const
                 {operationId, operationId});
 }
 
-QList<HistoryLine> ChangeHistory::forPeriod(const HistoryFilter &f,
+QList<HistoryLine> ChangeHistory::forPeriod(const HistoryFilter &f, int limit,
                                             const std::function<void(qint64, qint64)> &progress) const
 {
     QString where =
@@ -357,7 +372,7 @@ QList<HistoryLine> ChangeHistory::forPeriod(const HistoryFilter &f,
         where += QStringLiteral(" and who = ?");
         values << f.who;
     }
-    return read(where, values, progress);
+    return read(where, values, limit, progress);
 }
 
 QStringList ChangeHistory::people(const QDate &from, const QDate &to) const

@@ -47,8 +47,10 @@ public:
     QList<HistoryLine> forEntry(int entryId) const;
     // An operation's price and its norms (deleted ones too), newest first.
     QList<HistoryLine> forOperation(int operationId) const;
-    // Every change of a period, newest first; progress gets lines done and the total.
-    QList<HistoryLine> forPeriod(const HistoryFilter &filter,
+    // The changes of a period, newest first, at most limit of them (more is no list to read: the
+    // caller says so); progress gets lines done and the total.
+    static constexpr int kPeriodLimit = 100000;
+    QList<HistoryLine> forPeriod(const HistoryFilter &filter, int limit = kPeriodLimit,
                                  const std::function<void(qint64, qint64)> &progress = {}) const;
     // Who changed anything in the period, as the lines name them, for the filter.
     QStringList people(const QDate &from, const QDate &to) const;
@@ -58,7 +60,7 @@ public:
     static QString kindText(HistoryKind kind);
 
 private:
-    QList<HistoryLine> read(const QString &where, const QVariantList &values,
+    QList<HistoryLine> read(const QString &where, const QVariantList &values, int limit = 0,
                             const std::function<void(qint64, qint64)> &progress = {}) const;
     Connection *m_connection;
 };

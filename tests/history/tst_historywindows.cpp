@@ -225,6 +225,21 @@ private Q_SLOTS:
         period->openForPeriod();
     }
 
+    // A period of more changes than the window takes: the newest, and the window says so.
+    void periodLimit()
+    {
+        const QDate today = db->scalar(QStringLiteral("select current_date")).toDate();
+        period->setClock([today] { return today; });
+        period->setLimit(2);
+        fx->whileOpen[period] = [&] {
+            QCOMPARE(period->model()->lines().size(), 2);
+            QCOMPARE(period->model()->lines().first().what, QStringLiteral("Позиция № %1").arg(deleted));
+            QCOMPARE(test::child<QLabel>(period, "countLabel")->text(),
+                     QStringLiteral("Показаны последние 2 изменений: их больше. Сузьте период или отбор."));
+        };
+        period->openForPeriod();
+    }
+
     // The entry and acceptance roles see the changes of entries only.
     void roles()
     {

@@ -90,7 +90,7 @@ void HistoryModel::setUpGrid(QTableView *grid)
     grid->setWordWrap(true);
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {130, 170, 190, 420};
+    const int widths[] = {150, 170, 250, 420};
     for (int c = 0; c < 4; ++c)
         grid->setColumnWidth(c, widths[c]);
 }

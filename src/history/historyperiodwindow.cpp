@@ -234,7 +234,16 @@ report::Document HistoryPeriodWindow::prepareReport() const
                            {QStringLiteral("id"), QStringLiteral("at"), QStringLiteral("who"),
                             QStringLiteral("what"), QStringLiteral("change")});
     for (const HistoryLine &line : m_model->lines()) {
-        QStringList rows = line.changes;
+        // The changes packed into rows that fit the page's width (a new or deleted entry's fields on
+        // two rows, not thirteen).
+        constexpr qsizetype kRowChars = 140;
+        QStringList rows;
+        for (const QString &change : line.changes) {
+            if (!rows.isEmpty() && rows.last().size() + 2 + change.size() <= kRowChars)
+                rows.last() += QStringLiteral("; ") + change;
+            else
+                rows << change;
+        }
         if (!line.note.isEmpty())
             rows << QStringLiteral("Примечание: ") + line.note;
         if (rows.isEmpty())

@@ -308,6 +308,10 @@ private Q_SLOTS:
         QVERIFY2(out.contains(QStringLiteral("Кто: все. Что: все изменения.")), qPrintable(out));
         QVERIFY2(out.contains(QStringLiteral("Позиция № %1 удалена").arg(deleted)), qPrintable(out));
         QVERIFY2(out.contains(QStringLiteral("Кол-во: 10 → 12")), qPrintable(out));
+        // A new entry's fields share rows.
+        QVERIFY2(out.contains(
+                     QStringLiteral("Дата: 13.03.2023; Смена: 1; Фамилия И.О.: Петров П.П.; Марка изделия")),
+                 qPrintable(out));
         QVERIFY2(out.contains(QStringLiteral("Страница 1 из ")), qPrintable(out));
     }
 

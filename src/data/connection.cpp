@@ -99,12 +99,14 @@ void Connection::setSessionValue(const QString &name, const QString &value)
     m_sessionValues.insert(name, value);
     if (!isOpen() || m_lost)
         return; // set when the connection is made again
+    // A connection dropped meanwhile is found and made again (with the value) as for any statement.
+    beforeStatement();
     QSqlQuery q(database());
     q.prepare(QStringLiteral("select set_config(?, ?, false)"));
     q.addBindValue(name);
     q.addBindValue(value);
     if (!q.exec())
-        throw DataError(q.lastError().text());
+        throw failure(q.lastError().text());
 }
 
 void Connection::beforeStatement()

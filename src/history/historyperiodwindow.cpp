@@ -178,11 +178,10 @@ void HistoryPeriodWindow::load()
                     });
     }
     m_shown = f;
-    if (lines.size() > m_limit) {
+    m_cut = lines.size() > m_limit;
+    if (m_cut) {
         lines.resize(m_limit);
-        m_count->setText(
-            QStringLiteral("Показаны последние %1 изменений: их больше. Сузьте период или отбор.")
-                .arg(m_limit));
+        m_count->setText(cutText());
     } else {
         m_count->setText(historyCountText(lines.size()));
     }
@@ -192,6 +191,12 @@ void HistoryPeriodWindow::load()
     const bool any = m_model->rowCount() > 0;
     m_excel->setEnabled(any);
     m_print->setEnabled(any);
+}
+
+QString HistoryPeriodWindow::cutText() const
+{
+    return QStringLiteral("Показаны последние %1 изменений: их больше. Сузьте период или отбор.")
+        .arg(m_limit);
 }
 
 QString HistoryPeriodWindow::periodTitle() const
@@ -211,6 +216,8 @@ void HistoryPeriodWindow::exportToSpreadsheet()
     {
         WaitCursor wait;
         book.write(1, 1, periodTitle(), CellOption::Text | CellOption::Bold);
+        if (m_cut) // the sheet says it is not the whole period
+            book.write(1, 2, cutText(), CellOption::Text);
         for (int c = 0; c < HistoryModel::ColumnCount; ++c)
             book.write(c + 1, 3, HistoryModel::columnTitle(c), CellOption::Text | CellOption::Bold);
         int row = 4;
@@ -255,8 +262,9 @@ report::Document HistoryPeriodWindow::prepareReport() const
     report.setLabel(QStringLiteral("TitleLabel"), periodTitle());
     report.setLabel(QStringLiteral("FilterLabel"),
                     QStringLiteral("Кто: %1. Что: %2.")
-                        .arg(m_shown.who.isEmpty() ? QStringLiteral("все") : m_shown.who,
-                             ChangeHistory::kindText(m_shown.kind).toLower()));
+                            .arg(m_shown.who.isEmpty() ? QStringLiteral("все") : m_shown.who,
+                                 ChangeHistory::kindText(m_shown.kind).toLower()) +
+                        (m_cut ? u' ' + cutText() : QString()));
     return report.prepare(data);
 }
 

@@ -59,6 +59,7 @@ public:
 private:
     void fillPeople();
     QString periodTitle() const;
+    QString cutText() const;
 
     AppContext m_context;
     HistoryModel *m_model;
@@ -72,6 +73,7 @@ private:
     QPushButton *m_print;
     bool m_allKindsAllowed = true;
     int m_limit = ChangeHistory::kPeriodLimit;
+    bool m_cut = false;    // the grid holds the newest m_limit lines of more
     HistoryFilter m_shown; // what the grid holds
     std::function<QDate()> m_today;
     std::unique_ptr<Spreadsheet> m_spreadsheet;

@@ -43,7 +43,7 @@ const QSet<QString> kQuiet = {QStringLiteral("id"),          QStringLiteral("id_
 struct Raw
 {
     qint64 id = 0;
-    QString at, who, host, osUser, program, tbl, action, note;
+    QString at, who, tbl, action, note;
     qint64 rowId = 0, parentId = 0;
     QByteArray old, now; // jsonb as text: parsed when needed, a parsed row takes several times more
 };
@@ -216,16 +216,20 @@ QString actionText(const QString &action)
     return action;
 }
 
-QString whoText(const Raw &r)
+// Who made a change as the windows name it and the filter picks it: the role (outside the program
+// the server's user), then where: the computer, the OS user, a program other than this one.
+const QString kWho =
+    QStringLiteral("(who || coalesce(' (' || nullif(concat_ws(', ', nullif(host, ''), nullif(os_user, ''), "
+                   "nullif(nullif(program, ''), 'tabel')), '') || ')', ''))");
+
+// A period's bounds: from the first day's midnight to the day after the last, on this computer's
+// clock, whatever time zone the server keeps.
+QVariantList periodBounds(const QDate &from, const QDate &to)
 {
-    QStringList where;
-    for (const QString &part : {r.host, r.osUser})
-        if (!part.isEmpty())
-            where << part;
-    if (!r.program.isEmpty() && r.program != QLatin1String("tabel"))
-        where << r.program;
-    return where.isEmpty() ? r.who : r.who + QStringLiteral(" (") + where.join(QStringLiteral(", ")) + u')';
+    return {double(from.startOfDay().toSecsSinceEpoch()),
+            double(to.addDays(1).startOfDay().toSecsSinceEpoch())};
 }
+const QString kPeriod = QStringLiteral("at >= to_timestamp(?) and at < to_timestamp(?)");
 
 // The filter's condition on tbl and action.
 QString kindCondition(HistoryKind kind)
@@ -243,10 +247,10 @@ QString kindCondition(HistoryKind kind)
     return QString();
 }
 
-const QString kColumns = QStringLiteral(
-    "select id, to_char(at, 'DD.MM.YYYY HH24:MI:SS'), who, coalesce(host, ''), coalesce(os_user, ''), "
-    "coalesce(program, ''), tbl, coalesce(row_id, 0), action, coalesce(old::text, ''), coalesce(new::text, ''), "
-    "coalesce(note, ''), coalesce(parent_id, 0) from accounts_dep.tabel_history where ");
+const QString kColumns =
+    QStringLiteral("select id, extract(epoch from at)::float8, ") + kWho +
+    QStringLiteral(", tbl, coalesce(row_id, 0), action, coalesce(old::text, ''), coalesce(new::text, ''), "
+                   "coalesce(note, ''), coalesce(parent_id, 0) from accounts_dep.tabel_history where ");
 } // namespace
 
 bool ChangeHistory::isKept(Connection *connection)
@@ -295,18 +299,17 @@ QList<HistoryLine> ChangeHistory::read(const QString &where, const QVariantList 
         while (q.next()) {
             Raw r;
             r.id = q.value(0).toLongLong();
-            r.at = q.value(1).toString();
+            // The time on this computer's clock.
+            r.at = QDateTime::fromMSecsSinceEpoch(qint64(q.value(1).toDouble() * 1000))
+                       .toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
             r.who = q.value(2).toString();
-            r.host = q.value(3).toString();
-            r.osUser = q.value(4).toString();
-            r.program = q.value(5).toString();
-            r.tbl = q.value(6).toString();
-            r.rowId = q.value(7).toLongLong();
-            r.action = q.value(8).toString();
-            r.old = q.value(9).toString().toUtf8();
-            r.now = q.value(10).toString().toUtf8();
-            r.note = q.value(11).toString();
-            r.parentId = q.value(12).toLongLong();
+            r.tbl = q.value(3).toString();
+            r.rowId = q.value(4).toLongLong();
+            r.action = q.value(5).toString();
+            r.old = q.value(6).toString().toUtf8();
+            r.now = q.value(7).toString().toUtf8();
+            r.note = q.value(8).toString();
+            r.parentId = q.value(9).toLongLong();
             raws.push_back(std::move(r));
         }
     }
@@ -343,7 +346,7 @@ QList<HistoryLine> ChangeHistory::read(const QString &where, const QVariantList 
     const qint64 total = qint64(raws.size());
     for (Raw &r : raws) {
         lines.push_back(
-            {r.id, r.at, whoText(r), whatText(r), actionText(r.action), changesText(r, names), r.note});
+            {r.id, r.at, r.who, whatText(r), actionText(r.action), changesText(r, names), r.note});
         r = Raw(); // what is made texts is let go
         if (progress && lines.size() % 5000 == 0)
             progress(lines.size(), total);
@@ -365,11 +368,10 @@ QList<HistoryLine> ChangeHistory::forOperation(int operationId) const
 QList<HistoryLine> ChangeHistory::forPeriod(const HistoryFilter &f, int limit,
                                             const std::function<void(qint64, qint64)> &progress) const
 {
-    QString where =
-        QStringLiteral("at >= cast(? as date) and at < cast(? as date) + 1") + kindCondition(f.kind);
-    QVariantList values{f.from.toString(Qt::ISODate), f.to.toString(Qt::ISODate)};
+    QString where = kPeriod + kindCondition(f.kind);
+    QVariantList values = periodBounds(f.from, f.to);
     if (!f.who.isEmpty()) {
-        where += QStringLiteral(" and who = ?");
+        where += QStringLiteral(" and ") + kWho + QStringLiteral(" = ?");
         values << f.who;
     }
     return read(where, values, limit, progress);
@@ -378,11 +380,11 @@ QList<HistoryLine> ChangeHistory::forPeriod(const HistoryFilter &f, int limit,
 QStringList ChangeHistory::people(const QDate &from, const QDate &to) const
 {
     QStringList out;
-    QSqlQuery q =
-        execBound(m_connection,
-                  QStringLiteral("select distinct who from accounts_dep.tabel_history where at >= cast(? "
-                                 "as date) and at < cast(? as date) + 1 order by who"),
-                  {from.toString(Qt::ISODate), to.toString(Qt::ISODate)});
+    QSqlQuery q = execBound(m_connection,
+                            QStringLiteral("select distinct ") + kWho +
+                                QStringLiteral(" as w from accounts_dep.tabel_history where ") + kPeriod +
+                                QStringLiteral(" order by w"),
+                            periodBounds(from, to));
     while (q.next())
         out << q.value(0).toString();
     return out;

@@ -30,7 +30,7 @@ enum class HistoryKind { All, Entries, Norms, Bulk };
 struct HistoryFilter
 {
     QDate from, to; // both days included
-    QString who;    // empty: everybody
+    QString who;    // as the lines name it ("Ввод (цех-1, master)"); empty: everybody
     HistoryKind kind = HistoryKind::All;
 };
 
@@ -52,7 +52,7 @@ public:
     static constexpr int kPeriodLimit = 100000;
     QList<HistoryLine> forPeriod(const HistoryFilter &filter, int limit = kPeriodLimit,
                                  const std::function<void(qint64, qint64)> &progress = {}) const;
-    // Who changed anything in the period, as the lines name them, for the filter.
+    // Who changed anything in the period (the role and where), as the lines name them, for the filter.
     QStringList people(const QDate &from, const QDate &to) const;
 
     // "ПН-27; Резка; Готовая продукция"; empty for an operation that is no more.

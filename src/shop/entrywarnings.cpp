@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <cmath>
+#include <type_traits>
 
 namespace tabel {
 
@@ -17,7 +19,8 @@ void readLimit(const QMap<QString, QString> &settings, const char *key, T low, T
     bool ok = false;
     const QString text = settings.value(QStringLiteral("warnings/") + QLatin1String(key));
     const double v = text.toDouble(&ok);
-    if (ok && v >= low && v <= high)
+    // A whole number where one is counted: 4.5 entries is no limit.
+    if (ok && v >= low && v <= high && (!std::is_integral_v<T> || v == std::floor(v)))
         *value = T(v);
 }
 
@@ -55,10 +58,10 @@ EntryContext readEntryContext(PreparedStatement &statement, Connection *connecti
             "select day.h, mine.n, mine.m, shop.n, shop.m, other.s from "
             "(select coalesce(sum(time), 0) as h from accounts_dep.smena "
             "  where w_id = :w and data = cast(:d as date) and id <> :id) day, "
-            "(select count(*) as n, coalesce(max(kol_vo), 0) as m from accounts_dep.smena "
+            "(select count(kol_vo) as n, coalesce(max(kol_vo), 0) as m from accounts_dep.smena "
             "  where o_id = :o and w_id = :w and data >= cast(:from as date) and data < cast(:d as date) "
             "  and id <> :id) mine, "
-            "(select count(*) as n, coalesce(max(kol_vo), 0) as m from accounts_dep.smena "
+            "(select count(kol_vo) as n, coalesce(max(kol_vo), 0) as m from accounts_dep.smena "
             "  where o_id = :o and data >= cast(:from as date) and data < cast(:d as date) and id <> :id) shop, "
             "(select string_agg(distinct smena::text, ',') as s from accounts_dep.smena "
             "  where o_id = :o and w_id = :w and data = cast(:d as date) and smena <> :shift and id <> :id) other"),

@@ -103,6 +103,8 @@ private Q_SLOTS:
                "операции за 90 дн. (10)."
             << int(EntryField::Quantity);
         QTest::newRow("4 earlier entries say nothing") << "mine4" << 31 << 0 << 8 << 0 << "" << none;
+        QTest::newRow("an entry without pieces does not count")
+            << "mine5, one empty" << 31 << 0 << 8 << 0 << "" << none;
         QTest::newRow("entries before 90 days say nothing") << "old" << 31 << 0 << 8 << 0 << "" << none;
         QTest::newRow("3 times the shop's largest") << "shop5" << 60 << 0 << 8 << 0 << "" << none;
         QTest::newRow("above 3 times the shop's largest")
@@ -141,7 +143,12 @@ private Q_SLOTS:
         };
         if (shop == QLatin1String("mine5"))
             earlier(ivanov, 5, 10, 86); // 86 to 90 days before
-        else if (shop == QLatin1String("mine4"))
+        else if (shop == QLatin1String("mine5, one empty")) {
+            earlier(ivanov, 5, 10, 1);
+            db->exec(QStringLiteral(
+                "update accounts_dep.smena set kol_vo = null where kol_vo = 1 and id = (select "
+                "max(id) from accounts_dep.smena)"));
+        } else if (shop == QLatin1String("mine4"))
             earlier(ivanov, 4, 10, 1);
         else if (shop == QLatin1String("shop5"))
             earlier(petrov, 5, 20, 1);
@@ -224,6 +231,9 @@ private Q_SLOTS:
         QTest::newRow("factor below 1") << "pieces_factor"
                                         << "0.5"
                                         << "12 16 3 90 5 45";
+        QTest::newRow("not a whole number of entries") << "pieces_min_entries"
+                                                       << "4.5"
+                                                       << "12 16 3 90 5 45";
     }
     void limitsFromSettings()
     {

@@ -142,6 +142,25 @@ private Q_SLOTS:
         QVERIFY2(l[0].startsWith(QStringLiteral("smena/insert/Ввод/цех-1/master/tabel ")), qPrintable(l[0]));
     }
 
+    // The role given at a login on a connection the server has dropped meanwhile: the login is told
+    // to try again, and the connection made again carries the role.
+    void roleSetOnALostConnection()
+    {
+        db->exec(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where "
+                                "application_name = 'tabel' and datname = current_database()"));
+        try {
+            data->connection().setSessionValue(QStringLiteral("tabel.role"), QStringLiteral("Отчеты"));
+        } catch (const DataError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Связь с базой данных была потеряна")),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(EntryStore(data.get()).save(draft(8)), QString());
+        const QStringList l = lines();
+        QCOMPARE(l.size(), 1);
+        QVERIFY2(l[0].startsWith(QStringLiteral("smena/insert/Отчеты/цех-1/master/tabel ")),
+                 qPrintable(l[0]));
+    }
+
     // The rebuild of a month adds one line, not one per time sheet row.
     void rebuildIsOneLine()
     {
@@ -242,7 +261,7 @@ private Q_SLOTS:
     void periodFilters_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("who");
+        QTest::addColumn<QString>("who"); // the role, or the server's user, the filter's name begins with
         QTest::addColumn<QString>("expected"); // the lines' first words, newest first
         QTest::newRow("all") << int(HistoryKind::All) << ""
                              << "Табель Норма Позиция";
@@ -267,7 +286,12 @@ private Q_SLOTS:
         QCOMPARE(EntryStore(data.get()).save(draft(8)), QString());
         db->exec(QStringLiteral("update accounts_dep.norm set price = 11 where o_id = %1").arg(cutting));
         rebuildTimesheetMonth(&data->connection(), 2023, 3);
-        const QDate today = db->scalar(QStringLiteral("select current_date")).toDate();
+        const QDate today = QDate::currentDate();
+        const QStringList people = ChangeHistory(&data->connection()).people(today, today);
+        QVERIFY2(people.contains(QStringLiteral("Ввод (цех-1, master)")), qPrintable(people.join(u'|')));
+        for (const QString &p : people) // the name as the filter offers it
+            if (p.startsWith(who + QStringLiteral(" (")))
+                who = p;
         HistoryFilter f{today, today, who, HistoryKind(kind)};
         QStringList got;
         for (const HistoryLine &line : recent(ChangeHistory(&data->connection()).forPeriod(f)))
@@ -279,7 +303,37 @@ private Q_SLOTS:
         // Yesterday holds none of them.
         f.from = f.to = today.addDays(-1);
         QVERIFY(recent(ChangeHistory(&data->connection()).forPeriod(f)).isEmpty());
-        QVERIFY(ChangeHistory(&data->connection()).people(today, today).contains(QStringLiteral("Ввод")));
+    }
+
+    // A period's days and the lines' times are this computer's, whatever time zone the server's
+    // session keeps: a line at the first day's midnight and one a second before the last day ends
+    // are in, the seconds around them are not.
+    void periodBounds_data()
+    {
+        QTest::addColumn<int>(
+            "secondsFromStart"); // from the first day's local midnight; the period is two days
+        QTest::addColumn<bool>("inside");
+        QTest::newRow("a second before") << -1 << false;
+        QTest::newRow("midnight") << 0 << true;
+        QTest::newRow("the last second") << 2 * 86400 - 1 << true;
+        QTest::newRow("the next midnight") << 2 * 86400 << false;
+    }
+    void periodBounds()
+    {
+        QFETCH(int, secondsFromStart);
+        QFETCH(bool, inside);
+        data->connection().setSessionValue(QStringLiteral("TimeZone"), QStringLiteral("Pacific/Kiritimati"));
+        const QDate first(2024, 5, 6);
+        const QDateTime at = first.startOfDay().addSecs(secondsFromStart);
+        db->exec(QStringLiteral("insert into accounts_dep.tabel_history (at, who, tbl, action, note) values "
+                                "(to_timestamp(%1), 'Ввод', 'h_tabel', 'rebuild', 'граница')")
+                     .arg(at.toSecsSinceEpoch()));
+        const QList<HistoryLine> l =
+            recent(ChangeHistory(&data->connection())
+                       .forPeriod({first, first.addDays(1), QString(), HistoryKind::All}));
+        QCOMPARE(l.size(), inside ? 1 : 0);
+        if (inside)
+            QCOMPARE(l.first().at, at.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
     }
 
     void appendOnly_data()

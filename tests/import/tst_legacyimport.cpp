@@ -210,8 +210,26 @@ void copiesEveryTableFieldByField()
     fillLegacy();
     ImportSettings s = settings();
     s.entriesFromLegacy = entriesFromLegacy;
+    const qint64 before =
+        db->scalar(QStringLiteral("select coalesce(max(id), 0) from accounts_dep.tabel_history"))
+            .toLongLong();
     const QStringList statuses = runImport(s);
     QCOMPARE(dumpAll(), expected);
+    // The history: one line per table loaded, none per row (the first norms included).
+    QCOMPARE(
+        db->scalar(QStringLiteral("select string_agg(tbl || ' ' || action || ' ' || note, '; ' order by id) "
+                                  "from accounts_dep.tabel_history where id > %1 and tbl in ('smena', "
+                                  "'accounts_dep.smena', 'oper', 'accounts_dep.oper', 'norm')")
+                       .arg(before))
+            .toString()
+            .count(QStringLiteral(" import ")),
+        2);
+    QCOMPARE(
+        db->scalar(QStringLiteral("select count(*) from accounts_dep.tabel_history where id > %1 and action "
+                                  "<> 'import'")
+                       .arg(before))
+            .toInt(),
+        0);
     // Each operation is listed through a first norm at its legacy price.
     QCOMPARE(
         db->scalar(QStringLiteral("select string_agg(concat_ws(':', o_id, norma, price), ';' order by o_id) "

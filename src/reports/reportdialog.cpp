@@ -10,6 +10,7 @@
 #include "reports/datasetreportdata.h"
 #include "reports/previewwindow.h"
 #include "reports/spreadsheet.h"
+#include "reports/summaryreport.h"
 #include "ui/guard.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
@@ -26,26 +27,6 @@ static void initReportResources()
 }
 
 namespace tabel {
-
-namespace {
-struct ReportSpec
-{
-    const char *layout;
-    const char *query;
-    const char *title;
-    const char *name; // the preview's caption and the saved file's name
-};
-const ReportSpec kReports[] = {
-    {":/reports/layouts/workersreport.json", "t_Report", "   Отчет по рабочим за период с ",
-     "Отчет по рабочим"},
-    {":/reports/layouts/productsreport.json", "t_Report", "   Отчет по продукции за период с ",
-     "Отчет по продукции"},
-    {":/reports/layouts/workersdetailreport.json", "w_Report", "   Детальный отчет по рабочим за период с ",
-     "Детальный отчет по рабочим"},
-    {":/reports/layouts/productsdetailreport.json", "i_Report",
-     "   Детальный отчет по продукции за период с ", "Детальный отчет по продукции"},
-};
-} // namespace
 
 QString exportOperation(const QString &vid, qint64 colour)
 {
@@ -79,12 +60,8 @@ ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
         }
     }
     Connection *c = &m_context.data->connection();
-    const QStringList statements[] = {statements::workersReport(), statements::productsReport(),
-                                      statements::workersDetailReport(), statements::productsDetailReport()};
-    for (int i = 0; i < 4; ++i) {
-        m_queries[i] = new Dataset(c, QString::fromLatin1(kReports[i].query), this);
-        m_queries[i]->setSql(statements[i]);
-    }
+    for (int i = 0; i < 4; ++i)
+        m_queries[i] = newSummaryReportQuery(c, Kind(i), this);
     m_export = new Dataset(c, QStringLiteral("XLS_Rep"), this);
     m_export->setSql(statements::productsExport());
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
@@ -123,37 +100,22 @@ void ReportDialog::openForPeriod(const QDate &from, const QDate &to)
     m_context.services.exec(this);
 }
 
-QString ReportDialog::titleOf(Kind kind) const
+SummaryReportRequest ReportDialog::request(Kind kind) const
 {
-    const QLocale locale;
-    return QString::fromUtf8(kReports[int(kind)].title) +
-           locale.toString(ui->fromDate->date(), QLocale::ShortFormat) + QStringLiteral(" по ") +
-           locale.toString(ui->toDate->date(), QLocale::ShortFormat);
+    const ProductKindChoice choice = ui->finishedRadio->isChecked() ? ProductKindChoice::Finished
+                                     : ui->blanksRadio->isChecked() ? ProductKindChoice::Blanks
+                                                                    : ProductKindChoice::All;
+    return {kind, ui->fromDate->date(), ui->toDate->date(), choice};
 }
 
-void ReportDialog::openQuery(Dataset *query)
+QString ReportDialog::titleOf(Kind kind) const
 {
-    // The period as dates without a time of day: "с" included, "по" excluded.
-    query->close();
-    query->setParam(QStringLiteral("data1"), ui->fromDate->date());
-    query->setParam(QStringLiteral("data2"), ui->toDate->date());
-    if (ui->finishedRadio->isChecked())
-        query->setFilter(QStringLiteral("naimen=0"));
-    else if (ui->blanksRadio->isChecked())
-        query->setFilter(QStringLiteral("naimen=1"));
-    query->setFiltered(!ui->allRadio->isChecked());
-    query->open();
+    return summaryReportTitle(request(kind));
 }
 
 report::Document ReportDialog::prepareReport(Kind kind)
 {
-    Dataset *query = m_queries[int(kind)];
-    const auto closeQuery = qScopeGuard([query] { query->close(); });
-    openQuery(query);
-    report::Report report(report::Layout::fromFile(QString::fromLatin1(kReports[int(kind)].layout)));
-    report.setLabel(QStringLiteral("TitleLabel"), titleOf(kind));
-    DatasetReportData data(query);
-    return report.prepare(data);
+    return prepareSummaryReport(m_queries[int(kind)], request(kind));
 }
 
 void ReportDialog::runReport(Kind kind)
@@ -163,9 +125,8 @@ void ReportDialog::runReport(Kind kind)
         WaitCursor wait;
         document = prepareReport(kind);
     }
-    m_context.windows->get<report::PreviewWindow>()->preview(std::move(document),
-                                                             report::PreviewWindow::Zoom::PageWidth,
-                                                             QString::fromUtf8(kReports[int(kind)].name));
+    m_context.windows->get<report::PreviewWindow>()->preview(
+        std::move(document), report::PreviewWindow::Zoom::PageWidth, summaryReportName(kind));
 }
 
 void ReportDialog::exportToSpreadsheet()
@@ -194,7 +155,8 @@ void ReportDialog::exportToSpreadsheet()
             controls.at(i)->setEnabled(wasEnabled.at(i));
         m_exporting = false;
     });
-    openQuery(m_export);
+    const SummaryReportRequest period = request(Kind::Products);
+    tabel::openForPeriod(m_export, period.from, period.to, period.kind);
     Workbook book = m_spreadsheet->create(QStringLiteral("Продукция"));
     if (!book.isOpen()) {
         showSpreadsheetProblem(m_context.services.messages, *book.problem());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reportengine/document.h"
+#include "reports/summaryreport.h"
 #include "ui/appcontext.h"
 
 #include <QDate>
@@ -28,7 +29,7 @@ class ReportDialog : public QDialog
 {
     Q_OBJECT
 public:
-    enum class Kind { Workers, Products, WorkersDetail, ProductsDetail };
+    using Kind = SummaryReport;
 
     explicit ReportDialog(const AppContext &context, QWidget *parent = nullptr);
     ~ReportDialog() override;
@@ -51,7 +52,7 @@ public Q_SLOTS:
     void reject() override;
 
 private:
-    void openQuery(Dataset *query);
+    SummaryReportRequest request(Kind kind) const;
 
     std::unique_ptr<Ui::ReportDialog> ui;
     AppContext m_context;

@@ -2,11 +2,13 @@
 #include "app/databasecommand.h"
 #include "app/importcommand.h"
 #include "app/loginwindow.h"
+#include "app/reportcommand.h"
 #include "app/startup.h"
 #include "ui/boxmessageservice.h"
 #include "ui/windowsetup.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 
 int main(int argc, char *argv[])
 {
@@ -22,6 +24,13 @@ int main(int argc, char *argv[])
         if (tabel::isDatabaseCommand(arguments)) {
             QCoreApplication app(argc, argv);
             return tabel::runDatabaseCommand(QCoreApplication::arguments());
+        }
+        if (tabel::isReportCommand(arguments)) {
+            // Pages need fonts, not a display: the same from cron as at a desk.
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication app(argc, argv);
+            tabel::useShopLocale();
+            return tabel::runReportCommand(QCoreApplication::arguments());
         }
         if (tabel::isImportCommand(arguments)) {
             QCoreApplication app(argc, argv);

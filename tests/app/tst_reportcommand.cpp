@@ -1,0 +1,203 @@
+#include "testsupport/databasetest.h"
+#include "testsupport/shop.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tabel;
+
+// The period reports from the command line, as cron runs them: the program itself, no display, each
+// report to a real PDF read back; every refusal with its message, exit code 1 and no file left.
+class TestReportCommand : public test::DatabaseTest
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    bool filled = false; // the small shop, once
+
+    int run(const QStringList &options, QString *err)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the program picks its own
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TABEL_PROGRAM),
+                QStringList{db->name(), QStringLiteral("127.0.0.1")} + options);
+        p.waitForFinished(120000);
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    static QString pdfText(const QString &path)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    QStringList leftovers() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+
+private Q_SLOTS:
+    void init()
+    {
+        if (filled)
+            return;
+        filled = true;
+        test::Shop shop(*db);
+        const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
+        const int profile = shop.product(QStringLiteral("ПН-27"));
+        const int cutting = shop.operation(profile, shop.kind(QStringLiteral("Резка")), 0, {10});
+        const int blank = shop.operation(profile, shop.kind(QStringLiteral("Гибка")), 1, {4});
+        shop.entry({QDate(2024, 3, 4), 1, ivanov, cutting, 10, 1, 12.5, 8});
+        shop.entry({QDate(2024, 3, 5), 1, ivanov, blank, 3, 0, 4, 2});
+    }
+
+    void reports_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("line");   // a text the pages hold
+        QTest::addColumn<QString>("absent"); // a text they must not hold, if any
+        QTest::newRow("workers") << "workers"
+                                 << "all"
+                                 << "Отчет по рабочим"
+                                 << "Иванов И.И."
+                                 << "";
+        QTest::newRow("products") << "products"
+                                  << "all"
+                                  << "Отчет по продукции"
+                                  << "ПН-27"
+                                  << "";
+        QTest::newRow("workers-detail") << "workers-detail"
+                                        << "all"
+                                        << "Детальный отчет по рабочим"
+                                        << "Гибка"
+                                        << "";
+        QTest::newRow("products-detail") << "products-detail"
+                                         << "all"
+                                         << "Детальный отчет по продукции"
+                                         << "Резка"
+                                         << "";
+        QTest::newRow("finished only") << "workers-detail"
+                                       << "finished"
+                                       << "Детальный отчет по рабочим"
+                                       << "Резка"
+                                       << "Гибка";
+    }
+    void reports()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QString, title);
+        QFETCH(QString, line);
+        QFETCH(QString, absent);
+        const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+        QString err;
+        QCOMPARE(run({QStringLiteral("--report"), name, QStringLiteral("--from"),
+                      QStringLiteral("01.03.2024"), QStringLiteral("--to"), QStringLiteral("01.04.2024"),
+                      QStringLiteral("--kind=") + kind, QStringLiteral("--pdf"), pdf},
+                     &err),
+                 0);
+        QVERIFY2(err.contains(QStringLiteral("стр., запись в ")), qPrintable(err)); // the progress lines
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(title + QStringLiteral(" за период с 01.03.2024 по 01.04.2024")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(line), qPrintable(text));
+        if (!absent.isEmpty())
+            QVERIFY2(!text.contains(absent), qPrintable(text));
+        QVERIFY(QFileInfo(pdf).permissions() & QFileDevice::ReadOther);
+        QCOMPARE(leftovers().filter(QStringLiteral(".part")), QStringList());
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("message");
+        const QStringList period{QStringLiteral("--from"), QStringLiteral("01.03.2024"),
+                                 QStringLiteral("--to"), QStringLiteral("01.04.2024")};
+        const QString out = QStringLiteral("OUT");
+        QTest::newRow("unknown report")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("salary")} + period +
+                QStringList{QStringLiteral("--pdf"), out})
+            << "Ошибка: Неизвестный отчёт «salary»: есть workers, products, "
+               "workers-detail, products-detail.";
+        QTest::newRow("no date") << QStringList{QStringLiteral("--report"), QStringLiteral("workers"),
+                                                QStringLiteral("--from"),   QStringLiteral("01.03.2024"),
+                                                QStringLiteral("--pdf"),    out}
+                                 << "Ошибка: Не задана дата --to ДД.ММ.ГГГГ.";
+        QTest::newRow("impossible date")
+            << QStringList{QStringLiteral("--report"), QStringLiteral("workers"),
+                           QStringLiteral("--from"),   QStringLiteral("31.02.2024"),
+                           QStringLiteral("--to"),     QStringLiteral("01.04.2024"),
+                           QStringLiteral("--pdf"),    out}
+            << "Ошибка: Дата «31.02.2024» в --from не читается: нужно ДД.ММ.ГГГГ.";
+        QTest::newRow("reversed period")
+            << QStringList{QStringLiteral("--report"), QStringLiteral("workers"),
+                           QStringLiteral("--from"),   QStringLiteral("01.04.2024"),
+                           QStringLiteral("--to"),     QStringLiteral("01.03.2024"),
+                           QStringLiteral("--pdf"),    out}
+            << "Ошибка: Начало периода позже его конца.";
+        QTest::newRow("unknown kind") << (QStringList{QStringLiteral("--report"), QStringLiteral("workers"),
+                                                      QStringLiteral("--kind"), QStringLiteral("paint")} +
+                                          period + QStringList{QStringLiteral("--pdf"), out})
+                                      << "Ошибка: --kind: all, finished или blanks, а не «paint».";
+        QTest::newRow("no file") << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} +
+                                     period)
+                                 << "Ошибка: Не задан файл: --pdf ФАЙЛ.";
+        QTest::newRow("a value missing")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} + period +
+                QStringList{QStringLiteral("--pdf")})
+            << "Ошибка: После --pdf нужно значение.";
+        QTest::newRow("a spreadsheet")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} + period +
+                QStringList{QStringLiteral("--xlsx"), out})
+            << "Ошибка: Этот отчёт выводится в PDF: --pdf ФАЙЛ.";
+        QTest::newRow("unwritable folder")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} + period +
+                QStringList{QStringLiteral("--pdf"), QStringLiteral("/proc/no-such/report.pdf")})
+            << "Ошибка: Файл «/proc/no-such/report.pdf» не записывается";
+        QTest::newRow("a folder") << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} +
+                                      period + QStringList{QStringLiteral("--pdf"), QStringLiteral("DIR")})
+                                  << "Ошибка: «DIR» — папка, а нужен файл.";
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, message);
+        const QString out = dir.filePath(QStringLiteral("refused.pdf"));
+        options.replaceInStrings(QStringLiteral("OUT"), out);
+        options.replaceInStrings(QStringLiteral("DIR"), dir.path());
+        message.replace(QStringLiteral("DIR"), dir.path());
+        QString err;
+        QCOMPARE(run(options, &err), 1);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QVERIFY(!QFileInfo::exists(out));
+        QCOMPARE(leftovers().filter(QStringLiteral(".part")), QStringList());
+    }
+
+    // A report that replaces an earlier file: the new one is there whole; --help names the command.
+    void replacesAndHelps()
+    {
+        const QString pdf = dir.filePath(QStringLiteral("month.pdf"));
+        QFile old(pdf);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        QString err;
+        QCOMPARE(run({QStringLiteral("--report=products"), QStringLiteral("--from=01.03.2024"),
+                      QStringLiteral("--to=01.04.2024"), QStringLiteral("--pdf=") + pdf},
+                     &err),
+                 0);
+        QVERIFY(pdfText(pdf).contains(QStringLiteral("Отчет по продукции")));
+        QProcess help;
+        help.start(QStringLiteral(TABEL_PROGRAM), {QStringLiteral("--help")});
+        help.waitForFinished(30000);
+        QVERIFY(QString::fromUtf8(help.readAllStandardOutput()).contains(QStringLiteral("--report ОТЧЁТ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportCommand)
+#include "tst_reportcommand.moc"

@@ -11,6 +11,7 @@
 #include "reports/spreadsheet.h"
 #include "shop/timesheetrebuild.h"
 #include "timesheet/timesheetmodel.h"
+#include "timesheet/timesheetprint.h"
 #include "ui/guard.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
@@ -49,8 +50,7 @@ TimesheetWindow::TimesheetWindow(const AppContext &context, QWidget *parent)
         grids[s - 1]->setItemDelegate(new TimesheetDelegate(grids[s - 1]));
         grids[s - 1]->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     }
-    m_print = new Dataset(&m_context.data->connection(), QStringLiteral("H_Tabel"), this);
-    m_print->setSql(statements::hTabelPrint());
+    m_print = newTimesheetPrintQuery(&m_context.data->connection(), this);
     // The years the shop may look at: from the first year of the program to the next one.
     for (int y = kFirstYear; y <= QDate::currentDate().year() + 1; ++y)
         ui->yearList->addItem(QString::number(y));
@@ -153,16 +153,7 @@ void TimesheetWindow::rebuild()
 
 report::Document TimesheetWindow::prepareReport()
 {
-    const auto closeQuery = qScopeGuard([this] { m_print->close(); });
-    m_print->close();
-    m_print->setParam(QStringLiteral("mnth"), month());
-    m_print->setParam(QStringLiteral("yea"), year());
-    m_print->open();
-    report::Report report(report::Layout::fromFile(QStringLiteral(":/timesheet/timesheetreport.json")));
-    report.setLabel(QStringLiteral("HeadingLabel"), ui->monthList->currentText() + QStringLiteral(" ") +
-                                                        ui->yearList->currentText() + QStringLiteral(" г."));
-    DatasetReportData data(m_print);
-    return report.prepare(data);
+    return prepareTimesheetReport(m_print, year(), month());
 }
 
 void TimesheetWindow::print()
@@ -189,46 +180,24 @@ void TimesheetWindow::exportToSpreadsheet()
 {
     if (m_exporting)
         return;
-    m_print->close();
-    m_print->setParam(QStringLiteral("mnth"), month());
-    m_print->setParam(QStringLiteral("yea"), year());
     m_exporting = true;
     setBusy(true);
-    // Every way out closes the query and gives the window back; a workbook never delivered goes.
+    // Every way out gives the window back; a workbook never delivered goes.
     const auto done = qScopeGuard([this] {
-        m_print->close();
         m_exporting = false;
         setBusy(false);
     });
-    m_print->open();
     Workbook book = m_spreadsheet->create(QStringLiteral("Табель ") + ui->monthList->currentText() +
                                           QStringLiteral(" ") + ui->yearList->currentText());
     if (!book.isOpen()) {
         showSpreadsheetProblem(m_context.services.messages, *book.problem());
         return;
     }
-    const int n = m_print->recordCount();
-    const QString of = QStringLiteral(" из ") + QString::number(n) + QStringLiteral(")");
-    ui->excelButton->setText(QStringLiteral("Excel (0") + of);
-    const CellOptions heading = CellOption::Text | CellOption::FitColumn | CellOption::Bold;
-    book.write(1, 1, ui->monthList->currentText() + QStringLiteral(" ") + QString::number(year()), heading);
-    book.write(1, 2, QStringLiteral("Фамилия И.О."), heading);
-    for (int d = 1; d <= 31; ++d)
-        book.write(d + 1, 2, QString::number(d), CellOption::FitColumn | CellOption::Bold);
-    book.write(33, 2, QStringLiteral("Итого"), heading);
-    int r = 3;
-    for (m_print->first(); !m_print->isEmpty() && !m_print->eof(); m_print->next(), ++r) {
-        book.write(1, r, m_print->asString(QStringLiteral("fio")), CellOption::Text | CellOption::FitColumn);
-        qint64 total = 0;
-        for (int d = 1; d <= 31; ++d) {
-            const qint64 v = m_print->asInt(QStringLiteral("sd%1").arg(d));
-            total += v;
-            book.write(d + 1, r, QString::number(v), CellOption::FitColumn);
-        }
-        book.write(33, r, QString::number(total), CellOption::FitColumn);
-        ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 2) + of);
-        QCoreApplication::processEvents(); // the caption repaints; the window's controls are disabled
-    }
+    writeTimesheetSheet(book, m_print, year(), month(), [this](int done, int count) {
+        ui->excelButton->setText(QStringLiteral("Excel (%1 из %2)").arg(done).arg(count));
+        if (done > 0)
+            QCoreApplication::processEvents(); // the caption repaints; the window's controls are disabled
+    });
     if (const auto problem = m_spreadsheet->deliver(book))
         showSpreadsheetProblem(m_context.services.messages, *problem);
 }

@@ -28,21 +28,6 @@ static void initReportResources()
 
 namespace tabel {
 
-QString exportOperation(const QString &vid, qint64 colour)
-{
-    if (colour == 1)
-        return vid + QStringLiteral(" (грунт)");
-    if (colour > 1)
-        return vid + QStringLiteral(" (цвет: ") + QString::number(colour) + QStringLiteral(")");
-    return vid;
-}
-
-QString exportQuantity(double quantity)
-{
-    // Halves to the even neighbour: 2.5 gives 2, 3.5 gives 4.
-    return QString::number(qint64(std::nearbyint(quantity)));
-}
-
 ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::ReportDialog>()), m_context(context),
       m_spreadsheet(std::make_unique<Spreadsheet>())
@@ -62,8 +47,7 @@ ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
     Connection *c = &m_context.data->connection();
     for (int i = 0; i < 4; ++i)
         m_queries[i] = newSummaryReportQuery(c, Kind(i), this);
-    m_export = new Dataset(c, QStringLiteral("XLS_Rep"), this);
-    m_export->setSql(statements::productsExport());
+    m_export = newProductsExportQuery(c, this);
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
 
     MessageService *messages = m_context.services.messages;
@@ -162,29 +146,11 @@ void ReportDialog::exportToSpreadsheet()
         showSpreadsheetProblem(m_context.services.messages, *book.problem());
         return;
     }
-    const int n = m_export->recordCount();
-    const QString of = QStringLiteral(" из ") + QString::number(n) + QStringLiteral(")");
-    ui->excelButton->setText(QStringLiteral("Excel (0") + of);
-    book.write(1, 1, QStringLiteral("Наименование"));
-    book.write(2, 1, QStringLiteral("Операция"));
-    book.write(3, 1, QStringLiteral("Вид продукции"));
-    book.write(4, 1, QStringLiteral("Коробки"));
-    book.write(5, 1, QStringLiteral("Кол-во"));
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    int r = 2;
-    for (m_export->first(); !m_export->isEmpty() && !m_export->eof(); m_export->next(), ++r) {
-        book.write(1, r, m_export->asString(QStringLiteral("nom")), CellOption::Text);
-        book.write(2, r,
-                   exportOperation(m_export->asString(QStringLiteral("vid")),
-                                   m_export->asInt(QStringLiteral("color"))),
-                   CellOption::Text);
-        book.write(3, r, productKindText(m_export->asInt(QStringLiteral("naimen"))), CellOption::Text);
-        book.write(4, r, locale.toString(m_export->asDouble(QStringLiteral("mass")), 'g', 15));
-        book.write(5, r, exportQuantity(m_export->asDouble(QStringLiteral("kolvo"))));
-        ui->excelButton->setText(QStringLiteral("Excel (") + QString::number(r - 1) + of);
-        QCoreApplication::processEvents(); // the caption repaints
-    }
+    writeProductsSheet(book, m_export, [this](int done, int count) {
+        ui->excelButton->setText(QStringLiteral("Excel (%1 из %2)").arg(done).arg(count));
+        if (done > 0)
+            QCoreApplication::processEvents(); // the caption repaints
+    });
     if (const auto problem = m_spreadsheet->deliver(book))
         showSpreadsheetProblem(m_context.services.messages, *problem);
 }

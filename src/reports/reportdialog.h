@@ -18,11 +18,6 @@ namespace tabel {
 class Dataset;
 class Spreadsheet;
 
-// The export's operation text: the kind, with " (грунт)" for colour 1 or " (цвет: N)" above.
-QString exportOperation(const QString &vid, qint64 colour);
-// The export's quantity: rounded to a whole number, halves to the even neighbour.
-QString exportQuantity(double quantity);
-
 // The period reports: a period and a product kind, four printed reports in the preview and the
 // export of the quantities by product.
 class ReportDialog : public QDialog

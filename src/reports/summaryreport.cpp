@@ -1,12 +1,16 @@
 #include "reports/summaryreport.h"
 
 #include "data/dataset.h"
+#include "data/productkind.h"
 #include "data/statements.h"
 #include "reportengine/report.h"
 #include "reports/datasetreportdata.h"
+#include "reports/spreadsheet.h"
 
 #include <QLocale>
 #include <QScopeGuard>
+
+#include <cmath>
 
 // The layouts are resources of this static library: they must be registered by hand.
 static void initSummaryReportResources()
@@ -35,6 +39,21 @@ const ReportSpec kReports[] = {
      "   Детальный отчет по продукции за период с ", "Детальный отчет по продукции"},
 };
 } // namespace
+
+QString exportOperation(const QString &vid, qint64 colour)
+{
+    if (colour == 1)
+        return vid + QStringLiteral(" (грунт)");
+    if (colour > 1)
+        return vid + QStringLiteral(" (цвет: ") + QString::number(colour) + QStringLiteral(")");
+    return vid;
+}
+
+QString exportQuantity(double quantity)
+{
+    // Halves to the even neighbour: 2.5 gives 2, 3.5 gives 4.
+    return QString::number(qint64(std::nearbyint(quantity)));
+}
 
 QString summaryReportName(SummaryReport report)
 {
@@ -80,6 +99,40 @@ report::Document prepareSummaryReport(Dataset *query, const SummaryReportRequest
     report.setLabel(QStringLiteral("TitleLabel"), summaryReportTitle(r));
     DatasetReportData data(query);
     return report.prepare(data);
+}
+
+Dataset *newProductsExportQuery(Connection *connection, QObject *parent)
+{
+    auto *query = new Dataset(connection, QStringLiteral("XLS_Rep"), parent);
+    query->setSql(statements::productsExport());
+    return query;
+}
+
+void writeProductsSheet(Workbook &book, Dataset *query, const std::function<void(int, int)> &progress)
+{
+    const int n = query->recordCount();
+    if (progress)
+        progress(0, n);
+    book.write(1, 1, QStringLiteral("Наименование"));
+    book.write(2, 1, QStringLiteral("Операция"));
+    book.write(3, 1, QStringLiteral("Вид продукции"));
+    book.write(4, 1, QStringLiteral("Коробки"));
+    book.write(5, 1, QStringLiteral("Кол-во"));
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    int r = 2;
+    for (query->first(); !query->isEmpty() && !query->eof(); query->next(), ++r) {
+        book.write(1, r, query->asString(QStringLiteral("nom")), CellOption::Text);
+        book.write(
+            2, r,
+            exportOperation(query->asString(QStringLiteral("vid")), query->asInt(QStringLiteral("color"))),
+            CellOption::Text);
+        book.write(3, r, productKindText(query->asInt(QStringLiteral("naimen"))), CellOption::Text);
+        book.write(4, r, locale.toString(query->asDouble(QStringLiteral("mass")), 'g', 15));
+        book.write(5, r, exportQuantity(query->asDouble(QStringLiteral("kolvo"))));
+        if (progress)
+            progress(r - 1, n);
+    }
 }
 
 } // namespace tabel

@@ -5,10 +5,15 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
+
+class QObject;
+
 namespace tabel {
 
 class Connection;
 class Dataset;
+class Workbook;
 
 // The four period reports of "Сводные отчеты", prepared the same way from the dialog and from the
 // command line.
@@ -35,5 +40,16 @@ void openForPeriod(Dataset *query, const QDate &from, const QDate &to, ProductKi
 
 // Opens the query for the request, prepares the pages and closes the query on every path.
 report::Document prepareSummaryReport(Dataset *query, const SummaryReportRequest &request);
+
+// "Excel" of the period dialog: the quantities by product of a period and product kind.
+Dataset *newProductsExportQuery(Connection *connection, QObject *parent);
+// Writes the open export query's rows (heading, one row per product and operation); progress gets
+// rows written and their count.
+void writeProductsSheet(Workbook &book, Dataset *query, const std::function<void(int, int)> &progress = {});
+
+// The export's operation text: the kind, with " (грунт)" for colour 1 or " (цвет: N)" above.
+QString exportOperation(const QString &vid, qint64 colour);
+// The export's quantity: rounded to a whole number, halves to the even neighbour.
+QString exportQuantity(double quantity);
 
 } // namespace tabel

@@ -5,17 +5,22 @@
 #include "data/dataerror.h"
 #include "data/dataset.h"
 #include "reportengine/formula.h"
+#include "reports/spreadsheet.h"
 #include "reports/summaryreport.h"
 #include "shop/databaseschema.h"
+#include "timesheet/timesheetprint.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTextStream>
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -56,6 +61,42 @@ QDate dateOption(const QStringList &arguments, const QString &name)
     return d;
 }
 
+int numberOption(const QStringList &arguments, const QString &name, int low, int high)
+{
+    const std::optional<QString> text = option(arguments, name);
+    if (!text)
+        throw Refusal{QStringLiteral("Не задан %1.").arg(name)};
+    bool ok = false;
+    const int v = text->trimmed().toInt(&ok);
+    if (!ok || v < low || v > high)
+        throw Refusal{QStringLiteral("%1: нужно число от %2 до %3, а не «%4».")
+                          .arg(name)
+                          .arg(low)
+                          .arg(high)
+                          .arg(*text)};
+    return v;
+}
+
+// Writes a finished file to a temporary name beside the target, then puts it in the target's place
+// in one step: a reader never finds half a report, and a failure leaves what was there before.
+void putInPlace(const QString &written, const QString &target)
+{
+    if (std::rename(QFile::encodeName(written).constData(), QFile::encodeName(target).constData()) != 0)
+        throw Refusal{QStringLiteral("Файл «%1» не записывается.").arg(target)};
+    // A temporary file is the owner's alone; a report is as readable as any file the user writes.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(target).constData(), 0666 & ~mask);
+}
+
+QFileInfo targetFile(const QString &target)
+{
+    const QFileInfo info(target);
+    if (info.isDir())
+        throw Refusal{QStringLiteral("«%1» — папка, а нужен файл.").arg(target)};
+    return info;
+}
+
 SummaryReportRequest request(const QStringList &arguments)
 {
     const QString name = option(arguments, QStringLiteral("--report")).value_or(QString());
@@ -73,7 +114,7 @@ SummaryReportRequest request(const QStringList &arguments)
         }
     if (!known)
         throw Refusal{QStringLiteral("Неизвестный отчёт «%1»: есть workers, products, workers-detail, "
-                                     "products-detail.")
+                                     "products-detail, timesheet.")
                           .arg(name)};
     r.from = dateOption(arguments, QStringLiteral("--from"));
     r.to = dateOption(arguments, QStringLiteral("--to"));
@@ -89,26 +130,35 @@ SummaryReportRequest request(const QStringList &arguments)
     return r;
 }
 
-// Writes the pages to a temporary file beside the target, then puts it in the target's place in one
-// step: a reader never finds half a report, and a failure leaves what was there before.
-void writeWhole(const report::Document &document, const QString &target, const QString &title)
+void writePdf(const report::Document &document, const QString &target, const QString &title)
 {
-    const QFileInfo info(target);
-    if (info.isDir())
-        throw Refusal{QStringLiteral("«%1» — папка, а нужен файл.").arg(target)};
+    const QFileInfo info = targetFile(target);
     QTemporaryFile part(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
     if (!part.open())
         throw Refusal{QStringLiteral("Файл «%1» не записывается: %2").arg(target, part.errorString())};
     part.close();
     document.writePdf(part.fileName(), title);
-    if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(target).constData()) !=
-        0)
-        throw Refusal{QStringLiteral("Файл «%1» не записывается.").arg(target)};
+    putInPlace(part.fileName(), target);
     part.setAutoRemove(false); // it is the target now
-    // A temporary file is the owner's alone; a report is as readable as any file the user writes.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(QFile::encodeName(target).constData(), 0666 & ~mask);
+}
+
+// A workbook made in a temporary folder beside the target, then put in its place.
+void writeXlsx(const QString &target, const std::function<void(Workbook &)> &write)
+{
+    const QFileInfo info = targetFile(target);
+    QTemporaryDir folder(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
+    if (!folder.isValid())
+        throw Refusal{QStringLiteral("Файл «%1» не записывается: %2").arg(target, folder.errorString())};
+    Spreadsheet spreadsheet;
+    spreadsheet.setFolder(folder.path());
+    Workbook book = spreadsheet.create(info.completeBaseName());
+    if (!book.isOpen())
+        throw Refusal{QStringLiteral("Файл «%1» не записывается.").arg(target)};
+    write(book);
+    if (!book.finish() || book.problem())
+        throw Refusal{book.problem() ? book.problem()->text
+                                     : QStringLiteral("Файл «%1» не записывается.").arg(target)};
+    putInPlace(book.path(), target);
 }
 } // namespace
 
@@ -124,12 +174,24 @@ int runReportCommand(const QStringList &arguments)
 {
     QTextStream err(stderr);
     try {
-        const SummaryReportRequest r = request(arguments);
-        if (option(arguments, QStringLiteral("--xlsx")))
-            throw Refusal{QStringLiteral("Этот отчёт выводится в PDF: --pdf ФАЙЛ.")};
+        const QString name = option(arguments, QStringLiteral("--report")).value_or(QString());
+        const bool timesheet = name == QLatin1String("timesheet");
+        SummaryReportRequest r;
+        int year = 0, month = 0;
+        if (timesheet) {
+            month = numberOption(arguments, QStringLiteral("--month"), 1, 12);
+            year = numberOption(arguments, QStringLiteral("--year"), 2000, 2100);
+        } else {
+            r = request(arguments);
+        }
         const std::optional<QString> pdf = option(arguments, QStringLiteral("--pdf"));
-        if (!pdf || pdf->trimmed().isEmpty())
-            throw Refusal{QStringLiteral("Не задан файл: --pdf ФАЙЛ.")};
+        const std::optional<QString> xlsx = option(arguments, QStringLiteral("--xlsx"));
+        if ((!pdf && !xlsx) || (pdf && pdf->trimmed().isEmpty()) || (xlsx && xlsx->trimmed().isEmpty()))
+            throw Refusal{QStringLiteral("Не задан файл: --pdf ФАЙЛ или --xlsx ФАЙЛ.")};
+        if (xlsx && !timesheet && r.report != SummaryReport::Products)
+            throw Refusal{
+                QStringLiteral("В Excel выводятся products (количество по изделиям, как «Excel» окна "
+                               "отчётов) и timesheet; этот отчёт — в PDF: --pdf ФАЙЛ.")};
 
         const CommandLine commandLine = parseCommandLine(arguments);
         Connection connection(QStringLiteral("tabel_report"));
@@ -143,13 +205,38 @@ int runReportCommand(const QStringList &arguments)
             !behind.isEmpty())
             throw Refusal{behind};
 
-        const QString name = summaryReportName(r.report);
-        err << name << QStringLiteral(": чтение и подготовка страниц…") << Qt::endl;
-        std::unique_ptr<Dataset> query(newSummaryReportQuery(&connection, r.report, nullptr));
-        const report::Document document = prepareSummaryReport(query.get(), r);
-        err << name << QStringLiteral(": %1 стр., запись в %2").arg(document.pageCount()).arg(*pdf)
-            << Qt::endl;
-        writeWhole(document, *pdf, name);
+        const QString title =
+            timesheet ? QStringLiteral("Табель по времени: %1 %2").arg(timesheetMonthName(month)).arg(year)
+                      : summaryReportName(r.report);
+        const auto rows = [&err, &title](int done, int count) {
+            if (done == count || done % 1000 == 0)
+                err << title << QStringLiteral(": строк %1 из %2").arg(done).arg(count) << Qt::endl;
+        };
+        if (pdf) {
+            err << title << QStringLiteral(": чтение и подготовка страниц…") << Qt::endl;
+            std::unique_ptr<Dataset> query(timesheet ? newTimesheetPrintQuery(&connection, nullptr)
+                                                     : newSummaryReportQuery(&connection, r.report, nullptr));
+            const report::Document document = timesheet ? prepareTimesheetReport(query.get(), year, month)
+                                                        : prepareSummaryReport(query.get(), r);
+            err << title << QStringLiteral(": %1 стр., запись в %2").arg(document.pageCount()).arg(*pdf)
+                << Qt::endl;
+            writePdf(document, *pdf, title);
+        }
+        if (xlsx) {
+            err << title << QStringLiteral(": запись в %1").arg(*xlsx) << Qt::endl;
+            if (timesheet) {
+                std::unique_ptr<Dataset> query(newTimesheetPrintQuery(&connection, nullptr));
+                writeXlsx(*xlsx,
+                          [&](Workbook &book) { writeTimesheetSheet(book, query.get(), year, month, rows); });
+            } else {
+                std::unique_ptr<Dataset> query(newProductsExportQuery(&connection, nullptr));
+                writeXlsx(*xlsx, [&](Workbook &book) {
+                    const auto close = qScopeGuard([&query] { query->close(); });
+                    openForPeriod(query.get(), r.from, r.to, r.kind);
+                    writeProductsSheet(book, query.get(), rows);
+                });
+            }
+        }
         return 0;
     } catch (const Refusal &e) {
         err << QStringLiteral("Ошибка: ") << e.message << Qt::endl;

@@ -1,8 +1,11 @@
+#include "shop/timesheetrebuild.h"
 #include "testsupport/databasetest.h"
 #include "testsupport/shop.h"
+#include "testsupport/xlsxcells.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +55,7 @@ private Q_SLOTS:
         const int blank = shop.operation(profile, shop.kind(QStringLiteral("Гибка")), 1, {4});
         shop.entry({QDate(2024, 3, 4), 1, ivanov, cutting, 10, 1, 12.5, 8});
         shop.entry({QDate(2024, 3, 5), 1, ivanov, blank, 3, 0, 4, 2});
+        rebuildTimesheetMonth(&db->connection(), 2024, 3); // the time sheet from the entries
     }
 
     void reports_data()
@@ -123,7 +127,7 @@ private Q_SLOTS:
             << (QStringList{QStringLiteral("--report"), QStringLiteral("salary")} + period +
                 QStringList{QStringLiteral("--pdf"), out})
             << "Ошибка: Неизвестный отчёт «salary»: есть workers, products, "
-               "workers-detail, products-detail.";
+               "workers-detail, products-detail, timesheet.";
         QTest::newRow("no date") << QStringList{QStringLiteral("--report"), QStringLiteral("workers"),
                                                 QStringLiteral("--from"),   QStringLiteral("01.03.2024"),
                                                 QStringLiteral("--pdf"),    out}
@@ -146,7 +150,7 @@ private Q_SLOTS:
                                       << "Ошибка: --kind: all, finished или blanks, а не «paint».";
         QTest::newRow("no file") << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} +
                                      period)
-                                 << "Ошибка: Не задан файл: --pdf ФАЙЛ.";
+                                 << "Ошибка: Не задан файл: --pdf ФАЙЛ или --xlsx ФАЙЛ.";
         QTest::newRow("a value missing")
             << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} + period +
                 QStringList{QStringLiteral("--pdf")})
@@ -154,7 +158,8 @@ private Q_SLOTS:
         QTest::newRow("a spreadsheet")
             << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} + period +
                 QStringList{QStringLiteral("--xlsx"), out})
-            << "Ошибка: Этот отчёт выводится в PDF: --pdf ФАЙЛ.";
+            << "Ошибка: В Excel выводятся products (количество по изделиям, как «Excel» окна отчётов) и "
+               "timesheet; этот отчёт — в PDF: --pdf ФАЙЛ.";
         QTest::newRow("unwritable folder")
             << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} + period +
                 QStringList{QStringLiteral("--pdf"), QStringLiteral("/proc/no-such/report.pdf")})
@@ -175,6 +180,43 @@ private Q_SLOTS:
         QCOMPARE(run(options, &err), 1);
         QVERIFY2(err.contains(message), qPrintable(err));
         QVERIFY(!QFileInfo::exists(out));
+        QCOMPARE(leftovers().filter(QStringLiteral(".part")), QStringList());
+    }
+
+    // The spreadsheets: the time sheet of a month as its window exports it, the quantities by
+    // product as the report dialog's "Excel"; the time sheet's PDF beside them.
+    void spreadsheets()
+    {
+        const QString sheet = dir.filePath(QStringLiteral("timesheet.xlsx"));
+        const QString pdf = dir.filePath(QStringLiteral("timesheet.pdf"));
+        QString err;
+        QCOMPARE(run({QStringLiteral("--report"), QStringLiteral("timesheet"), QStringLiteral("--month"),
+                      QStringLiteral("3"), QStringLiteral("--year"), QStringLiteral("2024"),
+                      QStringLiteral("--xlsx"), sheet, QStringLiteral("--pdf"), pdf},
+                     &err),
+                 0);
+        QJsonObject cells = test::xlsxCells(sheet);
+        const auto value = [&cells](const char *cell) {
+            return cells[QLatin1String(cell)].toObject()[QStringLiteral("value")].toVariant().toString();
+        };
+        QCOMPARE(value("A1"), QStringLiteral("Март 2024"));
+        QCOMPARE(value("A3"), QStringLiteral("Иванов И.И."));
+        QCOMPARE(value("E3"), QStringLiteral("8"));   // the 4th
+        QCOMPARE(value("AG3"), QStringLiteral("10")); // 8 and 2 hours
+        QVERIFY2(pdfText(pdf).contains(QStringLiteral("Март 2024 г.")), qPrintable(pdfText(pdf)));
+
+        const QString products = dir.filePath(QStringLiteral("products.xlsx"));
+        QCOMPARE(
+            run({QStringLiteral("--report"), QStringLiteral("products"), QStringLiteral("--from"),
+                 QStringLiteral("01.03.2024"), QStringLiteral("--to"), QStringLiteral("01.04.2024"),
+                 QStringLiteral("--kind"), QStringLiteral("finished"), QStringLiteral("--xlsx"), products},
+                &err),
+            0);
+        cells = test::xlsxCells(products);
+        QCOMPARE(value("A1"), QStringLiteral("Наименование"));
+        QCOMPARE(value("B2"), QStringLiteral("Резка"));
+        QCOMPARE(value("E2"), QStringLiteral("9"));     // 10 pieces less 1 rejected
+        QVERIFY(!cells.contains(QStringLiteral("A3"))); // blanks left out
         QCOMPARE(leftovers().filter(QStringLiteral(".part")), QStringList());
     }
 

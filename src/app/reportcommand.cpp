@@ -197,7 +197,12 @@ int runReportCommand(const QStringList &arguments)
         Connection connection(QStringLiteral("tabel_report"));
         connection.setDriver(commandLine.nativeDriver ? Connection::Driver::Native
                                                       : Connection::Driver::Odbc);
-        connection.setConnectionString(commandLine.connectionString());
+        // The settings may send reports to a read-only standby, away from the entries on the primary.
+        const QString source = commandLine.reportsSource();
+        connection.setConnectionString(source.isEmpty() ? commandLine.connectionString()
+                                                        : commandLine.reportsConnectionString());
+        if (!source.isEmpty())
+            err << QStringLiteral("Отчёт читается с сервера %1").arg(source) << Qt::endl;
         connection.setSessionValue(QStringLiteral("application_name"), QStringLiteral("tabel"));
         connection.setSessionValue(QStringLiteral("tabel.host"), QSysInfo::machineHostName());
         connection.open();

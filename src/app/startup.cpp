@@ -68,6 +68,7 @@ bool Startup::start(const QStringList &arguments)
         c.setSessionValue(QStringLiteral("tabel.os_user"),
                           qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME")));
         c.open();
+        m_data->setReportSource(commandLine.reportsConnectionString(), commandLine.reportsSource());
     } catch (const std::exception &) {
         m_services.messages->error(QStringLiteral("Ошибка!"),
                                    QStringLiteral("Подключение к БД отсутсвует!!!"));

@@ -70,6 +70,27 @@ QString CommandLine::connectionString() const
     return tabel::connectionString(database, server, port, sslMode);
 }
 
+QString CommandLine::reportsConnectionString() const
+{
+    if (reportsServer.isEmpty() && reportsDatabase.isEmpty())
+        return QString();
+    return tabel::connectionString(reportsDatabase.isEmpty() ? database : reportsDatabase,
+                                   reportsServer.isEmpty() ? server : reportsServer,
+                                   reportsPort > 0 ? reportsPort : port, sslMode);
+}
+
+QString CommandLine::reportsSource() const
+{
+    if (reportsServer.isEmpty() && reportsDatabase.isEmpty())
+        return QString();
+    QString source = reportsServer.isEmpty() ? server : reportsServer;
+    if (reportsPort > 0 && reportsPort != port)
+        source += u':' + QString::number(reportsPort);
+    if (!reportsDatabase.isEmpty() && reportsDatabase != database)
+        source += u'/' + reportsDatabase;
+    return source;
+}
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine result;
@@ -93,6 +114,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.sslMode = settings.value(QStringLiteral("sslmode"));
     result.nativeDriver =
         nativeOption || settings.value(QStringLiteral("driver")).toLower() == QLatin1String("native");
+    result.reportsServer = settings.value(QStringLiteral("reports/server"));
+    result.reportsDatabase = settings.value(QStringLiteral("reports/database"));
+    const int reportsPort = settings.value(QStringLiteral("reports/port")).toInt(&portOk);
+    if (portOk && reportsPort > 0 && reportsPort < 65536)
+        result.reportsPort = reportsPort;
     if (!positions.value(1).isEmpty()) {
         result.server = positions.value(1);
         result.database = positions.value(0);

@@ -34,6 +34,12 @@ struct CommandLine
     QString sslMode = QStringLiteral("allow");
     bool nativeDriver = false; // --native, or driver = native: libpq (QPSQL) instead of ODBC
     QString connectionString() const;
+    // [reports] server, port, database of the settings: where reports read (a read-only standby);
+    // a key not given is the primary's. Both empty when the settings name no report server.
+    QString reportsServer, reportsDatabase;
+    int reportsPort = 0;
+    QString reportsConnectionString() const;
+    QString reportsSource() const; // "10.0.0.2" or "10.0.0.2/shop"; empty: the primary
 };
 CommandLine parseCommandLine(const QStringList &arguments);
 

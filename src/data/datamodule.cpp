@@ -46,6 +46,29 @@ DataModule::~DataModule()
     for (Dataset *d : datasets())
         d->close();
     m_connection.close();
+    if (m_reports)
+        m_reports->close();
+}
+
+void DataModule::setReportSource(const QString &connectionString, const QString &server)
+{
+    if (m_reports)
+        m_reports->close();
+    m_reports.reset();
+    m_reportServer.clear();
+    if (connectionString.isEmpty())
+        return;
+    m_reports = std::make_unique<Connection>(m_connection.name() + QStringLiteral("_reports"));
+    m_reports->setDriver(m_connection.driver());
+    m_reports->setConnectionString(connectionString);
+    m_reports->setSessionValue(QStringLiteral("application_name"), QStringLiteral("tabel"));
+    m_reportServer = server;
+}
+
+void DataModule::openReportConnection()
+{
+    if (m_reports && !m_reports->isOpen() && !m_reports->isLost())
+        m_reports->open();
 }
 
 Dataset *DataModule::query(const QString &name, const QStringList &sql)

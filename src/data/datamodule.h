@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <memory>
+
 namespace tabel {
 
 // The shared data module: the one connection and the named datasets and commands that several windows
@@ -19,6 +21,15 @@ public:
     ~DataModule() override;
 
     Connection &connection() { return m_connection; }
+
+    // Where reports, the time sheet's print and the exports read: this connection, unless the
+    // settings name a server of their own for them (a read-only standby), so that a year's report
+    // never slows the entries on the primary.
+    void setReportSource(const QString &connectionString, const QString &server);
+    QString reportServer() const { return m_reportServer; } // empty: the primary
+    Connection &reportConnection() { return m_reports ? *m_reports : m_connection; }
+    // Opens the report server's connection on its first use (the primary's is open already).
+    void openReportConnection();
 
     Dataset *workers() const { return m_workers; }
     Dataset *izdel() const { return m_izdel; }
@@ -46,6 +57,8 @@ private:
     Command *command(const QString &name, const QString &text = QString());
 
     Connection m_connection;
+    std::unique_ptr<Connection> m_reports;
+    QString m_reportServer;
     Dataset *m_workers, *m_izdel, *m_vidOper, *m_oper;
     Dataset *m_smena[4];
     Dataset *m_hTabel[3];

@@ -15,6 +15,8 @@
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
 
+#include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QScopeGuard>
 
@@ -44,10 +46,16 @@ ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
             child->setFont(cf);
         }
     }
-    Connection *c = &m_context.data->connection();
+    // Reports and the export read where the settings say (a standby), by default the primary.
+    Connection *c = &m_context.data->reportConnection();
     for (int i = 0; i < 4; ++i)
         m_queries[i] = newSummaryReportQuery(c, Kind(i), this);
     m_export = newProductsExportQuery(c, this);
+    m_source = new QLabel(this);
+    m_source->setObjectName(QStringLiteral("sourceLabel"));
+    if (layout())
+        layout()->addWidget(m_source);
+    showReportSource();
     setUpWindow(this, Frame::Fixed, Placement::MainWindowCentre);
 
     MessageService *messages = m_context.services.messages;
@@ -65,6 +73,15 @@ ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
 
 ReportDialog::~ReportDialog() = default;
 
+void ReportDialog::showReportSource()
+{
+    // Said only when it is not the primary: a standby may lag behind the entries just saved.
+    const QString server = m_context.data->reportServer();
+    m_source->setText(server.isEmpty() ? QString()
+                                       : QStringLiteral("Отчёты читаются с сервера %1").arg(server));
+    m_source->setVisible(!server.isEmpty());
+}
+
 void ReportDialog::reject()
 {
     if (m_exporting)
@@ -81,6 +98,7 @@ void ReportDialog::setPeriod(const QDate &from, const QDate &to)
 void ReportDialog::openForPeriod(const QDate &from, const QDate &to)
 {
     setPeriod(from, to);
+    showReportSource();
     m_context.services.exec(this);
 }
 
@@ -99,6 +117,7 @@ QString ReportDialog::titleOf(Kind kind) const
 
 report::Document ReportDialog::prepareReport(Kind kind)
 {
+    m_context.data->openReportConnection();
     return prepareSummaryReport(m_queries[int(kind)], request(kind));
 }
 
@@ -139,6 +158,7 @@ void ReportDialog::exportToSpreadsheet()
             controls.at(i)->setEnabled(wasEnabled.at(i));
         m_exporting = false;
     });
+    m_context.data->openReportConnection();
     const SummaryReportRequest period = request(Kind::Products);
     tabel::openForPeriod(m_export, period.from, period.to, period.kind);
     Workbook book = m_spreadsheet->create(QStringLiteral("Продукция"));

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+class QLabel;
+
 namespace Ui {
 class ReportDialog;
 }
@@ -48,6 +50,7 @@ public Q_SLOTS:
 
 private:
     SummaryReportRequest request(Kind kind) const;
+    void showReportSource();
 
     std::unique_ptr<Ui::ReportDialog> ui;
     AppContext m_context;
@@ -55,6 +58,7 @@ private:
     Dataset *m_export;
     std::unique_ptr<Spreadsheet> m_spreadsheet;
     bool m_exporting = false;
+    QLabel *m_source = nullptr; // which server the reports read from, when not the primary
 };
 
 } // namespace tabel

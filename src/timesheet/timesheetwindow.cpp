@@ -50,7 +50,7 @@ TimesheetWindow::TimesheetWindow(const AppContext &context, QWidget *parent)
         grids[s - 1]->setItemDelegate(new TimesheetDelegate(grids[s - 1]));
         grids[s - 1]->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     }
-    m_print = newTimesheetPrintQuery(&m_context.data->connection(), this);
+    m_print = newTimesheetPrintQuery(&m_context.data->reportConnection(), this); // a standby, if set
     // The years the shop may look at: from the first year of the program to the next one.
     for (int y = kFirstYear; y <= QDate::currentDate().year() + 1; ++y)
         ui->yearList->addItem(QString::number(y));
@@ -153,6 +153,7 @@ void TimesheetWindow::rebuild()
 
 report::Document TimesheetWindow::prepareReport()
 {
+    m_context.data->openReportConnection();
     return prepareTimesheetReport(m_print, year(), month());
 }
 
@@ -193,6 +194,7 @@ void TimesheetWindow::exportToSpreadsheet()
         showSpreadsheetProblem(m_context.services.messages, *book.problem());
         return;
     }
+    m_context.data->openReportConnection();
     writeTimesheetSheet(book, m_print, year(), month(), [this](int done, int count) {
         ui->excelButton->setText(QStringLiteral("Excel (%1 из %2)").arg(done).arg(count));
         if (done > 0)

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,10 +21,12 @@ class TestReportCommand : public test::DatabaseTest
     QTemporaryDir dir;
     bool filled = false; // the small shop, once
 
-    int run(const QStringList &options, QString *err)
+    int run(const QStringList &options, QString *err, const QProcessEnvironment &extra = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &key : extra.keys())
+            env.insert(key, extra.value(key));
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the program picks its own
         p.setProcessEnvironment(env);
@@ -218,6 +221,68 @@ private Q_SLOTS:
         QCOMPARE(value("E2"), QStringLiteral("9"));     // 10 pieces less 1 rejected
         QVERIFY(!cells.contains(QStringLiteral("A3"))); // blanks left out
         QCOMPARE(leftovers().filter(QStringLiteral(".part")), QStringList());
+    }
+
+    // The settings send reports to a read-only standby ([reports] of tabel.conf): every report and
+    // spreadsheet is read there (its own worker shows), nothing on the way writes, and the program
+    // says where it reads.
+    void readOnlyStandby()
+    {
+        test::TestDatabase standby;
+        test::Shop shop(standby);
+        const int sidorov = shop.worker(QStringLiteral("Сидоров С.С."));
+        const int profile = shop.product(QStringLiteral("КР-40"));
+        const int cutting = shop.operation(profile, shop.kind(QStringLiteral("Резка")), 0, {10});
+        shop.entry({QDate(2024, 3, 4), 1, sidorov, cutting, 10, 1, 12.5, 8});
+        rebuildTimesheetMonth(&standby.connection(), 2024, 3);
+        standby.exec(
+            QStringLiteral("alter database %1 set default_transaction_read_only = on").arg(standby.name()));
+        QTemporaryDir config;
+        QFile ini(config.filePath(QStringLiteral("tabel.conf")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(
+            QStringLiteral("[reports]\nserver = 127.0.0.1\ndatabase = %1\n").arg(standby.name()).toUtf8());
+        ini.close();
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("TABEL_SYSTEM_CONFIG"), ini.fileName());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.filePath(QStringLiteral("user")));
+        const QStringList period{QStringLiteral("--from"), QStringLiteral("01.03.2024"),
+                                 QStringLiteral("--to"), QStringLiteral("01.04.2024")};
+        const QString month = QStringLiteral("--month=3");
+        const QString year = QStringLiteral("--year=2024");
+        const QList<QStringList> runs = {QStringList{QStringLiteral("workers")} + period +
+                                             QStringList{QStringLiteral("--pdf"), QStringLiteral("a.pdf")},
+                                         QStringList{QStringLiteral("products")} + period +
+                                             QStringList{QStringLiteral("--pdf"), QStringLiteral("b.pdf"),
+                                                         QStringLiteral("--xlsx"), QStringLiteral("b.xlsx")},
+                                         QStringList{QStringLiteral("workers-detail")} + period +
+                                             QStringList{QStringLiteral("--pdf"), QStringLiteral("c.pdf")},
+                                         QStringList{QStringLiteral("products-detail")} + period +
+                                             QStringList{QStringLiteral("--pdf"), QStringLiteral("d.pdf")},
+                                         QStringList{QStringLiteral("timesheet"), month, year,
+                                                     QStringLiteral("--pdf"), QStringLiteral("e.pdf"),
+                                                     QStringLiteral("--xlsx"), QStringLiteral("e.xlsx")}};
+        for (QStringList options : runs) {
+            options.replaceInStrings(QRegularExpression(QStringLiteral("^(\\w\\.(pdf|xlsx))$")),
+                                     dir.filePath(QStringLiteral("standby-\\1")));
+            QString err;
+            QCOMPARE(run(QStringList{QStringLiteral("--report")} + options, &err, env), 0);
+            QVERIFY2(
+                err.contains(QStringLiteral("Отчёт читается с сервера 127.0.0.1/%1").arg(standby.name())),
+                qPrintable(err));
+        }
+        QVERIFY(
+            pdfText(dir.filePath(QStringLiteral("standby-a.pdf"))).contains(QStringLiteral("Сидоров С.С.")));
+        QVERIFY(
+            pdfText(dir.filePath(QStringLiteral("standby-e.pdf"))).contains(QStringLiteral("Сидоров С.С.")));
+        // Read-only indeed, for every session the program opened there.
+        QVERIFY(
+            standby
+                .scalar(QStringLiteral("select array_to_string(setconfig, ',') from pg_db_role_setting where "
+                                       "setdatabase = (select oid from pg_database where datname = '%1')")
+                            .arg(standby.name()))
+                .toString()
+                .contains(QStringLiteral("default_transaction_read_only=on")));
     }
 
     // A report that replaces an earlier file: the new one is there whole; --help names the command.

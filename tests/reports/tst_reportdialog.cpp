@@ -7,6 +7,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -304,6 +305,34 @@ private Q_SLOTS:
         const QJsonObject a2 = test::xlsxCells(opened.first()).value(QStringLiteral("A2")).toObject();
         QCOMPARE(a2.value(QStringLiteral("type")).toString(), QStringLiteral("s"));
         QCOMPARE(a2.value(QStringLiteral("value")).toString(), QStringLiteral("0012"));
+    }
+
+    // Reports set to read from another server (a read-only standby): the dialog says so, and its
+    // reports and export read there; by default it says nothing.
+    void readsFromTheReportServer()
+    {
+        QVERIFY(!test::child<QLabel>(dialog, "sourceLabel")->isVisibleTo(dialog));
+        test::TestDatabase standby;
+        test::Shop shop(standby);
+        const int sidorov = shop.worker(QStringLiteral("Сидоров С.С."));
+        const int bracket = shop.product(QStringLiteral("КР-40"));
+        shop.entry({QDate(2024, 3, 4), 1, sidorov,
+                    shop.operation(bracket, shop.kind(QStringLiteral("Резка")), 0, {10}), 10, 0, 12.5, 8});
+        standby.exec(
+            QStringLiteral("alter database %1 set default_transaction_read_only = on").arg(standby.name()));
+        fx->data.setReportSource(standby.connection().connectionString(), QStringLiteral("резерв-1"));
+        auto *other = fx->windows.add(std::make_unique<ReportDialog>(fx->context));
+        fx->whileOpen[other] = [&] {
+            QCOMPARE(test::child<QLabel>(other, "sourceLabel")->text(),
+                     QStringLiteral("Отчёты читаются с сервера резерв-1"));
+            QVERIFY(test::child<QLabel>(other, "sourceLabel")->isVisibleTo(other));
+            for (Kind kind : {Kind::Workers, Kind::Products, Kind::WorkersDetail, Kind::ProductsDetail})
+                QVERIFY(other->prepareReport(kind).pageCount() >= 1);
+            QCOMPARE(itemTexts(other->prepareReport(Kind::Workers), QStringLiteral("fio")),
+                     QStringList{QStringLiteral("Сидоров С.С.")});
+        };
+        other->openForPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+        QCOMPARE(fx->data.reportConnection().connectionString(), standby.connection().connectionString());
     }
 };
 

@@ -160,6 +160,24 @@ void writeXlsx(const QString &target, const std::function<void(Workbook &)> &wri
                                      : QStringLiteral("Файл «%1» не записывается.").arg(target)};
     putInPlace(book.path(), target);
 }
+// The command line without the report's options and their values, so that only DATABASE SERVER
+// remain as positions ("--from 01.03.2024" is no server).
+QStringList connectionArguments(const QStringList &arguments)
+{
+    static const QStringList withValue = {QStringLiteral("--report"), QStringLiteral("--from"),
+                                          QStringLiteral("--to"),     QStringLiteral("--kind"),
+                                          QStringLiteral("--pdf"),    QStringLiteral("--xlsx"),
+                                          QStringLiteral("--month"),  QStringLiteral("--year")};
+    QStringList out;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (i > 0 && withValue.contains(arguments.at(i))) {
+            ++i; // and its value
+            continue;
+        }
+        out << arguments.at(i);
+    }
+    return out;
+}
 } // namespace
 
 bool isReportCommand(const QStringList &arguments)
@@ -193,7 +211,7 @@ int runReportCommand(const QStringList &arguments)
                 QStringLiteral("В Excel выводятся products (количество по изделиям, как «Excel» окна "
                                "отчётов) и timesheet; этот отчёт — в PDF: --pdf ФАЙЛ.")};
 
-        const CommandLine commandLine = parseCommandLine(arguments);
+        const CommandLine commandLine = parseCommandLine(connectionArguments(arguments));
         Connection connection(QStringLiteral("tabel_report"));
         connection.setDriver(commandLine.nativeDriver ? Connection::Driver::Native
                                                       : Connection::Driver::Odbc);

@@ -21,7 +21,8 @@ class TestReportCommand : public test::DatabaseTest
     QTemporaryDir dir;
     bool filled = false; // the small shop, once
 
-    int run(const QStringList &options, QString *err, const QProcessEnvironment &extra = {})
+    int run(const QStringList &options, QString *err, const QProcessEnvironment &extra = {},
+            bool withDatabase = true)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -283,6 +284,27 @@ private Q_SLOTS:
                             .arg(standby.name()))
                 .toString()
                 .contains(QStringLiteral("default_transaction_read_only=on")));
+    }
+
+    // Without DATABASE SERVER the settings name them; the options' values are no positions.
+    void databaseFromTheSettings()
+    {
+        QTemporaryDir config;
+        QFile ini(config.filePath(QStringLiteral("tabel.conf")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("server = 127.0.0.1\ndatabase = %1\n").arg(db->name()).toUtf8());
+        ini.close();
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("TABEL_SYSTEM_CONFIG"), ini.fileName());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.filePath(QStringLiteral("user")));
+        const QString pdf = dir.filePath(QStringLiteral("settings.pdf"));
+        QString err;
+        QCOMPARE(run({QStringLiteral("--report"), QStringLiteral("workers"), QStringLiteral("--from"),
+                      QStringLiteral("01.03.2024"), QStringLiteral("--to"), QStringLiteral("01.04.2024"),
+                      QStringLiteral("--pdf"), pdf},
+                     &err, env, false),
+                 0);
+        QVERIFY2(pdfText(pdf).contains(QStringLiteral("Иванов И.И.")), qPrintable(err));
     }
 
     // A report that replaces an earlier file: the new one is there whole; --help names the command.

@@ -1,7 +1,7 @@
 // The period reports on the large demo shop for a whole year, as the report dialog runs them:
 // query (over ODBC) + product kind filter + prepare + the first page drawn, side by side with the
 // query alone run by psql, in one run. Prints rows, pages, times and the memory the pages and the
-// query's rows take.
+// query's rows take; then the report by workers from the command line as a whole process.
 //
 //   bench_reports [DATABASE [YEAR [odbc|native]]]
 
@@ -17,8 +17,11 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QProcess>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -124,5 +127,34 @@ int main(int argc, char *argv[])
             "%7.1f ms; ratio %.2f (goal at most 1.50); memory: the query's rows %.1f MB while read, the pages %.1f MB\n",
             r.name, rows, pages, o, p, o / p, rowBytes / 1048576.0, pagesBytes / 1048576.0);
     }
+
+    // The report by workers for the year from the command line, as cron runs it: the whole process
+    // (start, connection, query, prepare, the PDF written), its time and peak memory.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("workers.pdf"));
+    QProcess run;
+    QElapsedTimer t;
+    t.start();
+    run.start(QStringLiteral("/usr/bin/time"),
+              {QStringLiteral("-f"), QStringLiteral("peak %M KB"), QStringLiteral(TABEL_PROGRAM), database,
+               QStringLiteral("127.0.0.1"), QStringLiteral("--report"), QStringLiteral("workers"),
+               QStringLiteral("--from"), from.toString(QStringLiteral("dd.MM.yyyy")), QStringLiteral("--to"),
+               to.toString(QStringLiteral("dd.MM.yyyy")), QStringLiteral("--pdf"), pdf});
+    run.waitForFinished(-1);
+    const double whole = t.nsecsElapsed() / 1e9;
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    const QRegularExpressionMatch peak = QRegularExpression(QStringLiteral("peak (\\d+) KB")).match(err);
+    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral(": (\\d+) стр\\.")).match(err);
+    QString query = statements::workersReport().join(QLatin1Char('\n'));
+    query.replace(QStringLiteral(":data2"),
+                  QStringLiteral("'") + to.toString(Qt::ISODate) + QStringLiteral("'"));
+    query.replace(QStringLiteral(":data1"),
+                  QStringLiteral("'") + from.toString(Qt::ISODate) + QStringLiteral("'"));
+    const double alone =
+        psqlSeconds(database, QStringLiteral("set datestyle = 'ISO, DMY';\n") + query + u';');
+    std::printf(
+        "  --report workers for the year as a whole process: %.2f s (exit %d), %s pages, peak %.0f MB; "
+        "the query alone in psql %.2f s\n",
+        whole, run.exitCode(), qPrintable(pages.captured(1)), peak.captured(1).toDouble() / 1024.0, alone);
     return 0;
 }

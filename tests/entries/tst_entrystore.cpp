@@ -59,11 +59,8 @@ private Q_SLOTS:
     void init()
     {
         db->clear();
+        std::tie(ivanov, petrov, product, cutting) = test::cuttingShop(*db);
         test::Shop shop(*db);
-        ivanov = shop.worker(QStringLiteral("Иванов И.И."));
-        petrov = shop.worker(QStringLiteral("Петров П.П."));
-        product = shop.product(QStringLiteral("ПН-27"));
-        cutting = shop.operation(product, shop.kind(QStringLiteral("Резка")), 0, {10});
         painting = shop.operation(product, shop.kind(QStringLiteral("Краска")), 0, {10});
         data = std::make_unique<DataModule>();
         db->connectModule(*data);

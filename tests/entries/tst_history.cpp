@@ -55,11 +55,7 @@ private Q_SLOTS:
     void init()
     {
         db->clear();
-        test::Shop shop(*db);
-        ivanov = shop.worker(QStringLiteral("Иванов И.И."));
-        petrov = shop.worker(QStringLiteral("Петров П.П."));
-        product = shop.product(QStringLiteral("ПН-27"));
-        cutting = shop.operation(product, shop.kind(QStringLiteral("Резка")), 0, {10});
+        std::tie(ivanov, petrov, product, cutting) = test::cuttingShop(*db);
         data = std::make_unique<DataModule>();
         Connection &c = data->connection();
         c.setSessionValue(QStringLiteral("application_name"), QStringLiteral("tabel"));

@@ -66,11 +66,7 @@ private Q_SLOTS:
     void init()
     {
         db->clear();
-        test::Shop shop(*db);
-        ivanov = shop.worker(QStringLiteral("Иванов И.И."));
-        petrov = shop.worker(QStringLiteral("Петров П.П."));
-        profile = shop.product(QStringLiteral("ПН-27"));
-        cutting = shop.operation(profile, shop.kind(QStringLiteral("Резка")), 0, {10});
+        std::tie(ivanov, petrov, profile, cutting) = test::cuttingShop(*db);
         before = db->scalar(QStringLiteral("select coalesce(max(id), 0) from accounts_dep.tabel_history"))
                      .toLongLong();
         fx = std::make_unique<test::WindowFixture>(*db, kMonday);

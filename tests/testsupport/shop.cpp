@@ -72,6 +72,15 @@ int Shop::entry(const Entry &e)
          e.ok.isNull() ? QVariant() : QVariant(e.ok), e.date.startOfDay(), e.operation});
 }
 
+std::tuple<int, int, int, int> cuttingShop(TestDatabase &db)
+{
+    Shop shop(db);
+    const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
+    const int petrov = shop.worker(QStringLiteral("Петров П.П."));
+    const int product = shop.product(QStringLiteral("ПН-27"));
+    return {ivanov, petrov, product, shop.operation(product, shop.kind(QStringLiteral("Резка")), 0, {10})};
+}
+
 EntryDraft cuttingDraft(int worker, int product, int operation, int hours, const QDate &date,
                         const QDate &today)
 {

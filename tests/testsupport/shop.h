@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <tuple>
+
 #include "shop/entrystore.h"
 
 namespace tabel::test {
@@ -43,6 +45,10 @@ public:
 private:
     TestDatabase &m_db;
 };
+
+// The shop the entry tests share: the workers Иванов И.И. and Петров П.П., the product ПН-27 and its
+// cutting ("Резка", finished products, one norm at 10). Their ids: ivanov, petrov, product, cutting.
+std::tuple<int, int, int, int> cuttingShop(TestDatabase &db);
 
 // An entry of an operation on the product ПН-27 ("ПН-27; Резка; Готовая продукция") as the entry
 // editor hands it to the store: 10 pieces, no rejects, price 12.5, shift 1.

@@ -5,6 +5,7 @@
 #include "data/dataerror.h"
 #include "data/dataset.h"
 #include "reportengine/formula.h"
+#include "reports/paystatements.h"
 #include "reports/spreadsheet.h"
 #include "reports/summaryreport.h"
 #include "shop/databaseschema.h"
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -112,9 +114,11 @@ SummaryReportRequest request(const QStringList &arguments)
             r.report = n.second;
             known = true;
         }
+    if (name == QLatin1String("pay-statements"))
+        known = true; // a period and kind like the report by workers
     if (!known)
         throw Refusal{QStringLiteral("Неизвестный отчёт «%1»: есть workers, products, workers-detail, "
-                                     "products-detail, timesheet.")
+                                     "products-detail, pay-statements, timesheet.")
                           .arg(name)};
     r.from = dateOption(arguments, QStringLiteral("--from"));
     r.to = dateOption(arguments, QStringLiteral("--to"));
@@ -132,14 +136,8 @@ SummaryReportRequest request(const QStringList &arguments)
 
 void writePdf(const report::Document &document, const QString &target, const QString &title)
 {
-    const QFileInfo info = targetFile(target);
-    QTemporaryFile part(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
-    if (!part.open())
-        throw Refusal{QStringLiteral("Файл «%1» не записывается: %2").arg(target, part.errorString())};
-    part.close();
-    document.writePdf(part.fileName(), title);
-    putInPlace(part.fileName(), target);
-    part.setAutoRemove(false); // it is the target now
+    targetFile(target);
+    document.writePdf(target, title); // whole or not at all
 }
 
 // A workbook made in a temporary folder beside the target, then put in its place.
@@ -164,10 +162,10 @@ void writeXlsx(const QString &target, const std::function<void(Workbook &)> &wri
 // remain as positions ("--from 01.03.2024" is no server).
 QStringList connectionArguments(const QStringList &arguments)
 {
-    static const QStringList withValue = {QStringLiteral("--report"), QStringLiteral("--from"),
-                                          QStringLiteral("--to"),     QStringLiteral("--kind"),
-                                          QStringLiteral("--pdf"),    QStringLiteral("--xlsx"),
-                                          QStringLiteral("--month"),  QStringLiteral("--year")};
+    static const QStringList withValue = {
+        QStringLiteral("--report"), QStringLiteral("--from"), QStringLiteral("--to"),
+        QStringLiteral("--kind"),   QStringLiteral("--pdf"),  QStringLiteral("--xlsx"),
+        QStringLiteral("--month"),  QStringLiteral("--year"), QStringLiteral("--worker")};
     QStringList out;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (i > 0 && withValue.contains(arguments.at(i))) {
@@ -194,14 +192,19 @@ int runReportCommand(const QStringList &arguments)
     try {
         const QString name = option(arguments, QStringLiteral("--report")).value_or(QString());
         const bool timesheet = name == QLatin1String("timesheet");
+        const bool payStatements = name == QLatin1String("pay-statements");
         SummaryReportRequest r;
-        int year = 0, month = 0;
+        int year = 0, month = 0, worker = 0;
         if (timesheet) {
             month = numberOption(arguments, QStringLiteral("--month"), 1, 12);
             year = numberOption(arguments, QStringLiteral("--year"), 2000, 2100);
         } else {
             r = request(arguments);
         }
+        if (payStatements && option(arguments, QStringLiteral("--worker")))
+            worker = numberOption(arguments, QStringLiteral("--worker"), 1, std::numeric_limits<int>::max());
+        else if (!payStatements && option(arguments, QStringLiteral("--worker")))
+            throw Refusal{QStringLiteral("--worker — только для pay-statements.")};
         const std::optional<QString> pdf = option(arguments, QStringLiteral("--pdf"));
         const std::optional<QString> xlsx = option(arguments, QStringLiteral("--xlsx"));
         if ((!pdf && !xlsx) || (pdf && pdf->trimmed().isEmpty()) || (xlsx && xlsx->trimmed().isEmpty()))
@@ -230,12 +233,29 @@ int runReportCommand(const QStringList &arguments)
 
         const QString title =
             timesheet ? QStringLiteral("Табель по времени: %1 %2").arg(timesheetMonthName(month)).arg(year)
-                      : summaryReportName(r.report);
+            : payStatements ? QStringLiteral("Расчётные листки")
+                            : summaryReportName(r.report);
         const auto rows = [&err, &title](int done, int count) {
             if (done == count || done % 1000 == 0)
                 err << title << QStringLiteral(": строк %1 из %2").arg(done).arg(count) << Qt::endl;
         };
-        if (pdf) {
+        if (pdf && payStatements) {
+            err << title << QStringLiteral(": чтение…") << Qt::endl;
+            std::vector<PayStatement> statements = preparePayStatements(
+                &connection, {r.from, r.to, r.kind, worker, shopNameSetting()},
+                [&err, &title](int done, int count) {
+                    if (done > 0 && (done == count || done % 50 == 0))
+                        err << title << QStringLiteral(": работников %1 из %2").arg(done).arg(count)
+                            << Qt::endl;
+                });
+            if (statements.empty())
+                throw Refusal{worker ? QStringLiteral("У работника № %1 нет позиций за период.").arg(worker)
+                                     : noPayStatementsMessage()};
+            const report::Document document = joinPayStatements(std::move(statements));
+            err << title << QStringLiteral(": %1 стр., запись в %2").arg(document.pageCount()).arg(*pdf)
+                << Qt::endl;
+            writePdf(document, *pdf, title);
+        } else if (pdf) {
             err << title << QStringLiteral(": чтение и подготовка страниц…") << Qt::endl;
             std::unique_ptr<Dataset> query(timesheet ? newTimesheetPrintQuery(&connection, nullptr)
                                                      : newSummaryReportQuery(&connection, r.report, nullptr));

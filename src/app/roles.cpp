@@ -41,7 +41,9 @@ QVector<Restriction> restrictions(Role role)
     const QString history = QStringLiteral("HistoryPeriodWindow"); // entries' changes only
     const QStringList reportButtons = {
         QStringLiteral("productsReportButton"), QStringLiteral("workersReportButton"),
-        QStringLiteral("workersDetailReportButton"), QStringLiteral("excelButton")};
+        QStringLiteral("workersDetailReportButton"), QStringLiteral("excelButton"),
+        // pay statements show what the report by workers shows
+        QStringLiteral("payStatementsButton"), QStringLiteral("saveStatementsButton")};
     switch (role) {
     case Role::Reporting:
         return {

@@ -59,8 +59,14 @@ QMap<QString, QString> settingsValues()
             continue;
         QSettings ini(file, QSettings::IniFormat);
         for (const QString &key : ini.allKeys())
-            if (!settings.contains(key.toLower()))
-                settings.insert(key.toLower(), ini.value(key).toString().trimmed());
+            if (!settings.contains(key.toLower())) {
+                // The INI reader splits a value at its commas ("Цех № 2, покраска"): joined back.
+                const QVariant v = ini.value(key);
+                const QString text = v.typeId() == QMetaType::QStringList
+                                         ? v.toStringList().join(QStringLiteral(", "))
+                                         : v.toString();
+                settings.insert(key.toLower(), text.trimmed());
+            }
     }
     return settings;
 }

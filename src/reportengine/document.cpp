@@ -7,6 +7,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 
 #include <algorithm>
 
@@ -30,6 +31,32 @@ int Document::itemIndex(const QString &name)
             return int(i);
     itemNames.push_back(name);
     return int(itemNames.size() - 1);
+}
+
+void Document::append(Document &&other)
+{
+    if (pages.empty() && fonts.empty() && itemNames.empty()) {
+        *this = std::move(other);
+        return;
+    }
+    std::vector<qint16> fontMap, itemMap;
+    fontMap.reserve(other.fonts.size());
+    for (const FontSpec &f : other.fonts)
+        fontMap.push_back(qint16(fontIndex(f)));
+    itemMap.reserve(other.itemNames.size());
+    for (const QString &name : other.itemNames)
+        itemMap.push_back(qint16(itemIndex(name)));
+    pages.reserve(pages.size() + other.pages.size());
+    for (Page &p : other.pages) {
+        for (DrawOp &op : p.ops) {
+            if (op.font >= 0 && size_t(op.font) < fontMap.size())
+                op.font = fontMap[size_t(op.font)];
+            if (op.item >= 0 && size_t(op.item) < itemMap.size())
+                op.item = itemMap[size_t(op.item)];
+        }
+        pages.push_back(std::move(p));
+    }
+    other.pages.clear();
 }
 
 void Document::paint(QPainter &painter, int pageIndex) const
@@ -92,25 +119,29 @@ QPageLayout Document::pageLayout() const
 
 void Document::writePdf(const QString &path, const QString &title) const
 {
+    // Written beside the target and put in its place when whole: a reader never finds half a report,
+    // and a failure leaves what was there before.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ReportError(QStringLiteral("Файл «%1» не записывается: %2").arg(path, file.errorString()));
     {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly))
-            throw ReportError(QStringLiteral("Файл «%1» не записывается: %2").arg(path, probe.errorString()));
+        QPdfWriter writer(&file);
+        writer.setPageLayout(pageLayout());
+        writer.setResolution(600);
+        writer.setCreator(QStringLiteral("Табель"));
+        writer.setTitle(title);
+        QPainter painter;
+        if (!painter.begin(&writer))
+            throw ReportError(QStringLiteral("Файл «%1» не записывается").arg(path));
+        for (int i = 0; i < pageCount(); ++i) {
+            if (i > 0)
+                writer.newPage();
+            paint(painter, i);
+        }
+        painter.end();
     }
-    QPdfWriter writer(path);
-    writer.setPageLayout(pageLayout());
-    writer.setResolution(600);
-    writer.setCreator(QStringLiteral("Табель"));
-    writer.setTitle(title);
-    QPainter painter;
-    if (!painter.begin(&writer))
-        throw ReportError(QStringLiteral("Файл «%1» не записывается").arg(path));
-    for (int i = 0; i < pageCount(); ++i) {
-        if (i > 0)
-            writer.newPage();
-        paint(painter, i);
-    }
-    painter.end();
+    if (!file.commit())
+        throw ReportError(QStringLiteral("Файл «%1» не записывается: %2").arg(path, file.errorString()));
 }
 
 QStringList Document::texts(int pageIndex) const

@@ -46,6 +46,9 @@ public:
     int pageCount() const { return int(pages.size()); }
     int fontIndex(const FontSpec &spec);
     int itemIndex(const QString &name);
+    // Adds another document's pages after these (same page setup), its fonts and item names merged:
+    // reports prepared one per person print as one.
+    void append(Document &&other);
 
     // Paints a page with the painter's device resolution.
     void paint(QPainter &painter, int pageIndex) const;

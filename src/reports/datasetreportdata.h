@@ -25,4 +25,21 @@ private:
     Dataset *m_dataset;
 };
 
+// Rows begin to end (0-based, end excluded) of a dataset's view, as a report of their own.
+class DatasetRowsData : public report::ReportData
+{
+public:
+    DatasetRowsData(Dataset *dataset, int begin, int end) : m_dataset(dataset), m_begin(begin), m_end(end) {}
+    QString name() const override { return m_dataset->name(); }
+    QStringList fieldNames() const override { return m_dataset->fieldNames(); }
+    void first() override { m_row = m_begin; }
+    void next() override { ++m_row; }
+    bool eof() const override { return m_row >= m_end; }
+    QVariant value(int field) const override { return eof() ? QVariant() : m_dataset->valueAt(m_row, field); }
+
+private:
+    Dataset *m_dataset;
+    int m_begin, m_end, m_row = 0;
+};
+
 } // namespace tabel

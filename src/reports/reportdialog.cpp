@@ -12,9 +12,11 @@
 #include "reports/spreadsheet.h"
 #include "reports/summaryreport.h"
 #include "ui/guard.h"
+#include "ui/messageservice.h"
 #include "ui/windowregistry.h"
 #include "ui/windowsetup.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QLocale>
@@ -68,6 +70,10 @@ ReportDialog::ReportDialog(const AppContext &context, QWidget *parent)
     connectGuarded(ui->productsDetailReportButton, &QPushButton::clicked, this, messages,
                    [this] { runReport(Kind::ProductsDetail); });
     connectGuarded(ui->excelButton, &QPushButton::clicked, this, messages, [this] { exportToSpreadsheet(); });
+    connectGuarded(ui->payStatementsButton, &QPushButton::clicked, this, messages,
+                   [this] { previewPayStatements(); });
+    connectGuarded(ui->saveStatementsButton, &QPushButton::clicked, this, messages,
+                   [this] { savePayStatements(); });
     connect(ui->exitButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -84,7 +90,7 @@ void ReportDialog::showReportSource()
 
 void ReportDialog::reject()
 {
-    if (m_exporting)
+    if (m_busy)
         return; // the export runs to its end first
     QDialog::reject();
 }
@@ -132,13 +138,12 @@ void ReportDialog::runReport(Kind kind)
         std::move(document), report::PreviewWindow::Zoom::PageWidth, summaryReportName(kind));
 }
 
-void ReportDialog::exportToSpreadsheet()
+void ReportDialog::whileBusy(const std::function<void()> &work)
 {
-    if (m_exporting)
+    if (m_busy)
         return;
-    // The dialog repaints its caption after each row but takes no action meanwhile; every way out
-    // closes the query and gives the dialog back, and a workbook never delivered goes.
-    m_exporting = true;
+    // The dialog repaints its captions as the work goes but takes no action meanwhile.
+    m_busy = true;
     const QList<QWidget *> controls = {ui->productKindGroup,
                                        ui->periodGroup,
                                        ui->workersReportButton,
@@ -146,6 +151,8 @@ void ReportDialog::exportToSpreadsheet()
                                        ui->workersDetailReportButton,
                                        ui->productsDetailReportButton,
                                        ui->excelButton,
+                                       ui->payStatementsButton,
+                                       ui->saveStatementsButton,
                                        ui->exitButton};
     QList<bool> wasEnabled;
     for (QWidget *w : controls) {
@@ -153,26 +160,106 @@ void ReportDialog::exportToSpreadsheet()
         w->setEnabled(false);
     }
     const auto done = qScopeGuard([this, controls, wasEnabled] {
-        m_export->close();
         for (int i = 0; i < controls.size(); ++i)
             controls.at(i)->setEnabled(wasEnabled.at(i));
-        m_exporting = false;
+        m_busy = false;
     });
+    work();
+}
+
+void ReportDialog::exportToSpreadsheet()
+{
+    // Every way out closes the query, and a workbook never delivered goes.
+    whileBusy([this] {
+        const auto close = qScopeGuard([this] { m_export->close(); });
+        m_context.data->openReportConnection();
+        const SummaryReportRequest period = request(Kind::Products);
+        tabel::openForPeriod(m_export, period.from, period.to, period.kind);
+        Workbook book = m_spreadsheet->create(QStringLiteral("Продукция"));
+        if (!book.isOpen()) {
+            showSpreadsheetProblem(m_context.services.messages, *book.problem());
+            return;
+        }
+        writeProductsSheet(book, m_export, [this](int done, int count) {
+            ui->excelButton->setText(QStringLiteral("Excel (%1 из %2)").arg(done).arg(count));
+            if (done > 0)
+                QCoreApplication::processEvents(); // the caption repaints
+        });
+        if (const auto problem = m_spreadsheet->deliver(book))
+            showSpreadsheetProblem(m_context.services.messages, *problem);
+    });
+}
+
+PayStatementRequest ReportDialog::payStatementRequest() const
+{
+    const SummaryReportRequest r = request(Kind::Workers);
+    return {r.from, r.to, r.kind, 0, shopNameSetting()};
+}
+
+std::vector<PayStatement> ReportDialog::preparePayStatements()
+{
     m_context.data->openReportConnection();
-    const SummaryReportRequest period = request(Kind::Products);
-    tabel::openForPeriod(m_export, period.from, period.to, period.kind);
-    Workbook book = m_spreadsheet->create(QStringLiteral("Продукция"));
-    if (!book.isOpen()) {
-        showSpreadsheetProblem(m_context.services.messages, *book.problem());
+    return tabel::preparePayStatements(&m_context.data->reportConnection(), payStatementRequest());
+}
+
+void ReportDialog::previewPayStatements()
+{
+    std::vector<PayStatement> statements;
+    {
+        WaitCursor wait;
+        statements = preparePayStatements();
+    }
+    if (statements.empty()) {
+        m_context.services.messages->show(QStringLiteral("Расчётные листки"), noPayStatementsMessage(),
+                                          MessageService::Icon::Information);
         return;
     }
-    writeProductsSheet(book, m_export, [this](int done, int count) {
-        ui->excelButton->setText(QStringLiteral("Excel (%1 из %2)").arg(done).arg(count));
-        if (done > 0)
+    m_context.windows->get<report::PreviewWindow>()->preview(joinPayStatements(std::move(statements)),
+                                                             report::PreviewWindow::Zoom::PageWidth,
+                                                             QStringLiteral("Расчётные листки"));
+}
+
+QString ReportDialog::payStatementsFolder() const
+{
+    return QDir(m_spreadsheet->folder()).filePath(payStatementFolderName(ui->fromDate->date()));
+}
+
+void ReportDialog::savePayStatements()
+{
+    MessageService *messages = m_context.services.messages;
+    const QString caption = ui->saveStatementsButton->text();
+    whileBusy([&] {
+        const auto restore = qScopeGuard([&] { ui->saveStatementsButton->setText(caption); });
+        const auto progress = [&](const QString &what, int done, int count) {
+            ui->saveStatementsButton->setText(QStringLiteral("%1 (%2 из %3)").arg(what).arg(done).arg(count));
             QCoreApplication::processEvents(); // the caption repaints
+        };
+        m_context.data->openReportConnection();
+        const std::vector<PayStatement> statements = tabel::preparePayStatements(
+            &m_context.data->reportConnection(), payStatementRequest(),
+            [&](int done, int count) { progress(QStringLiteral("Подготовка"), done, count); });
+        if (statements.empty()) {
+            messages->show(QStringLiteral("Расчётные листки"), noPayStatementsMessage(),
+                           MessageService::Icon::Information);
+            return;
+        }
+        const QString folder = payStatementsFolder();
+        if (!QDir().mkpath(folder)) {
+            messages->show(QStringLiteral("Расчётные листки"),
+                           QStringLiteral("Папка «%1» не создаётся: листки не сохранены.").arg(folder),
+                           MessageService::Icon::Error);
+            return;
+        }
+        const QStringList names = payStatementFileNames(statements);
+        for (size_t i = 0; i < statements.size(); ++i) {
+            progress(QStringLiteral("Запись"), int(i), int(statements.size()));
+            statements[i].document.writePdf(QDir(folder).filePath(names.at(qsizetype(i))),
+                                            QStringLiteral("Расчётный листок: ") + statements[i].name);
+        }
+        messages->show(QStringLiteral("Расчётные листки"),
+                       QStringLiteral("Сохранено листков: %1. Папка: %2").arg(statements.size()).arg(folder),
+                       MessageService::Icon::Information);
     });
-    if (const auto problem = m_spreadsheet->deliver(book))
-        showSpreadsheetProblem(m_context.services.messages, *problem);
 }
 
 } // namespace tabel

@@ -23,15 +23,15 @@ namespace {
 const QString kSpreadsheetType =
     QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
 
-// A file name is made of what the user sees; only characters no file system takes are replaced.
-QString fileSafe(QString name)
+} // namespace
+
+QString fileSafeName(QString name)
 {
     for (QChar &c : name)
-        if (QStringLiteral("/\\:*?\"<>|").contains(c))
+        if (QStringLiteral("/\\:*?\"<>|").contains(c) || c.category() == QChar::Other_Control)
             c = QLatin1Char('_');
     return name;
 }
-} // namespace
 
 Spreadsheet::Spreadsheet()
     : m_folder(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
@@ -80,7 +80,7 @@ void showSpreadsheetProblem(MessageService *messages, const SpreadsheetProblem &
 Workbook::Workbook(const QString &folder, const QString &what)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm"));
-    const QString base = QDir(folder).filePath(fileSafe(what) + QLatin1Char(' ') + stamp);
+    const QString base = QDir(folder).filePath(fileSafeName(what) + QLatin1Char(' ') + stamp);
     QString path = base + QStringLiteral(".xlsx");
     // The name is taken at once (a file nobody else may then create): a second export in the same
     // minute, here or by another copy of the program, gets the next one, and an unwritable folder

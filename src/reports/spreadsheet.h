@@ -88,6 +88,7 @@ public:
 
     // Where the files go; tests and the benchmark point it elsewhere.
     void setFolder(const QString &folder) { m_folder = folder; }
+    QString folder() const { return m_folder; }
     // How a finished file is opened; by default the desktop's program for .xlsx when one is registered.
     // Answers false when nothing could open it.
     void setOpener(std::function<bool(const QString &)> opener) { m_opener = std::move(opener); }
@@ -97,6 +98,9 @@ private:
     QString m_folder;
     std::function<bool(const QString &)> m_opener;
 };
+
+// A file name made of what the user sees: only characters no file system takes are replaced.
+QString fileSafeName(QString name);
 
 // The box a window shows for a spreadsheet's problem.
 void showSpreadsheetProblem(MessageService *messages, const SpreadsheetProblem &problem);

@@ -20,6 +20,7 @@ class TestReportCommand : public test::DatabaseTest
     Q_OBJECT
     QTemporaryDir dir;
     bool filled = false; // the small shop, once
+    int ivanov = 0;
 
     int run(const QStringList &options, QString *err, const QProcessEnvironment &extra = {},
             bool withDatabase = true)
@@ -53,7 +54,7 @@ private Q_SLOTS:
             return;
         filled = true;
         test::Shop shop(*db);
-        const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
+        ivanov = shop.worker(QStringLiteral("Иванов И.И."));
         const int profile = shop.product(QStringLiteral("ПН-27"));
         const int cutting = shop.operation(profile, shop.kind(QStringLiteral("Резка")), 0, {10});
         const int blank = shop.operation(profile, shop.kind(QStringLiteral("Гибка")), 1, {4});
@@ -120,6 +121,42 @@ private Q_SLOTS:
         QCOMPARE(leftovers().filter(QStringLiteral(".part")), QStringList());
     }
 
+    // The pay statements: every worker's, or one worker's by number, of the product kind chosen.
+    void payStatements_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("oneWorker");
+        QTest::addColumn<QString>("money");
+        QTest::newRow("all") << "all" << false
+                             << "Итого к начислению: 124,50 (сто двадцать четыре рубля 50 копеек)";
+        QTest::newRow("finished") << "finished" << false
+                                  << "Итого к начислению: 112,50 (сто двенадцать рублей 50 копеек)";
+        QTest::newRow("one worker") << "blanks" << true
+                                    << "Итого к начислению: 12,00 (двенадцать рублей 00 копеек)";
+    }
+    void payStatements()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, oneWorker);
+        QFETCH(QString, money);
+        const QString pdf = dir.filePath(QStringLiteral("листки.pdf"));
+        QStringList options{QStringLiteral("--report"), QStringLiteral("pay-statements"),
+                            QStringLiteral("--from"),   QStringLiteral("01.03.2024"),
+                            QStringLiteral("--to"),     QStringLiteral("01.04.2024"),
+                            QStringLiteral("--kind"),   kind,
+                            QStringLiteral("--pdf"),    pdf};
+        if (oneWorker)
+            options << QStringLiteral("--worker") << QString::number(ivanov);
+        QString err;
+        QCOMPARE(run(options, &err), 0);
+        QVERIFY2(err.contains(QStringLiteral("Расчётные листки: работников 1 из 1")), qPrintable(err));
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("Работник: Иванов И.И.")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Период: с 01.03.2024 по 31.03.2024")), qPrintable(text));
+        QVERIFY2(text.contains(money), qPrintable(text));
+        QVERIFY(QFileInfo(pdf).permissions() & QFileDevice::ReadOther);
+    }
+
     void refusals_data()
     {
         QTest::addColumn<QStringList>("options");
@@ -131,7 +168,7 @@ private Q_SLOTS:
             << (QStringList{QStringLiteral("--report"), QStringLiteral("salary")} + period +
                 QStringList{QStringLiteral("--pdf"), out})
             << "Ошибка: Неизвестный отчёт «salary»: есть workers, products, "
-               "workers-detail, products-detail, timesheet.";
+               "workers-detail, products-detail, pay-statements, timesheet.";
         QTest::newRow("no date") << QStringList{QStringLiteral("--report"), QStringLiteral("workers"),
                                                 QStringLiteral("--from"),   QStringLiteral("01.03.2024"),
                                                 QStringLiteral("--pdf"),    out}
@@ -164,6 +201,31 @@ private Q_SLOTS:
                 QStringList{QStringLiteral("--xlsx"), out})
             << "Ошибка: В Excel выводятся products (количество по изделиям, как «Excel» окна отчётов) и "
                "timesheet; этот отчёт — в PDF: --pdf ФАЙЛ.";
+        QTest::newRow("pay statements to a spreadsheet")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("pay-statements")} + period +
+                QStringList{QStringLiteral("--xlsx"), out})
+            << "этот отчёт — в PDF: --pdf ФАЙЛ.";
+        QTest::newRow("a worker for another report")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("workers"), QStringLiteral("--worker"),
+                            QStringLiteral("1")} +
+                period + QStringList{QStringLiteral("--pdf"), out})
+            << "Ошибка: --worker — только для pay-statements.";
+        QTest::newRow("a worker that is no number")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("pay-statements"),
+                            QStringLiteral("--worker=7; drop table x")} +
+                period + QStringList{QStringLiteral("--pdf"), out})
+            << "Ошибка: --worker: нужно число от 1 до 2147483647, а не «7; drop table x».";
+        QTest::newRow("a worker without entries")
+            << (QStringList{QStringLiteral("--report"), QStringLiteral("pay-statements"),
+                            QStringLiteral("--worker"), QStringLiteral("999999")} +
+                period + QStringList{QStringLiteral("--pdf"), out})
+            << "Ошибка: У работника № 999999 нет позиций за период.";
+        QTest::newRow("no pay statements in the period")
+            << QStringList{QStringLiteral("--report"), QStringLiteral("pay-statements"),
+                           QStringLiteral("--from"),   QStringLiteral("01.01.2020"),
+                           QStringLiteral("--to"),     QStringLiteral("01.02.2020"),
+                           QStringLiteral("--pdf"),    out}
+            << "Ошибка: За период нет позиций: расчётных листков нет.";
         QTest::newRow("unwritable folder")
             << (QStringList{QStringLiteral("--report"), QStringLiteral("workers")} + period +
                 QStringList{QStringLiteral("--pdf"), QStringLiteral("/proc/no-such/report.pdf")})
@@ -260,6 +322,8 @@ private Q_SLOTS:
                                              QStringList{QStringLiteral("--pdf"), QStringLiteral("c.pdf")},
                                          QStringList{QStringLiteral("products-detail")} + period +
                                              QStringList{QStringLiteral("--pdf"), QStringLiteral("d.pdf")},
+                                         QStringList{QStringLiteral("pay-statements")} + period +
+                                             QStringList{QStringLiteral("--pdf"), QStringLiteral("f.pdf")},
                                          QStringList{QStringLiteral("timesheet"), month, year,
                                                      QStringLiteral("--pdf"), QStringLiteral("e.pdf"),
                                                      QStringLiteral("--xlsx"), QStringLiteral("e.xlsx")}};
@@ -276,6 +340,8 @@ private Q_SLOTS:
             pdfText(dir.filePath(QStringLiteral("standby-a.pdf"))).contains(QStringLiteral("Сидоров С.С.")));
         QVERIFY(
             pdfText(dir.filePath(QStringLiteral("standby-e.pdf"))).contains(QStringLiteral("Сидоров С.С.")));
+        QVERIFY(pdfText(dir.filePath(QStringLiteral("standby-f.pdf")))
+                    .contains(QStringLiteral("Работник: Сидоров С.С.")));
         // Read-only indeed, for every session the program opened there.
         QVERIFY(
             standby

@@ -159,6 +159,8 @@ private Q_SLOTS:
                               QStringLiteral("workersDetailReportButton"),
                               QStringLiteral("productsDetailReportButton"),
                               QStringLiteral("excelButton"),
+                              QStringLiteral("payStatementsButton"),
+                              QStringLiteral("saveStatementsButton"),
                               QStringLiteral("exitButton"),
                               QStringLiteral("productKindGroup")};
         QTest::newRow("reporting") << Role::Reporting << all << false;
@@ -188,9 +190,9 @@ private Q_SLOTS:
         context.services.messages = &messages;
         ReportDialog dialog(context);
         applyRole(role, {&dialog});
-        for (const char *name :
-             {"workersReportButton", "productsReportButton", "workersDetailReportButton",
-              "productsDetailReportButton", "excelButton", "exitButton", "productKindGroup"}) {
+        for (const char *name : {"workersReportButton", "productsReportButton", "workersDetailReportButton",
+                                 "productsDetailReportButton", "excelButton", "payStatementsButton",
+                                 "saveStatementsButton", "exitButton", "productKindGroup"}) {
             auto *w = dialog.findChild<QWidget *>(QLatin1String(name));
             QVERIFY2(w && w->isEnabled() == enabled.contains(QLatin1String(name)), name);
         }

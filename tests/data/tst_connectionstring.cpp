@@ -9,6 +9,19 @@
 
 using namespace tabel;
 
+namespace {
+// The settings files in a folder of the test's own until the guard goes.
+auto settingsIn(const QTemporaryDir &dir)
+{
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("TABEL_SYSTEM_CONFIG", dir.filePath(QStringLiteral("etc.conf")).toUtf8());
+    return qScopeGuard([] {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("TABEL_SYSTEM_CONFIG");
+    });
+}
+} // namespace
+
 class TestConnectionString : public QObject
 {
     Q_OBJECT
@@ -107,12 +120,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, expected);
         QTemporaryDir dir;
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
-        qputenv("TABEL_SYSTEM_CONFIG", dir.filePath(QStringLiteral("etc.conf")).toUtf8());
-        const auto restore = qScopeGuard([] {
-            qunsetenv("XDG_CONFIG_HOME");
-            qunsetenv("TABEL_SYSTEM_CONFIG");
-        });
+        const auto restore = settingsIn(dir);
         auto write = [](const QString &path, const QString &lines) {
             if (lines.isEmpty())
                 return;
@@ -132,6 +140,32 @@ private Q_SLOTS:
                  expected);
         QVERIFY(cl.connectionString().contains(QStringLiteral(";PORT=%1;").arg(cl.port)));
         QVERIFY(cl.connectionString().contains(QStringLiteral(";SSLmode=%1;").arg(cl.sslMode)));
+    }
+
+    // A free text of the settings (the shop's name) comes back whole: commas, quotes, Cyrillic.
+    void freeTextValues_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << QStringLiteral("name = Цех № 2") << QStringLiteral("Цех № 2");
+        QTest::newRow("commas") << QStringLiteral("name = ООО «Металл», цех 2, участок покраски")
+                                << QStringLiteral("ООО «Металл», цех 2, участок покраски");
+        QTest::newRow("quoted") << QStringLiteral("name = \"Цех, покраска\"")
+                                << QStringLiteral("Цех, покраска");
+        QTest::newRow("empty") << QStringLiteral("name =") << QString();
+    }
+
+    void freeTextValues()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const auto restore = settingsIn(dir);
+        QFile f(tabel::settingsFiles().at(1));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[shop]\n%1\n").arg(line).toUtf8());
+        f.close();
+        QCOMPARE(tabel::settingsValues().value(QStringLiteral("shop/name")), expected);
     }
 
     void valuesInsertedAsTheyAre()

@@ -103,6 +103,51 @@ private Q_SLOTS:
         const Document doc = workersDocument(1);
         QVERIFY_THROWS_EXCEPTION(ReportError, doc.writePdf(QStringLiteral("/nonexistent/dir/x.pdf")));
     }
+
+    // A file replaced by a report is the new one whole, readable by others like any file written; no
+    // temporary file stays beside it.
+    void pdfReplacesAFileWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("report.pdf"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old report");
+        old.close();
+        workersDocument(3).writePdf(path);
+        QFile pdf(path);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.readAll().startsWith("%PDF"));
+        QVERIFY(pdf.permissions() & QFileDevice::ReadOther);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("report.pdf")});
+    }
+
+    // Documents put one after the other: every page as it was, fonts and item names shared.
+    void appendedDocumentsKeepTheirPages()
+    {
+        Document first = workersDocument(2);
+        const Document second = workersDocument(40);
+        Document copy = second;
+        copy.fonts.insert(copy.fonts.begin(), FontSpec{QStringLiteral("Courier"), 30, true, true});
+        copy.itemNames.insert(copy.itemNames.begin(), QStringLiteral("unused"));
+        for (Page &p : copy.pages)
+            for (DrawOp &op : p.ops) {
+                op.font = op.font >= 0 ? qint16(op.font + 1) : op.font;
+                op.item = op.item >= 0 ? qint16(op.item + 1) : op.item;
+            }
+        const int firstPages = first.pageCount();
+        const size_t fonts = first.fonts.size();
+        first.append(std::move(copy));
+        QCOMPARE(first.pageCount(), firstPages + second.pageCount());
+        QCOMPARE(first.fonts.size(), fonts + 1); // only the new one added
+        for (int p = 0; p < second.pageCount(); ++p) {
+            QCOMPARE(first.texts(firstPages + p), second.texts(p));
+            QCOMPARE(first.render(firstPages + p, 40), second.render(p, 40));
+            for (const QString &item : second.itemNames)
+                QCOMPARE(first.opsOf(firstPages + p, item).size(), second.opsOf(p, item).size());
+        }
+    }
 };
 
 QTEST_MAIN(TestReportOutput)

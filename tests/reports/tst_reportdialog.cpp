@@ -49,20 +49,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         db = std::make_unique<test::TestDatabase>();
-        test::Shop shop(*db);
-        const int ivanov = shop.worker(QStringLiteral("Иванов И.И."));
-        const int petrov = shop.worker(QStringLiteral("Петров П.П."));
-        const int profile = shop.product(QStringLiteral("ПН-27"), 0.5, QStringLiteral("Профиль ПН-27"));
-        const int bracket = shop.product(QStringLiteral("КР-40"), 2, QStringLiteral("Кронштейн"));
-        const int cut = shop.operation(profile, shop.kind(QStringLiteral("Резка")), 0, {1.5});
-        const int paint = shop.operation(bracket, shop.kind(QStringLiteral("Покраска")), 1, {2.125});
-        const QDate march(2024, 3, 1);
-        shop.entry({march, 1, ivanov, cut, 10, 0, 1.5, 8});
-        shop.entry({march.addDays(4), 2, ivanov, paint, 4, 1, 2.125, 8, QStringLiteral("no"), 1});
-        shop.entry({march.addDays(30), 1, ivanov, paint, 2, 0, 2.125, 8, QStringLiteral("no"), 1013});
-        shop.entry({march.addDays(9), 4, petrov, cut, 5, 0, 1.5, 8});
-        shop.entry({QDate(2024, 4, 1), 1, ivanov, cut, 100, 0, 1.5, 8});  // "по" is excluded
-        shop.entry({QDate(2024, 2, 29), 1, ivanov, cut, 100, 0, 1.5, 8}); // before "с"
+        test::reportShop(*db);
     }
     void cleanupTestCase() { db.reset(); }
     void init()

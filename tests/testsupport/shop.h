@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <tuple>
+#include <utility>
 
 #include "shop/entrystore.h"
 
@@ -49,6 +50,13 @@ private:
 // The shop the entry tests share: the workers Иванов И.И. and Петров П.П., the product ПН-27 and its
 // cutting ("Резка", finished products, one norm at 10). Their ids: ivanov, petrov, product, cutting.
 std::tuple<int, int, int, int> cuttingShop(TestDatabase &db);
+
+// The period reports' shop, whose totals are known: Иванов И.И. and Петров П.П.; ПН-27 (0.5 kg, its
+// cutting "Резка", finished products at 1.5) and КР-40 (2 kg, its painting "Покраска", blanks at
+// 2.125); in March 2024 Иванов cuts 10 on the 1st (shift 1), paints 4 with 1 reject in primer on the
+// 5th (shift 2) and 2 in RAL 1013 on the 31st (shift 1), Петров cuts 5 on the 10th (overtime); each
+// entry 8 hours; Иванов also cuts 100 on 29.02 and 01.04, outside the month. Answers the workers.
+std::pair<int, int> reportShop(TestDatabase &db);
 
 // An entry of an operation on the product ПН-27 ("ПН-27; Резка; Готовая продукция") as the entry
 // editor hands it to the store: 10 pieces, no rejects, price 12.5, shift 1.

@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 #include "data/productkind.h"
 #include "data/statements.h"
+#include "reportengine/formula.h"
 #include "reportengine/layout.h"
 #include "reportengine/report.h"
 #include "reports/datasetreportdata.h"
@@ -253,8 +254,20 @@ void ReportDialog::savePayStatements()
         const QStringList names = payStatementFileNames(statements);
         for (size_t i = 0; i < statements.size(); ++i) {
             progress(QStringLiteral("Запись"), int(i), int(statements.size()));
-            statements[i].document.writePdf(QDir(folder).filePath(names.at(qsizetype(i))),
-                                            QStringLiteral("Расчётный листок: ") + statements[i].name);
+            try {
+                statements[i].document.writePdf(QDir(folder).filePath(names.at(qsizetype(i))),
+                                                QStringLiteral("Расчётный листок: ") + statements[i].name);
+            } catch (const report::ReportError &e) {
+                // The ones written stay; the user learns which is missing and how far it went.
+                messages->show(QStringLiteral("Расчётные листки"),
+                               QStringLiteral("%1\nСохранено листков: %2 из %3. Папка: %4")
+                                   .arg(e.message())
+                                   .arg(i)
+                                   .arg(statements.size())
+                                   .arg(folder),
+                               MessageService::Icon::Error);
+                return;
+            }
         }
         messages->show(QStringLiteral("Расчётные листки"),
                        QStringLiteral("Сохранено листков: %1. Папка: %2").arg(statements.size()).arg(folder),

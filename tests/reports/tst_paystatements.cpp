@@ -400,6 +400,27 @@ private Q_SLOTS:
         QVERIFY(!QDir(dir.filePath(QStringLiteral("Листки 2023-01"))).exists());
     }
 
+    // A file that cannot be written (a folder in its place): the ones before it stay, the user is told
+    // which and how far it went.
+    void aFileThatCannotBeWritten()
+    {
+        test::WindowFixture fx(*db);
+        auto *dialog = fx.windows.add(std::make_unique<ReportDialog>(fx.context));
+        QTemporaryDir dir;
+        dialog->spreadsheet().setFolder(dir.path());
+        dialog->setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+        const QString folder = dir.filePath(QStringLiteral("Листки 2024-03"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/Петров П.П..pdf")));
+        test::child<QPushButton>(dialog, "saveStatementsButton")->click();
+        QVERIFY2(fx.messages.last().startsWith(
+                     QStringLiteral("Файл «%1/Петров П.П..pdf» не записывается").arg(folder)),
+                 qPrintable(fx.messages.last()));
+        QVERIFY(
+            fx.messages.last().endsWith(QStringLiteral("Сохранено листков: 1 из 2. Папка: %1").arg(folder)));
+        QVERIFY(QFileInfo(folder + QStringLiteral("/Иванов И.И..pdf")).isFile());
+        QVERIFY(test::child<QPushButton>(dialog, "saveStatementsButton")->isEnabled());
+    }
+
     // A folder that cannot be made: said, nothing written, the dialog given back.
     void unwritableFolder()
     {

@@ -317,6 +317,9 @@ private Q_SLOTS:
                 QVERIFY(other->prepareReport(kind).pageCount() >= 1);
             QCOMPARE(itemTexts(other->prepareReport(Kind::Workers), QStringLiteral("fio")),
                      QStringList{QStringLiteral("Сидоров С.С.")});
+            const std::vector<PayStatement> statements = other->preparePayStatements();
+            QCOMPARE(statements.size(), size_t(1));
+            QCOMPARE(statements.front().name, QStringLiteral("Сидоров С.С."));
         };
         other->openForPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
         QCOMPARE(fx->data.reportConnection().connectionString(), standby.connection().connectionString());

@@ -7,8 +7,10 @@ namespace tabel::locks {
 // The first integer of every advisory lock key the program takes, in the order they are taken.
 enum Space {
     TimesheetMonth = 1, // {1, year * 100 + month}: shared by saves and deletions, exclusive by the rebuild
-    Worker = 2,         // {2, worker id}: lower id first
-    Book = 3,           // {3, book}: a reference book's duplicate check and write, or a deletion's check
+    // {2, worker id, shift, year * 100 + month}, folded: one worker's shift of a month, in the order
+    // of the folded keys
+    WorkerShift = 2,
+    Book = 3, // {3, book}: a reference book's duplicate check and write, or a deletion's check
     // 4 is taken by the schema's worker-to-person trigger.
     // {5, random}: the import target session, briefly, so the program's connection can find it.
     ImportProbe = 5,

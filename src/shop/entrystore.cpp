@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace tabel {
@@ -74,16 +75,24 @@ qint64 count(Connection *connection, const QString &statement)
 // books whose rows the entry refers to. Every client takes them the same way.
 QList<Transaction::LockRequest> entryLocks(const QList<EntryKey> &keys, bool books)
 {
-    std::set<int> months, workers;
+    // What a save must see alone is one worker's shift of one month: the repeat check, the day's
+    // total and the month's time sheet row all lie within it. Saves for other shifts or months of
+    // the same worker go on side by side. Keys are taken in one order (of their folded values), so
+    // that two moves never wait for each other.
+    std::set<int> months;
+    std::map<std::pair<int, int>, QList<int>> cells; // by the folded key: the order they are taken in
     for (const EntryKey &k : keys) {
-        months.insert(k.date.year() * 100 + k.date.month());
-        workers.insert(k.worker);
+        const int month = k.date.year() * 100 + k.date.month();
+        months.insert(month);
+        const QList<int> key = {locks::WorkerShift, k.worker, k.shift, month};
+        const AdvisoryKey folded = advisoryKey(key);
+        cells[{folded.space, folded.value}] = key;
     }
     QList<Transaction::LockRequest> locks;
     for (int m : months)
         locks.push_back({{locks::TimesheetMonth, m}, Transaction::Mode::Shared});
-    for (int w : workers)
-        locks.push_back({{locks::Worker, w}, Transaction::Mode::Exclusive});
+    for (const auto &[folded, key] : cells)
+        locks.push_back({key, Transaction::Mode::Exclusive});
     if (books) {
         locks.push_back({locks::book(locks::Products), Transaction::Mode::Shared});
         locks.push_back({locks::book(locks::Operations), Transaction::Mode::Shared});

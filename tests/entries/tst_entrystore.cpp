@@ -1,10 +1,14 @@
 #include "data/dataerror.h"
 #include "data/datamodule.h"
+#include "data/locks.h"
+#include "data/transaction.h"
 #include "shop/entrystore.h"
 #include "testsupport/entryworkload.h"
 #include "testsupport/shop.h"
 #include "testsupport/testdatabase.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 
 #include <future>
@@ -457,6 +461,31 @@ private Q_SLOTS:
                       QStringLiteral("select cena from accounts_dep.smena where id=%1").arg(*edit.entryId))
                     .toDouble(),
                 99.0);
+    }
+
+    // A save waits only for saves of the same worker's shift and month: another shift of the same
+    // worker and day goes on while a client holds the first.
+    void savesWaitOnlyForTheSameShift()
+    {
+        const int month = day.year() * 100 + day.month();
+        const AdvisoryKey held = advisoryKey({locks::WorkerShift, ivanov, 1, month});
+        auto holder =
+            db->startScript(QStringLiteral("select pg_advisory_xact_lock(%1, %2); select pg_sleep(3);")
+                                .arg(held.space)
+                                .arg(held.value));
+        QVERIFY(db->waitForLockHolder(held.space, held.value));
+        QElapsedTimer t;
+        t.start();
+        EntryStore store(data.get());
+        QCOMPARE(store.save(draft(ivanov, 4, 2)), QString()); // shift 2: not held
+        QCOMPARE(store.save(draft(petrov, 4, 1)), QString()); // another worker
+        QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(holder->state() != QProcess::NotRunning);
+        QCOMPARE(store.save(draft(ivanov, 5, 1)), QString()); // shift 1: after the holder
+        QVERIFY(holder->waitForFinished(5000));
+        QVERIFY2(t.elapsed() >= 2500, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(cell(ivanov, 1, day), 5);
+        QCOMPARE(cell(ivanov, 2, day), 4);
     }
 
     void removeReposts()

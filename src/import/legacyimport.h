@@ -38,6 +38,8 @@ struct ImportSettings
     bool entriesFromLegacy = false;
     int blockRows = 2000;   // rows read, and written by one statement, at a time
     int lockWaitMs = 30000; // how long a table is waited for while another client writes to it
+    // From this many rows a table replaced whole loads without its secondary indexes, built after.
+    qint64 bulkRows = 20000;
     // The target must be the database the program works on (the window's import); the command line
     // names its target itself.
     bool programDatabaseOnly = true;

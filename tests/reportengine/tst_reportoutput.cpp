@@ -98,6 +98,36 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(5, 5), QColor(Qt::white));
     }
 
+    // The pages as recorded once: every text of every page, and the first and last page drawn pixel by
+    // pixel. A change in how pages are kept must not change what they show. TABEL_RECORD=1 records.
+    void sameOutputAsRecorded()
+    {
+        const Document doc = workersDocument(40);
+        QStringList texts;
+        for (int p = 0; p < doc.pageCount(); ++p)
+            texts << QStringLiteral("— %1 —").arg(p + 1) << doc.texts(p);
+        const QString textFile = QStringLiteral(RECORDED "/workers40.txt");
+        const QList<int> drawn = {0, doc.pageCount() - 1};
+        if (qEnvironmentVariableIsSet("TABEL_RECORD")) {
+            QDir().mkpath(QStringLiteral(RECORDED));
+            QFile f(textFile);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(texts.join(u'\n').toUtf8() + '\n');
+            for (int p : drawn)
+                QVERIFY(doc.render(p, 72).save(QStringLiteral(RECORDED "/workers40-page%1.png").arg(p + 1)));
+            QSKIP("recorded");
+        }
+        QFile f(textFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(texts, QString::fromUtf8(f.readAll()).chopped(1).split(u'\n'));
+        for (int p : drawn) {
+            const QImage recorded(QStringLiteral(RECORDED "/workers40-page%1.png").arg(p + 1));
+            QVERIFY(!recorded.isNull());
+            QCOMPARE(doc.render(p, 72).convertToFormat(QImage::Format_RGB32),
+                     recorded.convertToFormat(QImage::Format_RGB32));
+        }
+    }
+
     void unwritablePdfIsAnError()
     {
         const Document doc = workersDocument(1);

@@ -42,11 +42,11 @@ qint64 bytesOf(const QVariant &v)
 qint64 pageBytes(const report::Document &d)
 {
     qint64 n = 0;
-    for (const report::Page &p : d.pages) {
+    for (const report::Page &p : d.pages)
         n += qint64(p.ops.capacity() * sizeof(report::DrawOp));
-        for (const report::DrawOp &op : p.ops)
-            n += op.text.capacity() * 2;
-    }
+    n += qint64(d.strings.capacity() * sizeof(QString));
+    for (const QString &s : d.strings)
+        n += s.capacity() * 2;
     return n;
 }
 

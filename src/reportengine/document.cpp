@@ -33,6 +33,12 @@ int Document::itemIndex(const QString &name)
     return int(itemNames.size() - 1);
 }
 
+const QString &Document::text(const DrawOp &op) const
+{
+    static const QString none;
+    return op.text >= 0 && size_t(op.text) < strings.size() ? strings[size_t(op.text)] : none;
+}
+
 void Document::append(Document &&other)
 {
     if (pages.empty() && fonts.empty() && itemNames.empty()) {
@@ -46,9 +52,14 @@ void Document::append(Document &&other)
     itemMap.reserve(other.itemNames.size());
     for (const QString &name : other.itemNames)
         itemMap.push_back(qint16(itemIndex(name)));
+    const qint32 textBase = qint32(strings.size());
+    strings.insert(strings.end(), std::make_move_iterator(other.strings.begin()),
+                   std::make_move_iterator(other.strings.end()));
     pages.reserve(pages.size() + other.pages.size());
     for (Page &p : other.pages) {
         for (DrawOp &op : p.ops) {
+            if (op.text >= 0)
+                op.text += textBase;
             if (op.font >= 0 && size_t(op.font) < fontMap.size())
                 op.font = fontMap[size_t(op.font)];
             if (op.item >= 0 && size_t(op.item) < itemMap.size())
@@ -80,7 +91,7 @@ void Document::paint(QPainter &painter, int pageIndex) const
             break;
         case DrawOp::Kind::Line: {
             QPen pen(QColor::fromRgba(op.colour));
-            pen.setStyle(op.style);
+            pen.setStyle(op.penStyle());
             pen.setWidthF(std::max(1.0, op.penWidth * sx));
             pen.setCapStyle(Qt::FlatCap);
             painter.setPen(pen);
@@ -91,7 +102,7 @@ void Document::paint(QPainter &painter, int pageIndex) const
             if (op.font >= 0 && size_t(op.font) < qfonts.size())
                 painter.setFont(qfonts[size_t(op.font)]);
             painter.setPen(QColor::fromRgba(op.colour));
-            painter.drawText(toDevice(op), int(op.align) | Qt::AlignVCenter | Qt::TextSingleLine, op.text);
+            painter.drawText(toDevice(op), int(op.align) | Qt::AlignVCenter | Qt::TextSingleLine, text(op));
             break;
         }
     }
@@ -159,7 +170,7 @@ QStringList Document::texts(int pageIndex) const
         return a->x < b->x;
     });
     for (const DrawOp *op : ops)
-        out << op->text;
+        out << text(*op);
     return out;
 }
 

@@ -13,20 +13,22 @@ class QPainter;
 
 namespace tabel::report {
 
-// One drawing operation of a finished page, in millimetres from the page's top-left corner.
+// One drawing operation of a finished page, in millimetres from the page's top-left corner. Kept
+// small: a report holds hundreds of them a page, its texts once each in the document.
 struct DrawOp
 {
     enum class Kind : quint8 { Text, Fill, Line };
     Kind kind = Kind::Text;
-    quint8 align = 0; // Qt::Alignment, horizontal part
-    Qt::PenStyle style = Qt::SolidLine;
-    qint16 font = -1;                 // index into the document's fonts
+    quint8 align = 0;                     // Qt::Alignment, horizontal part
+    quint8 style = quint8(Qt::SolidLine); // Qt::PenStyle of a line
+    qint16 font = -1;                     // index into the document's fonts
     qint16 item = -1;                 // index into the document's item names: the layout item that made it
     float x = 0, y = 0, w = 0, h = 0; // a line runs from (x, y) to (x + w, y + h)
     float penWidth = 0.2f;
     QRgb colour = 0xff000000;
-    QString text;
+    qint32 text = -1; // index into the document's texts
     QRectF rect() const { return QRectF(x, y, w, h); }
+    Qt::PenStyle penStyle() const { return Qt::PenStyle(style); }
 };
 
 struct Page
@@ -41,7 +43,11 @@ public:
     PageSetup page;
     std::vector<FontSpec> fonts;
     std::vector<QString> itemNames;
+    std::vector<QString> strings; // every text the pages show, each once
     std::vector<Page> pages;
+
+    // The text a text operation shows.
+    const QString &text(const DrawOp &op) const;
 
     int pageCount() const { return int(pages.size()); }
     int fontIndex(const FontSpec &spec);

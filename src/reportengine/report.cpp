@@ -4,6 +4,8 @@
 #include "reportengine/formula.h"
 #include "reportengine/mask.h"
 
+#include <QHash>
+
 #include <memory>
 
 namespace tabel::report {
@@ -146,6 +148,8 @@ public:
                 closeGroup(g, m_previous);
         finishPage();
         resolveDeferred();
+        m_textIndex = {};
+        m_doc.strings.shrink_to_fit();
         return std::move(m_doc);
     }
 
@@ -331,7 +335,7 @@ private:
     void line(float x, float y, float w, float h, const Rules &r)
     {
         DrawOp op = placed(DrawOp::Kind::Line, x, y, w, h, r.colour);
-        op.style = r.style;
+        op.style = quint8(r.style);
         op.penWidth = float(r.width);
         page().ops.push_back(std::move(op));
     }
@@ -349,6 +353,18 @@ private:
     }
 
     Page &page() { return m_doc.pages.back(); }
+
+    // A text kept once however often the pages show it (names, kinds, totals repeat on every page).
+    qint32 textIndex(QString text)
+    {
+        const auto it = m_textIndex.constFind(text);
+        if (it != m_textIndex.cend())
+            return *it;
+        const qint32 index = qint32(m_doc.strings.size());
+        m_textIndex.insert(text, index);
+        m_doc.strings.push_back(std::move(text));
+        return index;
+    }
 
     QString itemText(const CompiledItem &ci, const std::vector<QVariant> &row, Value *raw)
     {
@@ -395,7 +411,7 @@ private:
             op.font = qint16(ci.font);
             op.align = quint8(item.alignment & Qt::AlignHorizontal_Mask);
             op.item = qint16(ci.name);
-            op.text = std::move(text);
+            op.text = textIndex(std::move(text));
             page().ops.push_back(std::move(op));
             if (ci.formula && ci.formula->usesTotalPages()) {
                 Deferred d;
@@ -424,9 +440,9 @@ private:
             m_pageNumber = d.pageNumber;
             const Value v = d.formula->evaluate(*this);
             std::swap(m_aggregates, d.aggregates);
-            m_doc.pages[d.page].ops[d.op].text = !d.mask.isEmpty() && v.type != Value::Type::Text
-                                                     ? formatNumber(v.toNumber(), d.mask)
-                                                     : v.toText();
+            m_doc.pages[d.page].ops[d.op].text = textIndex(!d.mask.isEmpty() && v.type != Value::Type::Text
+                                                               ? formatNumber(v.toNumber(), d.mask)
+                                                               : v.toText());
         }
         m_deferred.clear();
     }
@@ -446,6 +462,7 @@ private:
     std::vector<QVariant> m_values, m_previous;
     const std::vector<QVariant> *m_current = &m_values;
     std::vector<Deferred> m_deferred;
+    QHash<QString, qint32> m_textIndex; // while preparing only
     double m_y = 0;
     int m_pageNumber = 0;
     int m_totalPages = 0;

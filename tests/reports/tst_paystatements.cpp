@@ -33,7 +33,7 @@ QStringList itemTexts(const report::Document &d, const QString &item)
     for (int p = 0; p < d.pageCount(); ++p)
         for (const report::DrawOp *op : d.opsOf(p, item))
             if (op->kind == report::DrawOp::Kind::Text)
-                out << op->text;
+                out << d.text(*op);
     return out;
 }
 
@@ -220,7 +220,7 @@ private Q_SLOTS:
                                      QStringLiteral("Страница 3 из 3"), QStringLiteral("Страница 1 из 1")}));
         for (int p = 0; p < d.pageCount(); ++p)
             QCOMPARE(d.opsOf(p, QStringLiteral("head0")).size(), size_t(1));
-        QCOMPARE(d.opsOf(3, QStringLiteral("WorkerLabel")).front()->text,
+        QCOMPARE(d.text(*d.opsOf(3, QStringLiteral("WorkerLabel")).front()),
                  QStringLiteral("Работник: Кратков К.К."));
         QCOMPARE(itemTexts(d, QStringLiteral("totalSumma")),
                  (QStringList{QStringLiteral("2") + QLocale().groupSeparator() + QStringLiteral("520,00"),
@@ -282,10 +282,9 @@ private Q_SLOTS:
         for (size_t i = 0; i < s.size(); ++i) {
             QCOMPARE(s[i].name, names.at(qsizetype(i)));
             QCOMPARE(s[i].kopecks, kopecksOf(sums.at(qsizetype(i))));
+            const report::Document &doc = s[i].document;
             QCOMPARE(
-                kopecksOf(s[i].document.opsOf(s[i].document.pageCount() - 1, QStringLiteral("totalSumma"))
-                              .front()
-                              ->text),
+                kopecksOf(doc.text(*doc.opsOf(doc.pageCount() - 1, QStringLiteral("totalSumma")).front())),
                 s[i].kopecks);
             QVERIFY(
                 itemTexts(s[i].document, QStringLiteral("MoneyLabel"))

@@ -34,7 +34,7 @@ class TestReportDialog : public QObject
         for (int p = 0; p < d.pageCount(); ++p)
             for (const report::DrawOp *op : d.opsOf(p, item))
                 if (op->kind == report::DrawOp::Kind::Text)
-                    out << op->text;
+                    out << d.text(*op);
         return out;
     }
     QStringList allTexts(const report::Document &d)

@@ -52,6 +52,7 @@ void LoginWindow::showEvent(QShowEvent *event)
     if (m_activated || event->spontaneous())
         return;
     m_activated = true;
+    markShown(this);
     guarded(m_context.services.messages, [this] { activate(); });
 }
 

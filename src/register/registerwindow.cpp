@@ -200,8 +200,10 @@ bool RegisterWindow::eventFilter(QObject *watched, QEvent *event)
 void RegisterWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         guarded(m_context.services.messages, [this] { activate(); });
+        markShown(this);
+    }
 }
 
 bool RegisterWindow::isDayOff() const

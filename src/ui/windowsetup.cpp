@@ -11,6 +11,9 @@
 #include <QLocale>
 #include <QPointer>
 #include <QScreen>
+#include <QWidget>
+
+#include <cstdio>
 
 namespace tabel {
 
@@ -62,6 +65,15 @@ private:
 void setMainWindow(QWidget *window)
 {
     g_mainWindow = window;
+}
+
+void markShown(const QWidget *window)
+{
+    static const bool marks = qEnvironmentVariableIsSet("TABEL_STARTUP_MARKS");
+    if (marks) {
+        std::fprintf(stderr, "tabel: shown %s\n", window->objectName().toLatin1().constData());
+        std::fflush(stderr);
+    }
 }
 
 void useShopLocale()

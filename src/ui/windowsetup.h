@@ -25,6 +25,10 @@ void useShopLocale();
 // translations where the system has them.
 void useShopTranslations();
 
+// With TABEL_STARTUP_MARKS set, says on stderr that a window is shown ("tabel: shown LoginWindow"),
+// so that the start-up benchmark can time the program from outside.
+void markShown(const QWidget *window);
+
 // What every window of the program does the same way: its frame, where it opens, no help button.
 void setUpWindow(QDialog *window, Frame frame, Placement placement);
 

@@ -294,12 +294,20 @@ struct LegacyImport::Impl
     // open write would otherwise hold the import, and the window, without end.
     void lockTarget(Transaction &tx, const Table &table)
     {
+        waitingSoLong(table, [&] {
+            if (table.book)
+                tx.lock(locks::book(*table.book));
+            execute(target.database(), QStringLiteral("lock table %1 in exclusive mode").arg(table.target));
+        });
+    }
+
+    // Takes locks for the table, waiting no longer than the settings allow.
+    void waitingSoLong(const Table &table, const std::function<void()> &take)
+    {
         const QSqlDatabase out = target.database();
         execute(out, QStringLiteral("set local lock_timeout = %1").arg(std::max(settings.lockWaitMs, 1)));
         try {
-            if (table.book)
-                tx.lock(locks::book(*table.book));
-            execute(out, QStringLiteral("lock table %1 in exclusive mode").arg(table.target));
+            take();
         } catch (const DataError &) {
             throw DataError(
                 QStringLiteral(
@@ -330,16 +338,9 @@ struct LegacyImport::Impl
         }
         if (names.isEmpty())
             return {};
-        execute(out, QStringLiteral("set local lock_timeout = %1").arg(std::max(settings.lockWaitMs, 1)));
-        try {
+        waitingSoLong(table, [&] {
             execute(out, QStringLiteral("lock table %1 in access exclusive mode").arg(table.target));
-        } catch (const DataError &) {
-            throw DataError(
-                QStringLiteral(
-                    "Таблица %1 занята другим пользователем. Импорт остановлен, повторите его позже.")
-                    .arg(table.target));
-        }
-        execute(out, QStringLiteral("set local lock_timeout = 0"));
+        });
         for (const QString &name : names)
             execute(out, QStringLiteral("drop index %1").arg(name));
         return definitions;

@@ -189,4 +189,14 @@ std::vector<const DrawOp *> Document::opsOf(int pageIndex, const QString &itemNa
     return out;
 }
 
+QStringList Document::itemTexts(const QString &itemName) const
+{
+    QStringList out;
+    for (int p = 0; p < pageCount(); ++p)
+        for (const DrawOp *op : opsOf(p, itemName))
+            if (op->kind == DrawOp::Kind::Text)
+                out << text(*op);
+    return out;
+}
+
 } // namespace tabel::report

@@ -66,6 +66,8 @@ public:
     // The texts of a page in reading order, for tests.
     QStringList texts(int pageIndex) const;
     std::vector<const DrawOp *> opsOf(int pageIndex, const QString &itemName) const;
+    // The texts one layout item printed, over all pages in order, for tests.
+    QStringList itemTexts(const QString &itemName) const;
 };
 
 } // namespace tabel::report

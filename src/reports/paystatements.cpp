@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <array>
 #include <memory>
@@ -52,16 +53,28 @@ QStringList payStatementLinesStatement(const PayStatementRequest &r)
     return sql;
 }
 
-// The hours of the time sheet: every entry of the worker counts, whatever its product kind.
+// The hours of the time sheet (its rows, as the time sheet window shows them), the days of the
+// period only; every entry of the worker counts there, whatever its product kind. A row of a month
+// that is no month is left out.
 QStringList payStatementHoursStatement(const PayStatementRequest &r)
 {
+    QStringList days;
+    for (int d = 1; d <= 31; ++d)
+        days << QStringLiteral("(%1, t.d%1)").arg(d);
     QStringList sql = {
-        QStringLiteral("select w_id, smena, sum(coalesce(time, 0)) as hours from accounts_dep.smena"),
-        QStringLiteral("where data>=:data1 and data<:data2"),
+        QStringLiteral("select t.w_id, t.smena, sum(coalesce(v.h, 0)) as hours from accounts_dep.h_tabel t"),
+        QStringLiteral("cross join lateral (values %1) v(day, h)").arg(days.join(QStringLiteral(", "))),
+        QStringLiteral("where t.month between 1 and 12 and t.year between 1900 and 9999"),
+        QStringLiteral("and make_date(t.year, t.month, 1) >= date_trunc('month', :data1::date) "
+                       "and make_date(t.year, t.month, 1) < :data2::date"),
+        QStringLiteral("and v.day <= extract(day from make_date(t.year, t.month, 1) + interval '1 month' - "
+                       "interval '1 day')"),
+        QStringLiteral("and make_date(t.year, t.month, 1) + (v.day - 1) >= :data1::date "
+                       "and make_date(t.year, t.month, 1) + (v.day - 1) < :data2::date"),
     };
     if (r.worker != 0)
-        sql << QStringLiteral("and w_id=:worker");
-    sql << QStringLiteral("group by w_id, smena");
+        sql << QStringLiteral("and t.w_id=:worker");
+    sql << QStringLiteral("group by t.w_id, t.smena");
     return sql;
 }
 
@@ -123,22 +136,33 @@ QString noPayStatementsMessage()
 
 QStringList payStatementFileNames(const std::vector<PayStatement> &statements)
 {
+    QStringList bases;
     QHash<QString, int> uses;
-    QStringList names;
     for (const PayStatement &s : statements) {
         QString name = fileSafeName(s.name).trimmed();
         while (name.startsWith(u'.')) // no hidden files, no "..": the name stays in the folder
             name.remove(0, 1);
+        while (name.toUtf8().size() > 200) // a file system takes 255 bytes, the suffixes included
+            name.chop(1);
+        name = name.trimmed();
         if (name.isEmpty())
             name = QStringLiteral("Работник %1").arg(s.worker);
-        names << name;
+        bases << name;
         ++uses[name.toLower()];
     }
+    // A name two workers share gets each one's number; a name still taken (a worker called so) gets
+    // a count too, so that no file is written over another.
+    QSet<QString> taken;
+    QStringList names;
     for (size_t i = 0; i < statements.size(); ++i) {
-        QString &name = names[qsizetype(i)];
-        if (uses.value(name.toLower()) > 1)
-            name += QStringLiteral(" (%1)").arg(statements[i].worker);
-        name += QStringLiteral(".pdf");
+        const QString &base = bases.at(qsizetype(i));
+        QString name = uses.value(base.toLower()) > 1
+                           ? QStringLiteral("%1 (%2)").arg(base).arg(statements[i].worker)
+                           : base;
+        for (int n = 2; taken.contains(name.toLower()); ++n)
+            name = QStringLiteral("%1 (%2-%3)").arg(base).arg(statements[i].worker).arg(n);
+        taken.insert(name.toLower());
+        names << name + QStringLiteral(".pdf");
     }
     return names;
 }

@@ -18,11 +18,13 @@
 #include "ui/windowsetup.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLocale>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <cmath>
 
 // The layouts are resources of this static library: they must be registered by hand.
@@ -252,6 +254,15 @@ void ReportDialog::savePayStatements()
             return;
         }
         const QStringList names = payStatementFileNames(statements);
+        const auto there = std::count_if(names.cbegin(), names.cend(), [&](const QString &n) {
+            return QFileInfo::exists(QDir(folder).filePath(n));
+        });
+        if (there > 0 &&
+            !messages->ask(QStringLiteral("Расчётные листки"),
+                           QStringLiteral("В папке «%1» уже есть листки этих работников: %2. Заменить их?")
+                               .arg(folder)
+                               .arg(there)))
+            return;
         for (size_t i = 0; i < statements.size(); ++i) {
             progress(QStringLiteral("Запись"), int(i), int(statements.size()));
             try {

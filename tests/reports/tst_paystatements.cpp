@@ -1,5 +1,6 @@
 #include "data/dataset.h"
 #include "reportengine/document.h"
+#include "reportengine/fonts.h"
 #include "reports/paystatements.h"
 #include "reports/previewwindow.h"
 #include "reports/reportdialog.h"
@@ -27,15 +28,6 @@ using namespace tabel;
 Q_DECLARE_METATYPE(tabel::ProductKindChoice)
 
 namespace {
-QStringList itemTexts(const report::Document &d, const QString &item)
-{
-    QStringList out;
-    for (int p = 0; p < d.pageCount(); ++p)
-        for (const report::DrawOp *op : d.opsOf(p, item))
-            if (op->kind == report::DrawOp::Kind::Text)
-                out << d.text(*op);
-    return out;
-}
 
 QString pdfText(const QString &path)
 {
@@ -86,6 +78,8 @@ private Q_SLOTS:
         setShopName(QStringLiteral("ООО «Металл», цех № 2"));
         db = std::make_unique<test::TestDatabase>();
         std::tie(ivanov, petrov) = test::reportShop(*db);
+        for (int month : {2, 3, 4}) // the time sheet from the entries
+            rebuildTimesheetMonth(&db->connection(), 2024, month);
     }
     void cleanupTestCase()
     {
@@ -94,8 +88,10 @@ private Q_SLOTS:
         qunsetenv("TABEL_SYSTEM_CONFIG");
     }
 
-    // What the worker signs, read back from a real PDF: heading, lines by day with the day's totals,
-    // the period's totals in figures and words, the hours by shift, the signature lines and the pages.
+    // What the worker signs, read back from a real PDF: heading, lines by day with the day's totals
+    // (to the tenth of a kopeck, as the report by workers shows a product's: the lines add up to the
+    // total), the period's totals in figures and words, the hours by shift, the signature lines and the
+    // pages.
     void statementAsPrinted()
     {
         std::vector<PayStatement> s = statements(QDate(2024, 3, 1), QDate(2024, 4, 1));
@@ -117,12 +113,12 @@ private Q_SLOTS:
             QStringLiteral("Работник: Иванов И.И."),
             QStringLiteral("Период: с 01.03.2024 по 31.03.2024"),
             QStringLiteral("Дата Изделие Операция Вид продукции Цвет Кол-во Брак Цена Сумма"),
-            QStringLiteral("01.03.2024 ПН-27 Резка Готовая продукция 10 0 1,5 15,00"),
-            QStringLiteral("Итого за 01.03.2024 10 0 15,00"),
-            QStringLiteral("05.03.2024 КР-40 Покраска Заготовки грунт 4 1 2,125 6,38"),
-            QStringLiteral("Итого за 05.03.2024 4 1 6,38"),
-            QStringLiteral("31.03.2024 КР-40 Покраска Заготовки RAL 1013 2 0 2,125 4,25"),
-            QStringLiteral("Итого за 31.03.2024 2 0 4,25"),
+            QStringLiteral("01.03.2024 ПН-27 Резка Готовая продукция 10 0 1,5 15,000"),
+            QStringLiteral("Итого за 01.03.2024 10 0 15,000"),
+            QStringLiteral("05.03.2024 КР-40 Покраска Заготовки грунт 4 1 2,125 6,375"),
+            QStringLiteral("Итого за 05.03.2024 4 1 6,375"),
+            QStringLiteral("31.03.2024 КР-40 Покраска Заготовки RAL 1013 2 0 2,125 4,250"),
+            QStringLiteral("Итого за 31.03.2024 2 0 4,250"),
             QStringLiteral("Итого за период: 16 1 25,63"),
             QStringLiteral("Итого к начислению: 25,63 (двадцать пять рублей 63 копейки)"),
             QStringLiteral("Часы по табелю:"),
@@ -138,7 +134,7 @@ private Q_SLOTS:
         const QStringList second = lines.mid(expected.size());
         QCOMPARE(second.value(0), QStringLiteral("ООО «Металл», цех № 2"));
         QCOMPARE(second.value(2), QStringLiteral("Работник: Петров П.П."));
-        QVERIFY(second.contains(QStringLiteral("10.03.2024 ПН-27 Резка Готовая продукция 5 0 1,5 7,50")));
+        QVERIFY(second.contains(QStringLiteral("10.03.2024 ПН-27 Резка Готовая продукция 5 0 1,5 7,500")));
         QVERIFY(second.contains(QStringLiteral("Итого к начислению: 7,50 (семь рублей 50 копеек)")));
         QVERIFY(second.contains(
             QStringLiteral("1 смена: 0 ч 2 смена: 0 ч 3 смена: 0 ч Переработка: 8 ч Всего: 8 ч")));
@@ -188,8 +184,8 @@ private Q_SLOTS:
             names << p.name;
         QCOMPARE(names, workers);
         const report::Document d = joinPayStatements(std::move(s));
-        QCOMPARE(itemTexts(d, QStringLiteral("MoneyLabel")), money);
-        QCOMPARE(itemTexts(d, QStringLiteral("HoursTotal")), hours);
+        QCOMPARE(d.itemTexts(QStringLiteral("MoneyLabel")), money);
+        QCOMPARE(d.itemTexts(QStringLiteral("HoursTotal")), hours);
     }
 
     // No shop name in the settings: nothing printed above the heading.
@@ -198,7 +194,7 @@ private Q_SLOTS:
         setShopName(QString());
         const auto restore = qScopeGuard([this] { setShopName(QStringLiteral("ООО «Металл», цех № 2")); });
         const report::Document d = joinPayStatements(statements(QDate(2024, 3, 1), QDate(2024, 4, 1)));
-        QCOMPARE(itemTexts(d, QStringLiteral("ShopLabel")), (QStringList{QString(), QString()}));
+        QCOMPARE(d.itemTexts(QStringLiteral("ShopLabel")), (QStringList{QString(), QString()}));
     }
 
     // A long statement runs over pages counted for its worker alone, the columns' heading on each;
@@ -215,14 +211,14 @@ private Q_SLOTS:
                 shop.entry({QDate(2025, 2, 1).addDays(day), shift, long1, op, 10, 0, 3, 8});
         shop.entry({QDate(2025, 2, 3), 1, short1, op, 1, 0, 3, 8});
         const report::Document d = joinPayStatements(statements(QDate(2025, 2, 1), QDate(2025, 3, 1)));
-        const QStringList pages = itemTexts(d, QStringLiteral("pageNumber"));
+        const QStringList pages = d.itemTexts(QStringLiteral("pageNumber"));
         QCOMPARE(pages, (QStringList{QStringLiteral("Страница 1 из 3"), QStringLiteral("Страница 2 из 3"),
                                      QStringLiteral("Страница 3 из 3"), QStringLiteral("Страница 1 из 1")}));
         for (int p = 0; p < d.pageCount(); ++p)
             QCOMPARE(d.opsOf(p, QStringLiteral("head0")).size(), size_t(1));
         QCOMPARE(d.text(*d.opsOf(3, QStringLiteral("WorkerLabel")).front()),
                  QStringLiteral("Работник: Кратков К.К."));
-        QCOMPARE(itemTexts(d, QStringLiteral("totalSumma")),
+        QCOMPARE(d.itemTexts(QStringLiteral("totalSumma")),
                  (QStringList{QStringLiteral("2") + QLocale().groupSeparator() + QStringLiteral("520,00"),
                               QStringLiteral("3,00")}));
         // Totals and signatures kept together after the last line.
@@ -273,8 +269,8 @@ private Q_SLOTS:
             newSummaryReportQuery(&db->connection(), SummaryReport::Workers, nullptr));
         const report::Document byWorkers =
             prepareSummaryReport(query.get(), {SummaryReport::Workers, from, to, kind});
-        const QStringList names = itemTexts(byWorkers, QStringLiteral("fio"));
-        const QStringList sums = itemTexts(byWorkers, QStringLiteral("fioSumma"));
+        const QStringList names = byWorkers.itemTexts(QStringLiteral("fio"));
+        const QStringList sums = byWorkers.itemTexts(QStringLiteral("fioSumma"));
         QVERIFY(names.size() >= 35);
         std::vector<PayStatement> s = statements(from, to, kind);
         QCOMPARE(int(s.size()), names.size());
@@ -287,7 +283,7 @@ private Q_SLOTS:
                 kopecksOf(doc.text(*doc.opsOf(doc.pageCount() - 1, QStringLiteral("totalSumma")).front())),
                 s[i].kopecks);
             QVERIFY(
-                itemTexts(s[i].document, QStringLiteral("MoneyLabel"))
+                s[i].document.itemTexts(QStringLiteral("MoneyLabel"))
                     .value(0)
                     .startsWith(QStringLiteral("Итого к начислению: ") + moneyFigures(s[i].kopecks) + u' '));
         }
@@ -297,7 +293,7 @@ private Q_SLOTS:
                                                                 : QString();
         qsizetype lines = 0;
         for (const PayStatement &p : s)
-            lines += itemTexts(p.document, QStringLiteral("summa")).size();
+            lines += p.document.itemTexts(QStringLiteral("summa")).size();
         QCOMPARE(lines, db->scalar(QStringLiteral(
                                        "select count(*) from accounts_dep.smena s join accounts_dep.oper o "
                                        "on o.id = s.o_id where s.data >= '2025-06-01' and s.data < "
@@ -306,19 +302,29 @@ private Q_SLOTS:
                             .toLongLong());
     }
 
-    // The hours by shift are those of the month's time sheet, row by row.
+    // The hours by shift are the time sheet's, the period's days only, also where the time sheet
+    // differs from the entries (kept from the old program, or not yet rebuilt).
     void hoursOfTheTimesheet()
     {
         rebuildTimesheetMonth(&db->connection(), 2025, 6);
-        const std::vector<PayStatement> s = statements(QDate(2025, 6, 1), QDate(2025, 7, 1));
-        QVERIFY(!s.empty());
+        const int changed =
+            db->scalar(QStringLiteral("select min(w_id) from accounts_dep.h_tabel where year = 2025 "
+                                      "and month = 6 and smena = 1"))
+                .toInt();
+        db->exec(
+            QStringLiteral("update accounts_dep.h_tabel set d12 = d12 + 5, d25 = d25 + 7 where w_id = %1 and "
+                           "smena = 1 and year = 2025 and month = 6")
+                .arg(changed));
+        const std::vector<PayStatement> s = statements(QDate(2025, 6, 10), QDate(2025, 6, 20));
+        QVERIFY(s.size() > 10);
+        QStringList days;
+        for (int d = 10; d < 20; ++d)
+            days << QStringLiteral("d%1").arg(d);
+        bool sawChanged = false;
         for (const PayStatement &p : s) {
             QStringList expected;
             qint64 all = 0;
             for (int shift = 1; shift <= 4; ++shift) {
-                QStringList days;
-                for (int d = 1; d <= 31; ++d)
-                    days << QStringLiteral("d%1").arg(d);
                 const qint64 h =
                     db->scalar(QStringLiteral("select coalesce(sum(%1), 0) from accounts_dep.h_tabel "
                                               "where w_id = %2 and smena = %3 and month = 6 and year = 2025")
@@ -331,31 +337,65 @@ private Q_SLOTS:
                                         : QStringLiteral("%1 смена: %2 ч").arg(shift).arg(h));
             }
             expected << QStringLiteral("Всего: %1 ч").arg(all);
-            QCOMPARE((QStringList{itemTexts(p.document, QStringLiteral("Hours1")).value(0),
-                                  itemTexts(p.document, QStringLiteral("Hours2")).value(0),
-                                  itemTexts(p.document, QStringLiteral("Hours3")).value(0),
-                                  itemTexts(p.document, QStringLiteral("Hours4")).value(0),
-                                  itemTexts(p.document, QStringLiteral("HoursTotal")).value(0)}),
+            if (p.worker == changed) {
+                sawChanged = true;
+                const qint64 entries =
+                    db->scalar(QStringLiteral("select coalesce(sum(time), 0) from accounts_dep.smena "
+                                              "where w_id = %1 and data >= '2025-06-10' and data < "
+                                              "'2025-06-20'")
+                                   .arg(changed))
+                        .toLongLong();
+                QCOMPARE(all, entries + 5); // the time sheet's, not the entries'
+            }
+            QCOMPARE((QStringList{p.document.itemTexts(QStringLiteral("Hours1")).value(0),
+                                  p.document.itemTexts(QStringLiteral("Hours2")).value(0),
+                                  p.document.itemTexts(QStringLiteral("Hours3")).value(0),
+                                  p.document.itemTexts(QStringLiteral("Hours4")).value(0),
+                                  p.document.itemTexts(QStringLiteral("HoursTotal")).value(0)}),
                      expected);
         }
+        QVERIFY(sawChanged);
     }
 
     // Files per worker: names a file system takes, never outside the folder, the same name told apart.
     void fileNames()
     {
-        std::vector<PayStatement> s(5);
         const QStringList names = {QStringLiteral("Иванов И.И."), QStringLiteral("../../etc/passwd"),
                                    QStringLiteral("Иванов И.И."), QStringLiteral("..."),
-                                   QStringLiteral("A:B*C?")};
-        for (int i = 0; i < 5; ++i) {
+                                   QStringLiteral("A:B*C?"),      QStringLiteral("Иванов И.И. (10)"),
+                                   QString(300, QChar(u'Щ'))};
+        std::vector<PayStatement> s(size_t(names.size()));
+        for (int i = 0; i < names.size(); ++i) {
             s[size_t(i)].worker = 10 + i;
             s[size_t(i)].name = names.at(i);
         }
-        QCOMPARE(payStatementFileNames(s),
+        const QStringList files = payStatementFileNames(s);
+        QCOMPARE(files.mid(0, 6),
                  (QStringList{QStringLiteral("Иванов И.И. (10).pdf"), QStringLiteral("_.._etc_passwd.pdf"),
                               QStringLiteral("Иванов И.И. (12).pdf"), QStringLiteral("Работник 13.pdf"),
-                              QStringLiteral("A_B_C_.pdf")}));
+                              QStringLiteral("A_B_C_.pdf"), QStringLiteral("Иванов И.И. (10) (15-2).pdf")}));
+        QCOMPARE(files.at(6), QString(100, QChar(u'Щ')) + QStringLiteral(".pdf")); // 200 bytes and the suffix
         QCOMPARE(payStatementFolderName(QDate(2024, 3, 15)), QStringLiteral("Листки 2024-03"));
+    }
+
+    // A sum whose words run past the page: the figures first, the words carried to the next line.
+    void longSumCarriedOver()
+    {
+        test::Shop shop(*db);
+        const int rich = shop.worker(QStringLiteral("Богатов Б.Б."));
+        const int op =
+            shop.operation(shop.product(QStringLiteral("ЗЛ-1")), shop.kind(QStringLiteral("Литьё")), 0, {1});
+        shop.entry({QDate(2019, 5, 6), 1, rich, op, 1, 0, 777777.77, 8});
+        const report::Document d = joinPayStatements(statements(QDate(2019, 5, 1), QDate(2019, 6, 1)));
+        const QString first = d.itemTexts(QStringLiteral("MoneyLabel")).value(0);
+        const QString second = d.itemTexts(QStringLiteral("MoneyLabel2")).value(0);
+        QVERIFY(!second.isEmpty());
+        QCOMPARE(
+            first + u' ' + second,
+            QStringLiteral("Итого к начислению: 777 777,77 (семьсот семьдесят семь тысяч семьсот семьдесят "
+                           "семь рублей 77 копеек)"));
+        const report::DrawOp *op1 = d.opsOf(0, QStringLiteral("MoneyLabel")).front();
+        QVERIFY(report::textWidth(d.fonts[size_t(op1->font)], first) <= op1->w);
     }
 
     // The dialog: the preview of every statement, the files per worker with the user told where, and
@@ -372,7 +412,7 @@ private Q_SLOTS:
         test::child<QPushButton>(dialog, "payStatementsButton")->click();
         const report::Document &shown = fx.windows.get<report::PreviewWindow>()->document();
         QCOMPARE(
-            itemTexts(shown, QStringLiteral("WorkerLabel")),
+            shown.itemTexts(QStringLiteral("WorkerLabel")),
             (QStringList{QStringLiteral("Работник: Иванов И.И."), QStringLiteral("Работник: Петров П.П.")}));
 
         test::child<QPushButton>(dialog, "saveStatementsButton")->click();
@@ -386,8 +426,25 @@ private Q_SLOTS:
                  QStringLiteral("Сохранить по работникам"));
         QVERIFY(test::child<QPushButton>(dialog, "exitButton")->isEnabled());
 
-        // Saved again (the month corrected): the files are replaced, nothing else appears.
+        // Saved again: asked first; No keeps what is there, Yes replaces it, nothing else appears.
+        const QString petrovFile = QDir(folder).filePath(QStringLiteral("Петров П.П..pdf"));
+        QFile kept(petrovFile);
+        QVERIFY(kept.open(QIODevice::WriteOnly));
+        kept.write("signed copy");
+        kept.close();
+        fx.messages.clear();
+        fx.messages.answers = {false};
         test::child<QPushButton>(dialog, "saveStatementsButton")->click();
+        QCOMPARE(fx.messages.last(),
+                 QStringLiteral("В папке «%1» уже есть листки этих работников: 2. Заменить их?").arg(folder));
+        QFile again(petrovFile);
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QCOMPARE(again.readAll(), QByteArray("signed copy"));
+        again.close();
+        fx.messages.answers = {true};
+        test::child<QPushButton>(dialog, "saveStatementsButton")->click();
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QVERIFY(again.readAll().startsWith("%PDF"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
 
         fx.messages.clear();

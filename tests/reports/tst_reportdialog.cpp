@@ -28,15 +28,6 @@ class TestReportDialog : public QObject
     std::unique_ptr<test::WindowFixture> fx;
     ReportDialog *dialog = nullptr;
 
-    QStringList itemTexts(const report::Document &d, const QString &item)
-    {
-        QStringList out;
-        for (int p = 0; p < d.pageCount(); ++p)
-            for (const report::DrawOp *op : d.opsOf(p, item))
-                if (op->kind == report::DrawOp::Kind::Text)
-                    out << d.text(*op);
-        return out;
-    }
     QStringList allTexts(const report::Document &d)
     {
         QStringList out;
@@ -66,23 +57,23 @@ private Q_SLOTS:
         const report::Document d = dialog->prepareReport(Kind::Workers);
         QVERIFY(!dialog->query(Kind::Workers)->isOpen());
         QCOMPARE(d.pageCount(), 1);
-        QCOMPARE(itemTexts(d, QStringLiteral("TitleLabel")),
+        QCOMPARE(d.itemTexts(QStringLiteral("TitleLabel")),
                  QStringList{QStringLiteral("   Отчет по рабочим за период с 01.03.2024 по 01.04.2024")});
-        QCOMPARE(itemTexts(d, QStringLiteral("fio")),
+        QCOMPARE(d.itemTexts(QStringLiteral("fio")),
                  (QStringList{QStringLiteral("Иванов И.И."), QStringLiteral("Петров П.П.")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("nom")),
+        QCOMPARE(d.itemTexts(QStringLiteral("nom")),
                  (QStringList{QStringLiteral("Кронштейн"), QStringLiteral("Профиль ПН-27"),
                               QStringLiteral("Профиль ПН-27")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("colour")),
+        QCOMPARE(d.itemTexts(QStringLiteral("colour")),
                  (QStringList{QStringLiteral(" (грунт)"), QStringLiteral(" (RAL: 1013)"), QStringLiteral(" "),
                               QStringLiteral(" ")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("nomSumma")),
+        QCOMPARE(d.itemTexts(QStringLiteral("nomSumma")),
                  (QStringList{QStringLiteral("10,625"), QStringLiteral("15,000"), QStringLiteral("7,500")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("nomKolvo")),
+        QCOMPARE(d.itemTexts(QStringLiteral("nomKolvo")),
                  (QStringList{QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("5")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("fioSumma")),
+        QCOMPARE(d.itemTexts(QStringLiteral("fioSumma")),
                  (QStringList{QStringLiteral("25,63"), QStringLiteral("7,50")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
+        QCOMPARE(d.itemTexts(QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
         // In reading order: a worker, his products each with details and total, his total, the next.
         const QStringList texts = allTexts(d);
         const auto at = [&](const QString &t) { return texts.indexOf(t); };
@@ -106,7 +97,7 @@ private Q_SLOTS:
         QFETCH(QString, radio);
         QFETCH(QString, total);
         dialog->findChild<QRadioButton *>(radio)->setChecked(true);
-        QCOMPARE(itemTexts(dialog->prepareReport(Kind::Workers), QStringLiteral("totalSumma")),
+        QCOMPARE(dialog->prepareReport(Kind::Workers).itemTexts(QStringLiteral("totalSumma")),
                  QStringList{total});
     }
 
@@ -114,27 +105,27 @@ private Q_SLOTS:
     void reportByProducts()
     {
         const report::Document d = dialog->prepareReport(Kind::Products);
-        QCOMPARE(itemTexts(d, QStringLiteral("TitleLabel")),
+        QCOMPARE(d.itemTexts(QStringLiteral("TitleLabel")),
                  QStringList{QStringLiteral("   Отчет по продукции за период с 01.03.2024 по 01.04.2024")});
-        QCOMPARE(itemTexts(d, QStringLiteral("nomMass")),
+        QCOMPARE(d.itemTexts(QStringLiteral("nomMass")),
                  (QStringList{QStringLiteral("10"), QStringLiteral("7,5")}));
-        QCOMPARE(itemTexts(d, QStringLiteral("totalMass")), QStringList{QStringLiteral("18")});
-        QCOMPARE(itemTexts(d, QStringLiteral("totalKolvo")), QStringList{QStringLiteral("20")});
+        QCOMPARE(d.itemTexts(QStringLiteral("totalMass")), QStringList{QStringLiteral("18")});
+        QCOMPARE(d.itemTexts(QStringLiteral("totalKolvo")), QStringList{QStringLiteral("20")});
     }
 
     void detailedReports()
     {
         const report::Document w = dialog->prepareReport(Kind::WorkersDetail); // runs at all
-        QCOMPARE(itemTexts(w, QStringLiteral("marka")).size(), 3 + 1);
-        QCOMPARE(itemTexts(w, QStringLiteral("totalBrk")), QStringList{QStringLiteral("1")});
-        QCOMPARE(itemTexts(w, QStringLiteral("totalKolvo")),
+        QCOMPARE(w.itemTexts(QStringLiteral("marka")).size(), 3 + 1);
+        QCOMPARE(w.itemTexts(QStringLiteral("totalBrk")), QStringList{QStringLiteral("1")});
+        QCOMPARE(w.itemTexts(QStringLiteral("totalKolvo")),
                  QStringList{QStringLiteral("21")}); // rejects included
-        QCOMPARE(itemTexts(w, QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
+        QCOMPARE(w.itemTexts(QStringLiteral("totalSumma")), QStringList{QStringLiteral("33,13")});
         const report::Document p = dialog->prepareReport(Kind::ProductsDetail);
-        QCOMPARE(itemTexts(p, QStringLiteral("TitleLabel")),
+        QCOMPARE(p.itemTexts(QStringLiteral("TitleLabel")),
                  QStringList{
                      QStringLiteral("   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024")});
-        QCOMPARE(itemTexts(p, QStringLiteral("nomMass")),
+        QCOMPARE(p.itemTexts(QStringLiteral("nomMass")),
                  (QStringList{QStringLiteral("12,00"), QStringLiteral("7,50")}));
         QVERIFY(!dialog->query(Kind::ProductsDetail)->isOpen());
     }
@@ -145,7 +136,7 @@ private Q_SLOTS:
         for (Kind k : {Kind::Workers, Kind::Products, Kind::WorkersDetail, Kind::ProductsDetail}) {
             const report::Document d = dialog->prepareReport(k);
             QCOMPARE(d.pageCount(), 1);
-            QVERIFY(itemTexts(d, QStringLiteral("vid")).isEmpty());
+            QVERIFY(d.itemTexts(QStringLiteral("vid")).isEmpty());
             QVERIFY(!dialog->query(k)->isOpen());
         }
     }
@@ -315,7 +306,7 @@ private Q_SLOTS:
             QVERIFY(test::child<QLabel>(other, "sourceLabel")->isVisibleTo(other));
             for (Kind kind : {Kind::Workers, Kind::Products, Kind::WorkersDetail, Kind::ProductsDetail})
                 QVERIFY(other->prepareReport(kind).pageCount() >= 1);
-            QCOMPARE(itemTexts(other->prepareReport(Kind::Workers), QStringLiteral("fio")),
+            QCOMPARE(other->prepareReport(Kind::Workers).itemTexts(QStringLiteral("fio")),
                      QStringList{QStringLiteral("Сидоров С.С.")});
             const std::vector<PayStatement> statements = other->preparePayStatements();
             QCOMPARE(statements.size(), size_t(1));

@@ -73,23 +73,9 @@ void Dataset::open()
     if (!withParams)
         plain.emplace(execStatement(m_connection, text, m_params));
     QSqlQuery &q = plain ? *plain : m_prepared.exec(m_connection, text, m_params);
-    const QSqlRecord rec = q.record();
-    QStringList fields;
-    for (int i = 0; i < rec.count(); ++i)
-        fields << rec.fieldName(i);
-    setFields(fields);
-    m_rows.clear();
-    const int n = rec.count();
-    const int size = q.size();
-    if (size > 0)
-        m_rows.reserve(size);
-    while (q.next()) {
-        Row r(n);
-        for (int i = 0; i < n; ++i)
-            r[i] = q.value(i);
-        m_rows.push_back(std::move(r));
-    }
-    q.finish();
+    FetchedRows read = readRows(q);
+    setFields(read.fields);
+    m_rows = std::move(read.rows);
     opened();
 }
 

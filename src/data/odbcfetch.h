@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/sqlexec.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -10,12 +12,6 @@
 namespace tabel {
 
 class Connection;
-
-struct FetchedRows
-{
-    QStringList fields;
-    QVector<QVector<QVariant>> rows;
-};
 
 // Reads the whole result of a statement without parameters over ODBC a block of rows at a time,
 // into the same values Qt's ODBC driver gives cell by cell (which costs more than the query itself

@@ -5,6 +5,7 @@
 #include "data/sqlparams.h"
 
 #include <QSqlError>
+#include <QSqlRecord>
 
 namespace tabel {
 
@@ -128,6 +129,26 @@ QSqlQuery execStatement(Connection *connection, const QString &statement,
     for (const QString &name : p.names)
         values << params.value(name);
     return execBound(connection, p.text, values, forwardOnly);
+}
+
+FetchedRows readRows(QSqlQuery &q)
+{
+    FetchedRows result;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        result.fields << rec.fieldName(i);
+    const int n = rec.count();
+    const int size = q.size();
+    if (size > 0)
+        result.rows.reserve(size);
+    while (q.next()) {
+        QVector<QVariant> r(n);
+        for (int i = 0; i < n; ++i)
+            r[i] = q.value(i);
+        result.rows.push_back(std::move(r));
+    }
+    q.finish();
+    return result;
 }
 
 } // namespace tabel

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 #include <memory>
 #include <optional>
@@ -45,6 +46,15 @@ private:
     int m_generation = -1;
     std::weak_ptr<std::set<PreparedStatement *>> m_registry; // the connection's, while prepared
 };
+
+// A result read whole: its field names and rows.
+struct FetchedRows
+{
+    QStringList fields;
+    QVector<QVector<QVariant>> rows;
+};
+// The rest of an executed query's rows, through Qt.
+FetchedRows readRows(QSqlQuery &query);
 
 // Runs a statement whose values are all bound positionally.
 QSqlQuery execBound(Connection *connection, const QString &statement, const QVariantList &values,

@@ -2,6 +2,7 @@
 
 #include "data/dataerror.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 #include <cmath>
@@ -19,7 +20,8 @@ bool isNameChar(QChar c)
 }
 } // namespace
 
-PositionalStatement toPositional(const QString &statement)
+PositionalStatement toPositional(const QString &statement,
+                                 const std::function<QString(const QString &)> &marker)
 {
     PositionalStatement result;
     result.text.reserve(statement.size());
@@ -62,7 +64,10 @@ PositionalStatement toPositional(const QString &statement)
                 while (j < n && isNameChar(statement.at(j)))
                     ++j;
                 result.names << statement.mid(i + 1, j - i - 1).toLower();
-                result.text += QLatin1Char('?');
+                if (marker)
+                    result.text += marker(result.names.constLast());
+                else
+                    result.text += QLatin1Char('?');
                 i = j - 1;
                 continue;
             }
@@ -70,6 +75,39 @@ PositionalStatement toPositional(const QString &statement)
         result.text += c;
     }
     return result;
+}
+
+QString sqlLiteral(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("null");
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return quoted(value.toDate().toString(Qt::ISODate)) + QStringLiteral("::date");
+    case QMetaType::QDateTime:
+        return quoted(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))) +
+               QStringLiteral("::timestamp");
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return value.toString();
+    case QMetaType::Double:
+        return sqlNumber(value.toDouble());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::QString:
+        return quoted(value.toString());
+    default:
+        throw DataError(QStringLiteral("Значение параметра не поддерживается: %1")
+                            .arg(QString::fromLatin1(value.typeName())));
+    }
+}
+
+QString withLiterals(const QString &statement, const QHash<QString, QVariant> &params)
+{
+    return toPositional(statement, [&params](const QString &name) { return sqlLiteral(params.value(name)); })
+        .text;
 }
 
 QString quoted(const QString &text)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+
+#include <functional>
 
 #include <optional>
 
@@ -15,7 +19,15 @@ struct PositionalStatement
     QString text;
     QStringList names; // one per marker, in order; a name may repeat
 };
-PositionalStatement toPositional(const QString &statement);
+// marker, when given, writes each marker instead of "?".
+PositionalStatement toPositional(const QString &statement,
+                                 const std::function<QString(const QString &name)> &marker = {});
+
+// A value as an SQL literal (null, numbers, dates, times, texts with apostrophes doubled; the
+// connection keeps standard strings), and a statement with its named parameters written so: for the
+// statements a server will not take parameters in. Another kind of value throws DataError.
+QString sqlLiteral(const QVariant &value);
+QString withLiterals(const QString &statement, const QHash<QString, QVariant> &params);
 
 // A text as an SQL literal, apostrophes doubled: for the statements that must keep their text shape.
 QString quoted(const QString &text);

@@ -37,14 +37,15 @@ QFont makeFont(const FontSpec &spec)
 
 double textWidth(const FontSpec &spec, const QString &text)
 {
-    // Measured on a 720 dpi reference, so that a point is exactly 10 pixels.
-    static const std::unique_ptr<QImage> reference = [] {
+    // Measured on a 720 dpi reference, so that a point is exactly 10 pixels. Each thread keeps its own:
+    // a report is prepared beside the window showing its first page.
+    thread_local const std::unique_ptr<QImage> reference = [] {
         auto image = std::make_unique<QImage>(1, 1, QImage::Format_ARGB32);
         image->setDotsPerMeterX(qRound(720 / 0.0254));
         image->setDotsPerMeterY(qRound(720 / 0.0254));
         return image;
     }();
-    static QHash<QString, std::shared_ptr<QFontMetricsF>> cache;
+    thread_local QHash<QString, std::shared_ptr<QFontMetricsF>> cache;
     const QString key = spec.family + QLatin1Char('|') + QString::number(spec.size) + QLatin1Char('|') +
                         QLatin1Char(spec.bold ? 'b' : 'n') + QLatin1Char(spec.italic ? 'i' : 'n');
     auto it = cache.find(key);

@@ -82,7 +82,10 @@ struct Deferred
 class Engine : public FormulaContext
 {
 public:
-    Engine(const Layout &layout, ReportData &data) : m_layout(layout), m_data(data) {}
+    Engine(const Layout &layout, ReportData &data, const Report::FirstPage &firstPage)
+        : m_layout(layout), m_data(data), m_firstPage(firstPage)
+    {
+    }
 
     Document run()
     {
@@ -286,6 +289,8 @@ private:
     void newPage()
     {
         finishPage();
+        if (m_doc.pages.size() == 1 && m_firstPage)
+            m_firstPage(firstPageAlone());
         startPage();
         // Headings marked so are repeated at the top of the new page.
         m_repeating = true;
@@ -431,24 +436,58 @@ private:
             rules(x0, y, width, band.height, band.frame);
     }
 
+    // Page 1 as it will print, but for the page count, not known yet.
+    Document firstPageAlone()
+    {
+        Document d;
+        d.page = m_doc.page;
+        d.fonts = m_doc.fonts;
+        d.itemNames = m_doc.itemNames;
+        d.strings = m_doc.strings;
+        d.pages.push_back(m_doc.pages.front());
+        // An unlikely count, replaced in the text by the ellipsis.
+        constexpr int unknown = 987654321;
+        m_totalPages = unknown;
+        for (Deferred &deferred : m_deferred) {
+            if (deferred.page != 0)
+                continue;
+            QString text = deferredText(deferred);
+            if (!deferred.mask.isEmpty())
+                text.replace(formatNumber(unknown, deferred.mask), QStringLiteral("…"));
+            text.replace(QString::number(unknown), QStringLiteral("…"));
+            d.pages[0].ops[deferred.op].text = qint32(d.strings.size());
+            d.strings.push_back(text);
+        }
+        m_totalPages = 0;
+        return d;
+    }
+
+    QString deferredText(Deferred &d)
+    {
+        const std::vector<QVariant> *saved = m_current;
+        const int savedNumber = m_pageNumber;
+        m_current = &d.fields;
+        std::swap(m_aggregates, d.aggregates);
+        m_pageNumber = d.pageNumber;
+        const Value v = d.formula->evaluate(*this);
+        std::swap(m_aggregates, d.aggregates);
+        m_current = saved;
+        m_pageNumber = savedNumber;
+        return !d.mask.isEmpty() && v.type != Value::Type::Text ? formatNumber(v.toNumber(), d.mask)
+                                                                : v.toText();
+    }
+
     void resolveDeferred()
     {
         m_totalPages = int(m_doc.pages.size());
-        for (Deferred &d : m_deferred) {
-            m_current = &d.fields;
-            std::swap(m_aggregates, d.aggregates);
-            m_pageNumber = d.pageNumber;
-            const Value v = d.formula->evaluate(*this);
-            std::swap(m_aggregates, d.aggregates);
-            m_doc.pages[d.page].ops[d.op].text = textIndex(!d.mask.isEmpty() && v.type != Value::Type::Text
-                                                               ? formatNumber(v.toNumber(), d.mask)
-                                                               : v.toText());
-        }
+        for (Deferred &d : m_deferred)
+            m_doc.pages[d.page].ops[d.op].text = textIndex(deferredText(d));
         m_deferred.clear();
     }
 
     const Layout &m_layout;
     ReportData &m_data;
+    const Report::FirstPage &m_firstPage;
     Document m_doc;
     QStringList m_fields;
     std::vector<CompiledBand> m_bands;
@@ -472,9 +511,9 @@ private:
 
 } // namespace
 
-Document Report::prepare(ReportData &data) const
+Document Report::prepare(ReportData &data, const FirstPage &firstPage) const
 {
-    Engine engine(m_layout, data);
+    Engine engine(m_layout, data, firstPage);
     return engine.run();
 }
 

@@ -4,6 +4,8 @@
 #include "reportengine/layout.h"
 #include "reportengine/reportdata.h"
 
+#include <functional>
+
 namespace tabel::report {
 
 // A band report: a layout bound to its data. Preparing it lays out, paginates and totals the rows and
@@ -19,8 +21,11 @@ public:
     // Replaces a label's text before printing (the title label). False when there is no such label.
     bool setLabel(const QString &itemName, const QString &text);
 
-    // Throws ReportError for a formula that does not parse or a field the data lacks.
-    Document prepare(ReportData &data) const;
+    // Throws ReportError for a formula that does not parse or a field the data lacks. When given,
+    // firstPage gets page 1 as soon as it is finished, before the rest is read (not when the report
+    // has one page only): a page count on it reads "…" there.
+    using FirstPage = std::function<void(Document)>;
+    Document prepare(ReportData &data, const FirstPage &firstPage = {}) const;
 
 private:
     Layout m_layout;

@@ -4,6 +4,7 @@
 
 #include "reportengine/formula.h"
 #include "reports/printing.h"
+#include "reports/streamedreport.h"
 #include "ui/guard.h"
 #include "ui/messageservice.h"
 #include "ui/windowsetup.h"
@@ -33,8 +34,10 @@ PreviewWindow::PreviewWindow(const WindowServices &services, QWidget *parent)
                    [this] { showPage(m_page - 1); });
     connectGuarded(ui->nextButton, &QToolButton::clicked, this, m_services.messages,
                    [this] { showPage(m_page + 1); });
-    connectGuarded(ui->lastButton, &QToolButton::clicked, this, m_services.messages,
-                   [this] { showPage(m_document.pageCount() - 1); });
+    connectGuarded(ui->lastButton, &QToolButton::clicked, this, m_services.messages, [this] {
+        waitForWhole();
+        showPage(m_document.pageCount() - 1);
+    });
     connectGuarded(ui->wholePageButton, &QToolButton::clicked, this, m_services.messages,
                    [this] { setZoom(Zoom::WholePage); });
     connectGuarded(ui->pageWidthButton, &QToolButton::clicked, this, m_services.messages,
@@ -49,9 +52,13 @@ PreviewWindow::PreviewWindow(const WindowServices &services, QWidget *parent)
 
 PreviewWindow::~PreviewWindow() = default;
 
-void PreviewWindow::preview(Document document, Zoom zoom, const QString &title)
+void PreviewWindow::preview(Document document, Zoom zoom, const QString &title, StreamedReport *rest)
 {
     m_document = std::move(document);
+    m_rest = rest && !rest->done() ? rest : nullptr;
+    if (m_rest)
+        connect(m_rest, &StreamedReport::finished, this,
+                [this] { guarded(m_services.messages, [this] { waitForWhole(); }); });
     m_title = title;
     m_zoom = zoom;
     m_scale = 1;
@@ -61,13 +68,34 @@ void PreviewWindow::preview(Document document, Zoom zoom, const QString &title)
     setWindowState(Qt::WindowMaximized);
     render();
     m_services.exec(this);
+    if (m_rest) {
+        disconnect(m_rest, nullptr, this, nullptr);
+        m_rest = nullptr;
+    }
+}
+
+void PreviewWindow::waitForWhole()
+{
+    if (!m_rest)
+        return;
+    StreamedReport *rest = std::exchange(m_rest, nullptr);
+    disconnect(rest, nullptr, this, nullptr);
+    try {
+        WaitCursor wait;
+        m_document = rest->takeDocument();
+    } catch (...) {
+        // Only page 1 was ever there: the preview closes after the message.
+        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        throw;
+    }
+    render();
 }
 
 QString PreviewWindow::pageText() const
 {
     return QStringLiteral("Страница %1 из %2")
         .arg(m_document.pageCount() ? m_page + 1 : 0)
-        .arg(m_document.pageCount());
+        .arg(m_rest ? QStringLiteral("…") : QString::number(m_document.pageCount()));
 }
 
 double PreviewWindow::fitScale(Zoom zoom) const
@@ -100,6 +128,8 @@ void PreviewWindow::render()
 
 void PreviewWindow::showPage(int page)
 {
+    if (page != m_page)
+        waitForWhole();
     page = std::clamp(page, 0, std::max(0, m_document.pageCount() - 1));
     if (page == m_page && !ui->pageView->pixmap().isNull())
         return;
@@ -130,6 +160,7 @@ void PreviewWindow::zoomOut()
 
 bool PreviewWindow::savePdf(const QString &path)
 {
+    waitForWhole();
     try {
         m_document.writePdf(path, m_title);
         return true;
@@ -155,6 +186,7 @@ void PreviewWindow::save()
 
 void PreviewWindow::print()
 {
+    waitForWhole();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(m_title);
     printer.setFromTo(1, m_document.pageCount());
@@ -200,6 +232,7 @@ void PreviewWindow::handleKey(QKeyEvent *event)
     } else if (event->key() == Qt::Key_Home && event->modifiers() & Qt::ControlModifier) {
         showPage(0);
     } else if (event->key() == Qt::Key_End && event->modifiers() & Qt::ControlModifier) {
+        waitForWhole();
         showPage(m_document.pageCount() - 1);
     } else {
         QDialog::keyPressEvent(event);

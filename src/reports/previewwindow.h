@@ -11,6 +11,10 @@ namespace Ui {
 class PreviewWindow;
 }
 
+namespace tabel {
+class StreamedReport;
+}
+
 namespace tabel::report {
 
 // The print preview: the prepared pages as they will print, with page navigation, zoom, printing
@@ -25,7 +29,11 @@ public:
     ~PreviewWindow() override;
 
     // Shows the document modally, maximised, from its first page; returns when the preview closes.
-    void preview(Document document, Zoom zoom, const QString &title);
+    // With rest, the document is page 1 of a report still being prepared: the page count reads "…"
+    // until the rest is ready, and what needs the whole (other pages, printing, saving) waits for it.
+    void preview(Document document, Zoom zoom, const QString &title, StreamedReport *rest = nullptr);
+    bool isComplete() const { return !m_rest; }
+    void waitForWhole(); // throws the report's failure
 
     const Document &document() const { return m_document; }
     int currentPage() const { return m_page; } // from 0
@@ -48,11 +56,13 @@ protected:
 private:
     void handleKey(QKeyEvent *event);
     void render();
+    void restReady();
     double fitScale(Zoom zoom) const;
 
     std::unique_ptr<Ui::PreviewWindow> ui;
     WindowServices m_services;
     Document m_document;
+    StreamedReport *m_rest = nullptr;
     QString m_title;
     int m_page = 0;
     Zoom m_zoom = Zoom::PageWidth;

@@ -1,5 +1,7 @@
 #include "reports/reportdialog.h"
 
+#include "reports/streamedreport.h"
+
 #include "ui_reportdialog.h"
 
 #include "data/datamodule.h"
@@ -132,13 +134,17 @@ report::Document ReportDialog::prepareReport(Kind kind)
 
 void ReportDialog::runReport(Kind kind)
 {
-    report::Document document;
+    // The preview opens on page 1 while the rest is still laid out.
+    std::unique_ptr<StreamedReport> stream;
+    report::Document first;
     {
         WaitCursor wait;
-        document = prepareReport(kind);
+        m_context.data->openReportConnection();
+        stream = startSummaryReport(m_queries[int(kind)], request(kind));
+        first = stream->firstPage();
     }
     m_context.windows->get<report::PreviewWindow>()->preview(
-        std::move(document), report::PreviewWindow::Zoom::PageWidth, summaryReportName(kind));
+        std::move(first), report::PreviewWindow::Zoom::PageWidth, summaryReportName(kind), stream.get());
 }
 
 void ReportDialog::whileBusy(const std::function<void()> &work)

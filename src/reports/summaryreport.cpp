@@ -6,6 +6,7 @@
 #include "reportengine/report.h"
 #include "reports/datasetreportdata.h"
 #include "reports/spreadsheet.h"
+#include "reports/streamedreport.h"
 
 #include <QLocale>
 #include <QScopeGuard>
@@ -76,29 +77,49 @@ Dataset *newSummaryReportQuery(Connection *connection, SummaryReport report, QOb
     return query;
 }
 
+namespace {
+QString kindFilter(ProductKindChoice kind)
+{
+    switch (kind) {
+    case ProductKindChoice::Finished:
+        return QStringLiteral("naimen=0");
+    case ProductKindChoice::Blanks:
+        return QStringLiteral("naimen=1");
+    case ProductKindChoice::All:
+        break;
+    }
+    return {};
+}
+} // namespace
+
 void openForPeriod(Dataset *query, const QDate &from, const QDate &to, ProductKindChoice kind)
 {
     // The period as dates without a time of day: "с" included, "по" excluded.
     query->close();
     query->setParam(QStringLiteral("data1"), from);
     query->setParam(QStringLiteral("data2"), to);
-    if (kind == ProductKindChoice::Finished)
-        query->setFilter(QStringLiteral("naimen=0"));
-    else if (kind == ProductKindChoice::Blanks)
-        query->setFilter(QStringLiteral("naimen=1"));
+    query->setFilter(kindFilter(kind));
     query->setFiltered(kind != ProductKindChoice::All);
     query->open();
 }
 
-report::Document prepareSummaryReport(Dataset *query, const SummaryReportRequest &r)
+std::unique_ptr<StreamedReport> startSummaryReport(Dataset *query, const SummaryReportRequest &r,
+                                                   QObject *parent)
 {
     initSummaryReportResources();
-    const auto closeQuery = qScopeGuard([query] { query->close(); });
-    openForPeriod(query, r.from, r.to, r.kind);
     report::Report report(report::Layout::fromFile(QString::fromLatin1(kReports[int(r.report)].layout)));
     report.setLabel(QStringLiteral("TitleLabel"), summaryReportTitle(r));
-    DatasetReportData data(query);
-    return report.prepare(data);
+    // The same rows as the query opened for the period would hold, read as they come.
+    const QHash<QString, QVariant> params = {{QStringLiteral("data1"), r.from},
+                                             {QStringLiteral("data2"), r.to}};
+    auto rows =
+        std::make_unique<RowCursor>(query->connection(), query->statement(), params, kindFilter(r.kind));
+    return std::make_unique<StreamedReport>(std::move(report), std::move(rows), query->name(), parent);
+}
+
+report::Document prepareSummaryReport(Dataset *query, const SummaryReportRequest &r)
+{
+    return startSummaryReport(query, r)->takeDocument();
 }
 
 Dataset *newProductsExportQuery(Connection *connection, QObject *parent)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QObject;
 
@@ -13,6 +14,7 @@ namespace tabel {
 
 class Connection;
 class Dataset;
+class StreamedReport;
 class Workbook;
 
 // The four period reports of "Сводные отчеты", prepared the same way from the dialog and from the
@@ -38,7 +40,11 @@ Dataset *newSummaryReportQuery(Connection *connection, SummaryReport report, QOb
 // Opens a report's (or the export's) query for a period and product kind.
 void openForPeriod(Dataset *query, const QDate &from, const QDate &to, ProductKindChoice kind);
 
-// Opens the query for the request, prepares the pages and closes the query on every path.
+// Starts the report of the request on the query's statement and connection (the query itself stays
+// closed): its rows are read a block at a time and laid out as they come.
+std::unique_ptr<StreamedReport> startSummaryReport(Dataset *query, const SummaryReportRequest &request,
+                                                   QObject *parent = nullptr);
+// The whole report of the request.
 report::Document prepareSummaryReport(Dataset *query, const SummaryReportRequest &request);
 
 // "Excel" of the period dialog: the quantities by product of a period and product kind.

@@ -27,8 +27,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <malloc.h>
 #include <cstdio>
+#include <malloc.h>
 #include <vector>
 
 using namespace tabel;
@@ -137,11 +137,12 @@ int main(int argc, char *argv[])
             theirs.push_back((psqlSeconds(database, once) - psqlSeconds(database, nothing)) * 1000);
         }
         const double f = median(firstShown), w = median(whole), p = std::max(median(theirs), 0.001);
-        std::printf("  %-22s %6lld rows, %4d pages; the query to its last row in psql %7.1f ms\n"
-                    "    first page shown %7.1f ms, ratio %.2f (goal at most 1.05)\n"
-                    "    whole report prepared %7.1f ms, ratio %.2f (goal at most 1.20)\n"
-                    "    memory: the client's resident size grew at most %.1f MB over the report; the pages' own %.1f MB\n",
-                    r.name, rows, pages, p, f, f / p, w, w / p, median(peaks), pagesBytes / 1048576.0);
+        std::printf(
+            "  %-22s %6lld rows, %4d pages; the query to its last row in psql %7.1f ms\n"
+            "    first page shown %7.1f ms, ratio %.2f (goal at most 1.05)\n"
+            "    whole report prepared %7.1f ms, ratio %.2f (goal at most 1.20)\n"
+            "    memory: the client's resident size grew at most %.1f MB over the report; the pages' own %.1f MB\n",
+            r.name, rows, pages, p, f, f / p, w, w / p, median(peaks), pagesBytes / 1048576.0);
     }
 
     // The report by workers for the year from the command line, as cron runs it: the whole process

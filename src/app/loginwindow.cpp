@@ -44,15 +44,27 @@ LoginWindow::~LoginWindow() = default;
 void LoginWindow::openAtStart()
 {
     show();
+    activateOnce(); // when it was shown before the connection was there
 }
 
 void LoginWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (m_activated || event->spontaneous())
+    if (event->spontaneous())
+        return;
+    if (!m_marked) {
+        m_marked = true;
+        markShown(this);
+    }
+    if (m_context.data->connection().isOpen())
+        activateOnce();
+}
+
+void LoginWindow::activateOnce()
+{
+    if (m_activated)
         return;
     m_activated = true;
-    markShown(this);
     guarded(m_context.services.messages, [this] { activate(); });
 }
 

@@ -40,6 +40,7 @@ protected:
 
 private:
     void activate();
+    void activateOnce();
 
     std::unique_ptr<Ui::LoginWindow> ui;
     AppContext m_context;
@@ -47,6 +48,7 @@ private:
     QTimer *m_terminateTimer;
     Role m_role = Role::None;
     bool m_activated = false;
+    bool m_marked = false;
 };
 
 } // namespace tabel

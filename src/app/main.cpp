@@ -46,6 +46,7 @@ int main(int argc, char *argv[])
     tabel::WindowServices services;
     services.messages = &messages;
     tabel::Startup startup(services, tabel::thisBuild());
+    startup.setLoginFirst(true);
     if (!startup.start(QApplication::arguments()))
         return 1;
     startup.loginWindow()->openAtStart();

@@ -52,10 +52,37 @@ LoginWindow *Startup::loginWindow() const
     return m_windows.get<LoginWindow>();
 }
 
+void Startup::hideLogin()
+{
+    if (m_windows.has<LoginWindow>())
+        m_windows.get<LoginWindow>()->hide();
+}
+
+bool Startup::failed(const std::function<void()> &report)
+{
+    hideLogin();
+    report();
+    return false;
+}
+
 bool Startup::start(const QStringList &arguments)
 {
     const CommandLine commandLine = parseCommandLine(arguments);
     m_data = std::make_unique<DataModule>();
+    m_session = std::make_unique<Session>(m_data.get());
+    m_context.data = m_data.get();
+    m_context.session = m_session.get();
+    m_context.services = m_services;
+    m_context.windows = &m_windows;
+    m_versionCheck = std::make_unique<VersionCheck>(&m_data->connection(), m_services.messages, m_stamp);
+    m_versionCheck->setTerminate([this] { m_services.quit(); });
+    m_session->setBuild(m_stamp.date, m_stamp.time);
+    if (m_loginFirst) {
+        // Seen at once; what is typed waits in the queue until the windows behind it are made.
+        LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
+        login->show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
     // One connection, with the string the command line selects, then the windows; the login window
     // last, as the main window.
     try {
@@ -70,51 +97,46 @@ bool Startup::start(const QStringList &arguments)
         c.open();
         m_data->setReportSource(commandLine.reportsConnectionString(), commandLine.reportsSource());
     } catch (const std::exception &) {
-        m_services.messages->error(QStringLiteral("Ошибка!"),
-                                   QStringLiteral("Подключение к БД отсутсвует!!!"));
-        return false;
+        return failed([this] {
+            m_services.messages->error(QStringLiteral("Ошибка!"),
+                                       QStringLiteral("Подключение к БД отсутсвует!!!"));
+        });
     }
     // A database behind this program lacks what its windows rely on: the administrator prepares it
     // first. One message, and the program ends. (A database ahead is the version check's case.)
     QString behind;
     if (!guarded(m_services.messages, [&] {
-            behind = schemaBehindMessage(&m_data->connection(), commandLine.database, commandLine.server);
+            try {
+                behind = schemaBehindMessage(&m_data->connection(), commandLine.database, commandLine.server);
+            } catch (...) {
+                hideLogin();
+                throw;
+            }
         }))
         return false;
-    if (!behind.isEmpty()) {
-        m_services.messages->error(QStringLiteral("Ошибка!"), behind);
-        return false;
-    }
+    if (!behind.isEmpty())
+        return failed([&] { m_services.messages->error(QStringLiteral("Ошибка!"), behind); });
     try {
         createWindows();
     } catch (const std::exception &) {
-        m_services.messages->error(QStringLiteral("Ошибка!"),
-                                   QStringLiteral("Подключение к БД отсутсвует!!!"));
-        return false;
+        return failed([this] {
+            m_services.messages->error(QStringLiteral("Ошибка!"),
+                                       QStringLiteral("Подключение к БД отсутсвует!!!"));
+        });
     }
     // A role that names a control no window has is the program's own fault: say so, do not start.
     const QStringList problems = restrictionProblems(m_windows.windows());
-    if (!problems.isEmpty()) {
-        m_services.messages->standardError(
-            QStringLiteral("Ограничения ролей называют отсутствующие элементы: ") +
-            problems.join(QStringLiteral(", ")));
-        return false;
-    }
+    if (!problems.isEmpty())
+        return failed([&] {
+            m_services.messages->standardError(
+                QStringLiteral("Ограничения ролей называют отсутствующие элементы: ") +
+                problems.join(QStringLiteral(", ")));
+        });
     return true;
 }
 
 void Startup::createWindows()
 {
-    m_session = std::make_unique<Session>(m_data.get());
-    m_context.data = m_data.get();
-    m_context.session = m_session.get();
-    m_context.services = m_services;
-    m_context.windows = &m_windows;
-
-    m_versionCheck = std::make_unique<VersionCheck>(&m_data->connection(), m_services.messages, m_stamp);
-    m_versionCheck->setTerminate([this] { m_services.quit(); });
-    m_session->setBuild(m_stamp.date, m_stamp.time);
-
     RegisterWindow *reg = m_windows.add(std::make_unique<RegisterWindow>(m_context));
     connectGuarded(reg, &RegisterWindow::versionCheckDue, m_versionCheck.get(), m_services.messages,
                    [this] { m_versionCheck->run(VersionCheck::Trigger::Timer); });
@@ -134,7 +156,9 @@ void Startup::createWindows()
     m_windows.add(std::make_unique<report::PreviewWindow>(m_context.services));
     m_windows.add(std::make_unique<HistoryWindow>(m_context));
     m_windows.add(std::make_unique<HistoryPeriodWindow>(m_context));
-    LoginWindow *login = m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
+    LoginWindow *login = m_windows.has<LoginWindow>()
+                             ? m_windows.get<LoginWindow>()
+                             : m_windows.add(std::make_unique<LoginWindow>(m_context, m_versionCheck.get()));
     setMainWindow(login);
 }
 

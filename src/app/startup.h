@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "app/buildstamp.h"
 #include "ui/appcontext.h"
 #include "ui/windowregistry.h"
@@ -28,6 +30,10 @@ public:
     // Connects and creates the windows. On a failed connection (or a window that cannot be created)
     // shows "Подключение к БД отсутсвует!!!" and answers false; the program is then to end.
     bool start(const QStringList &arguments);
+    // The program's own start: the login window is shown as soon as it is made, before the connection
+    // and the other windows, and takes what is typed once they are ready. On a failure it goes before
+    // the message, as if it had never been.
+    void setLoginFirst(bool on) { m_loginFirst = on; }
 
     const AppContext &context() const { return m_context; }
     DataModule *data() const { return m_data.get(); }
@@ -39,6 +45,8 @@ public:
 
 private:
     void createWindows();
+    void hideLogin();
+    bool failed(const std::function<void()> &report);
 
     WindowServices m_services;
     BuildStamp m_stamp;
@@ -47,6 +55,7 @@ private:
     std::unique_ptr<VersionCheck> m_versionCheck;
     AppContext m_context;
     WindowRegistry m_windows;
+    bool m_loginFirst = false;
 };
 
 } // namespace tabel

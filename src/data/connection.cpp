@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <dlfcn.h>
+
 #include <libpq-fe.h>
 #include <sqlext.h>
 
@@ -170,7 +172,14 @@ bool Connection::driverSaysDead() const
     if (qstrcmp(handle.typeName(), "PGconn*") != 0)
         return false;
     PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
-    return conn && PQstatus(conn) == CONNECTION_BAD;
+    // libpq is asked through the copy Qt's driver has loaded: the program does not link it, which
+    // spares every start the loading of libpq and what it needs (Kerberos, LDAP, TLS).
+    using Status = ConnStatusType (*)(const PGconn *);
+    static const Status status = [] {
+        void *libpq = dlopen("libpq.so.5", RTLD_NOW | RTLD_NOLOAD);
+        return libpq ? reinterpret_cast<Status>(dlsym(libpq, "PQstatus")) : nullptr;
+    }();
+    return conn && status && status(conn) == CONNECTION_BAD;
 }
 
 DataError Connection::failure(const QString &serverText)

@@ -204,6 +204,53 @@ private Q_SLOTS:
         QVERIFY(!startup.windows().has<LoginWindow>());
     }
 
+    // As the program starts: the login window is up before the connection; when it works, the
+    // window becomes the main one with its version check and caption and takes the password; when
+    // it fails, the window is gone before the one message.
+    void loginFirst_data()
+    {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("connects") << QString() << QStringLiteral("127.0.0.1") << true;
+        QTest::newRow("no database") << QStringLiteral("no_such_database_x") << QStringLiteral("127.0.0.1")
+                                     << false;
+        QTest::newRow("no server") << QStringLiteral("tervo_erp") << QStringLiteral("127.0.0.2") << false;
+    }
+
+    void loginFirst()
+    {
+        QFETCH(QString, database);
+        QFETCH(QString, server);
+        QFETCH(bool, connects);
+        db->exec(QStringLiteral("delete from accounts_dep.ver"));
+        Startup startup(services(), BuildStamp{20221121, 74593});
+        startup.setLoginFirst(true);
+        QStringList arguments = db->arguments();
+        if (!database.isEmpty())
+            arguments = {QStringLiteral("tabel"), database, server};
+        QCOMPARE(startup.start(arguments), connects);
+        if (!connects) {
+            QCOMPARE(messages.boxes.size(), 1);
+            QCOMPARE(messages.boxes.first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+            QVERIFY(!startup.windows().has<LoginWindow>() || !startup.loginWindow()->isVisible());
+            return;
+        }
+        LoginWindow *login = startup.loginWindow();
+        QVERIFY(login->isVisible());
+        QCOMPARE(db->scalar(QStringLiteral("select count(*) from accounts_dep.ver")).toInt(), 0); // not yet
+        login->openAtStart();
+        QCOMPARE(login->windowTitle(), QStringLiteral("Авторизация (build: 20221121.74593)"));
+        QCOMPARE(db->scalar(QStringLiteral("select d || '.' || t from accounts_dep.ver")).toString(),
+                 QStringLiteral("20221121.74593"));
+        auto *edit = login->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
+        QTest::keyClicks(edit, QStringLiteral("9926"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(messages.boxes.isEmpty());
+        QCOMPARE(login->role(), Role::Full);
+        QCOMPARE(shown, QList<QDialog *>{startup.registerWindow()});
+    }
+
     // A database that was never prepared for this program: one message naming the command, and no
     // window is made.
     void unpreparedDatabase()

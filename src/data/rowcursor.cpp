@@ -1,6 +1,7 @@
 #include "data/rowcursor.h"
 
 #include "data/connection.h"
+#include "data/dataerror.h"
 #include "data/odbcfetch.h"
 #include "data/sqlexec.h"
 #include "data/sqlparams.h"
@@ -28,7 +29,19 @@ RowCursor::RowCursor(Connection *connection, const QString &statement, const QHa
         execStatement(connection, declare + statement, params);
 }
 
-RowCursor::~RowCursor() = default;
+RowCursor::~RowCursor()
+{
+    // Stopped before the end: the cursor's transaction is committed, not rolled back. It wrote nothing
+    // itself, and what another part of the program wrote meanwhile on this connection (a check on a
+    // timer, expecting each statement to stand) must not be undone with it.
+    if (m_transaction) {
+        try {
+            m_transaction->commit();
+        } catch (const DataError &) {
+            // Failed already: the server has rolled it back, and the report has said why.
+        }
+    }
+}
 
 QVector<RowCursor::Row> RowCursor::fetch(int rows)
 {

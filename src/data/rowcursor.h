@@ -26,7 +26,7 @@ public:
     // ("naimen=0"), empty for none.
     RowCursor(Connection *connection, const QString &statement, const QHash<QString, QVariant> &params,
               const QString &filter = QString());
-    ~RowCursor(); // ends the transaction when close() was not reached
+    ~RowCursor(); // ends the transaction when the last row was not reached
     RowCursor(const RowCursor &) = delete;
     RowCursor &operator=(const RowCursor &) = delete;
 

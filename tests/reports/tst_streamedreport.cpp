@@ -166,14 +166,18 @@ private Q_SLOTS:
         connectionIsFree();
     }
 
-    // Closed before its end (the preview shut on page 1): the cursor and its transaction go.
+    // Closed before its end (the preview shut on page 1): the cursor and its transaction go, and
+    // what another part of the program wrote meanwhile on the connection stays.
     void stoppedEarly()
     {
         {
             auto s = stream(200000);
             QCOMPARE(s->firstPage().pageCount(), 1);
+            db->exec(QStringLiteral("delete from accounts_dep.ver"));
+            db->exec(QStringLiteral("insert into accounts_dep.ver (d, t) values (20240101, 1)"));
         }
         connectionIsFree();
+        QCOMPARE(db->scalar(QStringLiteral("select d from accounts_dep.ver")).toInt(), 20240101);
         QCOMPARE(stream(100)->takeDocument().pageCount(), 7); // and the next one runs
     }
 

@@ -100,9 +100,10 @@ int main(int argc, char *argv[])
         ReportDialog::Kind kind;
         const char *name;
         QStringList statement;
-    } reports[] = {
-        {ReportDialog::Kind::Workers, "by workers", statements::workersReport()},
-        {ReportDialog::Kind::ProductsDetail, "detailed by products", statements::productsDetailReport()}};
+        double firstGoal, wholeGoal; // against the query in psql
+    } reports[] = {{ReportDialog::Kind::Workers, "by workers", statements::workersReport(), 1.05, 1.20},
+                   {ReportDialog::Kind::ProductsDetail, "detailed by products",
+                    statements::productsDetailReport(), 1.50, 1.50}};
     for (const auto &r : reports) {
         dialog.prepareReport(r.kind); // warm: fonts, plans
         QString query = r.statement.join(QLatin1Char('\n'));
@@ -139,10 +140,11 @@ int main(int argc, char *argv[])
         const double f = median(firstShown), w = median(whole), p = std::max(median(theirs), 0.001);
         std::printf(
             "  %-22s %6lld rows, %4d pages; the query to its last row in psql %7.1f ms\n"
-            "    first page shown %7.1f ms, ratio %.2f (goal at most 1.05)\n"
-            "    whole report prepared %7.1f ms, ratio %.2f (goal at most 1.20)\n"
+            "    first page shown %7.1f ms, ratio %.2f (goal at most %.2f)\n"
+            "    whole report prepared %7.1f ms, ratio %.2f (goal at most %.2f)\n"
             "    memory: the client's resident size grew at most %.1f MB over the report; the pages' own %.1f MB\n",
-            r.name, rows, pages, p, f, f / p, w, w / p, median(peaks), pagesBytes / 1048576.0);
+            r.name, rows, pages, p, f, f / p, r.firstGoal, w, w / p, r.wholeGoal, median(peaks),
+            pagesBytes / 1048576.0);
     }
 
     // The report by workers for the year from the command line, as cron runs it: the whole process

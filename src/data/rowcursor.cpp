@@ -15,9 +15,14 @@ const QString kCursor = QStringLiteral("tabel_rows");
 }
 
 RowCursor::RowCursor(Connection *connection, const QString &statement, const QHash<QString, QVariant> &params,
-                     const QString &filter)
-    : m_connection(connection), m_filterText(filter.trimmed())
+                     const QString &filter, Mode mode)
+    : m_connection(connection), m_mode(mode), m_filterText(filter.trimmed())
 {
+    if (mode == Mode::Whole) {
+        m_statement = statement;
+        m_params = params;
+        return;
+    }
     m_transaction = std::make_unique<Transaction>(*connection);
     // A cursor is planned for its first rows unless told otherwise; these are all read.
     execStatement(connection, QStringLiteral("set local cursor_tuple_fraction = 1"), {});
@@ -47,13 +52,19 @@ QVector<RowCursor::Row> RowCursor::fetch(int rows)
 {
     if (m_atEnd)
         return {};
-    const QString text = QStringLiteral("fetch forward %1 from ").arg(std::max(rows, 1)) + kCursor;
     std::optional<FetchedRows> block;
-    if (m_connection->driver() == Connection::Driver::Odbc)
-        block = fetchAllOdbc(m_connection, text);
-    if (!block) {
-        QSqlQuery q = execStatement(m_connection, text, {});
+    if (m_mode == Mode::Whole) {
+        QSqlQuery q = execStatement(m_connection, m_statement, m_params);
         block = readRows(q);
+        rows = int(block->rows.size()) + 1; // the end
+    } else {
+        const QString text = QStringLiteral("fetch forward %1 from ").arg(std::max(rows, 1)) + kCursor;
+        if (m_connection->driver() == Connection::Driver::Odbc)
+            block = fetchAllOdbc(m_connection, text);
+        if (!block) {
+            QSqlQuery q = execStatement(m_connection, text, {});
+            block = readRows(q);
+        }
     }
     if (!m_described) {
         m_fields = block->fields;
@@ -63,8 +74,10 @@ QVector<RowCursor::Row> RowCursor::fetch(int rows)
     }
     if (block->rows.size() < rows) {
         m_atEnd = true;
-        m_transaction->commit();
-        m_transaction.reset();
+        if (m_transaction) {
+            m_transaction->commit();
+            m_transaction.reset();
+        }
     }
     if (m_filter.isEmpty())
         return std::move(block->rows);

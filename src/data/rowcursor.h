@@ -22,10 +22,12 @@ class RowCursor
 public:
     using Row = QVector<QVariant>;
 
-    // Declares the cursor; throws DataError. filter: a client-side filter as a Dataset takes it
-    // ("naimen=0"), empty for none.
+    // Cursor: declares the cursor; throws DataError. Whole: for a short result of a long query, run
+    // as a plain statement (the server plans a cursor without parallel workers), read in one block at
+    // the first fetch. filter: a client-side filter as a Dataset takes it ("naimen=0"), empty for none.
+    enum class Mode { Cursor, Whole };
     RowCursor(Connection *connection, const QString &statement, const QHash<QString, QVariant> &params,
-              const QString &filter = QString());
+              const QString &filter = QString(), Mode mode = Mode::Cursor);
     ~RowCursor(); // ends the transaction when the last row was not reached
     RowCursor(const RowCursor &) = delete;
     RowCursor &operator=(const RowCursor &) = delete;
@@ -38,6 +40,9 @@ public:
 
 private:
     Connection *m_connection;
+    QString m_statement;
+    QHash<QString, QVariant> m_params;
+    Mode m_mode;
     std::unique_ptr<Transaction> m_transaction;
     QString m_filterText;
     FilterExpression m_filter;

@@ -9,6 +9,8 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <optional>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -88,35 +90,47 @@ void Document::paint(QPainter &painter, int pageIndex) const
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
+    // Font and pen are set only when they change: the painter resolves each change again, and a
+    // page sets the same few hundreds of times.
     qint16 font = -1;
-    bool textPen = false;
-    QRgb penColour = 0;
+    struct PenKey
+    {
+        bool line;
+        QRgb colour;
+        quint8 style;
+        float width;
+        bool operator==(const PenKey &) const = default;
+    };
+    std::optional<PenKey> pen;
+    auto usePen = [&](const PenKey &key) {
+        if (pen == key)
+            return;
+        pen = key;
+        if (!key.line) {
+            painter.setPen(QColor::fromRgba(key.colour));
+            return;
+        }
+        QPen linePen(QColor::fromRgba(key.colour));
+        linePen.setStyle(Qt::PenStyle(key.style));
+        linePen.setWidthF(std::max(1.0, key.width * sx));
+        linePen.setCapStyle(Qt::FlatCap);
+        painter.setPen(linePen);
+    };
     for (const DrawOp &op : pages[size_t(pageIndex)].ops) {
         switch (op.kind) {
         case DrawOp::Kind::Fill:
             painter.fillRect(toDevice(op), QColor::fromRgba(op.colour));
             break;
-        case DrawOp::Kind::Line: {
-            QPen pen(QColor::fromRgba(op.colour));
-            pen.setStyle(op.penStyle());
-            pen.setWidthF(std::max(1.0, op.penWidth * sx));
-            pen.setCapStyle(Qt::FlatCap);
-            painter.setPen(pen);
-            textPen = false;
+        case DrawOp::Kind::Line:
+            usePen({true, op.colour, op.style, op.penWidth});
             painter.drawLine(QPointF(op.x * sx, op.y * sy), QPointF((op.x + op.w) * sx, (op.y + op.h) * sy));
             break;
-        }
         case DrawOp::Kind::Text:
-            // Font and pen only when they change: each change is resolved again by the painter.
             if (op.font >= 0 && size_t(op.font) < qfonts.size() && op.font != font) {
                 painter.setFont(qfonts[size_t(op.font)]);
                 font = op.font;
             }
-            if (!textPen || op.colour != penColour) {
-                painter.setPen(QColor::fromRgba(op.colour));
-                penColour = op.colour;
-                textPen = true;
-            }
+            usePen({false, op.colour, 0, 0});
             painter.drawText(toDevice(op), int(op.align) | Qt::AlignVCenter | Qt::TextSingleLine, text(op));
             break;
         }

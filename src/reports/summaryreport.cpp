@@ -112,8 +112,12 @@ std::unique_ptr<StreamedReport> startSummaryReport(Dataset *query, const Summary
     // The same rows as the query opened for the period would hold, read as they come.
     const QHash<QString, QVariant> params = {{QStringLiteral("data1"), r.from},
                                              {QStringLiteral("data2"), r.to}};
+    // The reports by products are short (a line per product and operation) over a year of entries:
+    // read whole, their query keeps the server's parallel plan, which a cursor does not get.
+    const bool shortResult = r.report == SummaryReport::Products || r.report == SummaryReport::ProductsDetail;
     auto rows =
-        std::make_unique<RowCursor>(query->connection(), query->statement(), params, kindFilter(r.kind));
+        std::make_unique<RowCursor>(query->connection(), query->statement(), params, kindFilter(r.kind),
+                                    shortResult ? RowCursor::Mode::Whole : RowCursor::Mode::Cursor);
     return std::make_unique<StreamedReport>(std::move(report), std::move(rows), query->name(), parent);
 }
 

@@ -58,10 +58,12 @@ class TestStreamedReport : public QObject
     std::unique_ptr<test::TestDatabase> db;
 
     std::unique_ptr<StreamedReport> stream(int rows, const QString &filter = QString(),
-                                           const QString &statement = kRows)
+                                           const QString &statement = kRows,
+                                           RowCursor::Mode mode = RowCursor::Mode::Cursor)
     {
-        auto cursor = std::make_unique<RowCursor>(
-            &db->connection(), statement, QHash<QString, QVariant>{{QStringLiteral("count"), rows}}, filter);
+        auto cursor = std::make_unique<RowCursor>(&db->connection(), statement,
+                                                  QHash<QString, QVariant>{{QStringLiteral("count"), rows}},
+                                                  filter, mode);
         return std::make_unique<StreamedReport>(workersReport(), std::move(cursor),
                                                 QStringLiteral("t_Report"));
     }
@@ -86,19 +88,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("filter");
-        QTest::newRow("none") << 0 << QString();
-        QTest::newRow("one line") << 1 << QString();
-        QTest::newRow("one page") << 30 << QString();
-        QTest::newRow("exactly the first block") << StreamedReport::kFirstBlock << QString();
-        QTest::newRow("many blocks") << 30000 << QString();
-        QTest::newRow("many blocks, filtered") << 30000 << QStringLiteral("naimen=1");
-        QTest::newRow("filter passes nothing") << 9000 << QStringLiteral("naimen=5");
+        QTest::addColumn<RowCursor::Mode>("mode");
+        const auto cursor = RowCursor::Mode::Cursor, whole = RowCursor::Mode::Whole;
+        QTest::newRow("none") << 0 << QString() << cursor;
+        QTest::newRow("one line") << 1 << QString() << cursor;
+        QTest::newRow("one page") << 30 << QString() << cursor;
+        QTest::newRow("exactly the first block") << StreamedReport::kFirstBlock << QString() << cursor;
+        QTest::newRow("many blocks") << 30000 << QString() << cursor;
+        QTest::newRow("many blocks, filtered") << 30000 << QStringLiteral("naimen=1") << cursor;
+        QTest::newRow("filter passes nothing") << 9000 << QStringLiteral("naimen=5") << cursor;
+        QTest::newRow("read whole: none") << 0 << QString() << whole;
+        QTest::newRow("read whole: many pages, filtered") << 9000 << QStringLiteral("naimen=0") << whole;
     }
 
     void samePagesAsTheRowsReadWhole()
     {
         QFETCH(int, rows);
         QFETCH(QString, filter);
+        QFETCH(RowCursor::Mode, mode);
         Dataset whole(&db->connection(), QStringLiteral("t_Report"));
         whole.setSql({kRows});
         whole.setParam(QStringLiteral("count"), rows);
@@ -108,7 +115,7 @@ private Q_SLOTS:
         DatasetReportData data(&whole);
         const report::Document expected = workersReport().prepare(data);
 
-        const report::Document streamed = stream(rows, filter)->takeDocument();
+        const report::Document streamed = stream(rows, filter, kRows, mode)->takeDocument();
         QCOMPARE(streamed.pageCount(), expected.pageCount());
         QCOMPARE(allTexts(streamed), allTexts(expected));
         connectionIsFree();

@@ -151,7 +151,7 @@ public:
                 closeGroup(g, m_previous);
         finishPage();
         resolveDeferred();
-        m_textIndex = {};
+        std::vector<qint32>().swap(m_textSlots);
         m_doc.strings.shrink_to_fit();
         return std::move(m_doc);
     }
@@ -359,16 +359,18 @@ private:
 
     Page &page() { return m_doc.pages.back(); }
 
-    // A text kept once however often the pages show it (names, kinds, totals repeat on every page).
+    // A text kept once however often the pages show it (names, kinds, labels repeat on every page),
+    // found again through a small table by the text's hash: it stays in the processor's cache however
+    // long the report, so preparing stays linear; a rare text that is pushed out is kept twice.
     qint32 textIndex(QString text)
     {
-        const auto it = m_textIndex.constFind(text);
-        if (it != m_textIndex.cend())
-            return *it;
-        const qint32 index = qint32(m_doc.strings.size());
-        m_textIndex.insert(text, index);
+        const size_t hash = qHash(text);
+        qint32 &slot = m_textSlots[hash & (kTextSlots - 1)];
+        if (slot >= 0 && m_doc.strings[size_t(slot)] == text)
+            return slot;
+        slot = qint32(m_doc.strings.size());
         m_doc.strings.push_back(std::move(text));
-        return index;
+        return slot;
     }
 
     QString itemText(const CompiledItem &ci, const std::vector<QVariant> &row, Value *raw)
@@ -501,7 +503,8 @@ private:
     std::vector<QVariant> m_values, m_previous;
     const std::vector<QVariant> *m_current = &m_values;
     std::vector<Deferred> m_deferred;
-    QHash<QString, qint32> m_textIndex; // while preparing only
+    static constexpr size_t kTextSlots = 1 << 14;
+    std::vector<qint32> m_textSlots = std::vector<qint32>(kTextSlots, -1); // while preparing only
     double m_y = 0;
     int m_pageNumber = 0;
     int m_totalPages = 0;

@@ -128,6 +128,22 @@ private Q_SLOTS:
         }
     }
 
+    // What repeats on every page (the headings, the workers' names, the kinds) is kept once: the pages
+    // of a long report stay small.
+    void repeatedTextsKeptOnce()
+    {
+        const Document doc = workersDocument(400);
+        QVERIFY(doc.pageCount() > 20);
+        QHash<QString, int> kept;
+        for (const QString &s : doc.strings)
+            ++kept[s];
+        for (const QString &repeated :
+             {QStringLiteral("Покраска"), QStringLiteral("Профиль направляющий ПН 1"),
+              QStringLiteral("Щербаков Ёжи 7")})
+            QCOMPARE(kept.value(repeated), 1);
+        QVERIFY2(doc.strings.size() < 4000, qPrintable(QString::number(doc.strings.size())));
+    }
+
     void unwritablePdfIsAnError()
     {
         const Document doc = workersDocument(1);

@@ -6,8 +6,6 @@
 #include "data/sqlexec.h"
 #include "data/sqlparams.h"
 
-#include <QSqlRecord>
-
 namespace tabel {
 
 namespace {

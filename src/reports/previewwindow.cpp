@@ -128,7 +128,8 @@ void PreviewWindow::render()
 
 void PreviewWindow::showPage(int page)
 {
-    if (page != m_page)
+    // Only page 1 is there while the rest is prepared: a page after it waits for the whole.
+    if (page > 0)
         waitForWhole();
     page = std::clamp(page, 0, std::max(0, m_document.pageCount() - 1));
     if (page == m_page && !ui->pageView->pixmap().isNull())

@@ -56,7 +56,6 @@ protected:
 private:
     void handleKey(QKeyEvent *event);
     void render();
-    void restReady();
     double fitScale(Zoom zoom) const;
 
     std::unique_ptr<Ui::PreviewWindow> ui;

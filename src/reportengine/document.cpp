@@ -4,12 +4,18 @@
 #include "reportengine/formula.h"
 
 #include <QFile>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextLayout>
 
+#include <cmath>
 #include <optional>
+#include <unordered_map>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -38,6 +44,164 @@ int Document::itemIndex(const QString &name)
     itemNames.push_back(name);
     return int(itemNames.size() - 1);
 }
+
+namespace {
+// Where the painter starts each piece of a text in a box: a device of the target's resolution that
+// only notes the points its texts are drawn from.
+class TextProbe : public QPaintDevice
+{
+public:
+    explicit TextProbe(const QPaintDevice *target)
+        : m_dpiX(target->logicalDpiX()), m_dpiY(target->logicalDpiY())
+    {
+    }
+    ~TextProbe() override = default;
+    QPaintEngine *paintEngine() const override { return &m_engine; }
+    std::vector<QPointF> &points() { return m_engine.points; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+        case PdmWidthMM:
+        case PdmHeightMM:
+            return 1 << 20;
+        case PdmDpiX:
+        case PdmPhysicalDpiX:
+            return m_dpiX;
+        case PdmDpiY:
+        case PdmPhysicalDpiY:
+            return m_dpiY;
+        case PdmDepth:
+            return 32;
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class Engine : public QPaintEngine
+    {
+    public:
+        Engine() : QPaintEngine(AllFeatures) {}
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override {}
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+        void drawTextItem(const QPointF &p, const QTextItem &) override { points.push_back(p); }
+        Type type() const override { return User; }
+        std::vector<QPointF> points;
+    };
+    int m_dpiX, m_dpiY;
+    mutable Engine m_engine;
+};
+} // namespace
+
+// The painter places a text at whole 64ths of a device unit, cutting off the rest.
+double toFixed(double v)
+{
+    return std::trunc(v * 64) / 64;
+}
+
+// Texts shaped once per document: a report repeats the same names, kinds and figures in boxes of the
+// same size page after page, and shaping them again is most of the time of writing a PDF. A text seen
+// a second time is shaped and put where the painter would put it in its box; one the painter, asked
+// once, places otherwise (tabs, breaks, scripts it splits differently) stays with the painter.
+struct Document::ShapedTexts
+{
+    struct Shaped
+    {
+        bool tried = false;
+        QPointF offset;        // of the line's top left in the box, before the painter's rounding
+        QSizeF size;           // of the line
+        QList<QGlyphRun> runs; // positions from the line's top left; none: the painter draws it
+    };
+
+    // Null when the painter is to draw the text itself.
+    const Shaped *find(const DrawOp &op, const QString &text, const QFont &font, QSizeF box,
+                       QPaintDevice *device)
+    {
+        const Key key{op.text, op.font, op.align, op.w, op.h};
+        auto it = m_shaped.find(key);
+        if (it == m_shaped.end()) {
+            if (m_shaped.size() < kLimit)
+                m_shaped.emplace(key, Shaped());
+            return nullptr;
+        }
+        Shaped &s = it->second;
+        if (!s.tried)
+            s = shape(text, font, int(op.align), box, device);
+        return s.runs.isEmpty() ? nullptr : &s;
+    }
+
+private:
+    static constexpr size_t kLimit = 1 << 17;
+    struct Key
+    {
+        qint32 text;
+        qint16 font;
+        quint8 align;
+        float w, h;
+        bool operator==(const Key &) const = default;
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key &k) const noexcept
+        {
+            return qHashMulti(0, k.text, k.font, k.align, k.w, k.h);
+        }
+    };
+
+    static Shaped shape(const QString &text, const QFont &font, int align, QSizeF box, QPaintDevice *device)
+    {
+        Shaped s;
+        s.tried = true;
+        const bool plain = std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() < 0x20 || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+        });
+        if (text.isEmpty() || !plain)
+            return s;
+        QTextLayout layout(text, font, device);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setPosition(QPointF(0, 0));
+        layout.endLayout();
+        if (layout.lineCount() != 1 || line.textLength() != text.size())
+            return s;
+        s.size = QSizeF(line.naturalTextWidth(), line.ascent() + line.descent());
+        if (align & Qt::AlignRight)
+            s.offset.setX(box.width() - s.size.width());
+        else if (align & Qt::AlignHCenter)
+            s.offset.setX((box.width() - s.size.width()) / 2);
+        s.offset.setY((box.height() - s.size.height()) / 2);
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        // The painter's own placing of it in a box at the origin must be where this one puts it.
+        TextProbe probe(device);
+        {
+            QPainter p(&probe);
+            p.setFont(font);
+            p.drawText(QRectF(QPointF(0, 0), box), align | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        }
+        const std::vector<QPointF> &points = probe.points();
+        if (runs.isEmpty() || points.size() != size_t(runs.size()))
+            return s;
+        const QPointF at(toFixed(s.offset.x()), toFixed(s.offset.y()));
+        for (qsizetype i = 0; i < runs.size(); ++i)
+            if (runs[i].positions().isEmpty() || points[size_t(i)] != at + runs[i].positions().first())
+                return s;
+        s.runs = runs;
+        return s;
+    }
+
+    std::unordered_map<Key, Shaped, KeyHash> m_shaped;
+};
 
 const QString &Document::text(const DrawOp &op) const
 {
@@ -77,6 +241,11 @@ void Document::append(Document &&other)
 }
 
 void Document::paint(QPainter &painter, int pageIndex) const
+{
+    paint(painter, pageIndex, nullptr);
+}
+
+void Document::paint(QPainter &painter, int pageIndex, ShapedTexts *shapedTexts) const
 {
     if (pageIndex < 0 || pageIndex >= pageCount())
         return;
@@ -131,6 +300,19 @@ void Document::paint(QPainter &painter, int pageIndex) const
                 font = op.font;
             }
             usePen({false, op.colour, 0, 0});
+            if (shapedTexts && op.font == font) {
+                const QRectF box = toDevice(op);
+                const ShapedTexts::Shaped *shaped =
+                    shapedTexts->find(op, text(op), qfonts[size_t(op.font)], box.size(), painter.device());
+                // A text that leaves its box is clipped by the painter: that one it draws itself.
+                if (shaped && box.contains(QRectF(box.topLeft() + shaped->offset, shaped->size))) {
+                    const QPointF at(toFixed(box.x() + shaped->offset.x()),
+                                     toFixed(box.y() + shaped->offset.y()));
+                    for (const QGlyphRun &run : shaped->runs)
+                        painter.drawGlyphRun(at, run);
+                    break;
+                }
+            }
             painter.drawText(toDevice(op), int(op.align) | Qt::AlignVCenter | Qt::TextSingleLine, text(op));
             break;
         }
@@ -184,10 +366,11 @@ void Document::writePdf(const QString &path, const QString &title) const
         QPainter painter;
         if (!painter.begin(&writer))
             throw ReportError(QStringLiteral("Файл «%1» не записывается").arg(path));
+        ShapedTexts shaped;
         for (int i = 0; i < pageCount(); ++i) {
             if (i > 0)
                 writer.newPage();
-            paint(painter, i);
+            paint(painter, i, &shaped);
         }
         painter.end();
     }

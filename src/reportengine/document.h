@@ -68,6 +68,10 @@ public:
     std::vector<const DrawOp *> opsOf(int pageIndex, const QString &itemName) const;
     // The texts one layout item printed, over all pages in order, for tests.
     QStringList itemTexts(const QString &itemName) const;
+
+private:
+    struct ShapedTexts;
+    void paint(QPainter &painter, int pageIndex, ShapedTexts *shapedTexts) const;
 };
 
 } // namespace tabel::report

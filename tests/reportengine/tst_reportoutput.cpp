@@ -4,12 +4,41 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace tabel::report;
+
+// The streams of a PDF (pages, fonts) unpacked, in a fixed order: fonts are written in no fixed order.
+static QList<QByteArray> streams(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray pdf = f.readAll();
+    QList<QByteArray> out;
+    for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at)) {
+        at += 7;
+        const qsizetype end = pdf.indexOf("endstream", at);
+        if (end < 0)
+            break;
+        QByteArray packed = pdf.mid(at, end - at);
+        const quint32 guess = quint32(packed.size()) * 8 + 64; // unpacking grows past a short guess
+        packed.prepend(char(guess & 0xff))
+            .prepend(char((guess >> 8) & 0xff))
+            .prepend(char((guess >> 16) & 0xff))
+            .prepend(char(guess >> 24));
+        const QByteArray unpacked = packed.at(4) == 0x78 ? qUncompress(packed) : QByteArray(); // zlib's mark
+        out << (unpacked.isEmpty() ? pdf.mid(at, end - at) : unpacked);
+        at = end + 9;
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 class TestReportOutput : public QObject
 {
@@ -142,6 +171,81 @@ private Q_SLOTS:
               QStringLiteral("Щербаков Ёжи 7")})
             QCOMPARE(kept.value(repeated), 1);
         QVERIFY2(doc.strings.size() < 4000, qPrintable(QString::number(doc.strings.size())));
+    }
+
+    // A PDF written with texts shaped once carries exactly what the painter draws text by text: the
+    // same pages, the same glyphs at the same places, clipped where the painter clips.
+    void pdfSameAsThePainterDrawsIt_data()
+    {
+        QTest::addColumn<Document>("doc");
+        QTest::newRow("report by workers") << workersDocument(40);
+        Document odd;
+        odd.fonts = {FontSpec{QStringLiteral("Arial"), 10, false, false},
+                     FontSpec{QStringLiteral("Arial"), 14, true, true},
+                     FontSpec{QStringLiteral("Courier New"), 8, false, false}};
+        odd.strings = {QStringLiteral("Щербаков Ёжи"),
+                       QStringLiteral("Текст шире своей клетки, обрезается по её краю"),
+                       QStringLiteral("табуляция\tвнутри"),
+                       QStringLiteral("две\nстроки"),
+                       QStringLiteral("  пробелы по краям  "),
+                       QStringLiteral("Latin, кириллица, 12 345,678 ₽ №5"),
+                       QStringLiteral("עברית и العربية"),
+                       QStringLiteral("漢字 и 😀"),
+                       QStringLiteral("e\u0301 и й"),
+                       QString(),
+                       QStringLiteral("'); drop table t; --"),
+                       QStringLiteral("Текст шире своей клетки, обрезается по её краю")};
+        Page page;
+        const quint8 aligns[] = {quint8(Qt::AlignLeft), quint8(Qt::AlignRight), quint8(Qt::AlignHCenter)};
+        float y = 10;
+        for (int round = 0; round < 4; ++round) // each text in the same box, each time elsewhere
+            for (qint32 t = 0; t < qint32(odd.strings.size()); ++t) {
+                DrawOp op;
+                op.kind = DrawOp::Kind::Text;
+                op.text = t;
+                op.font = qint16(t % 3);
+                op.align = aligns[(t / 3) % 3];
+                op.x = 10.3f + 7.1f * float(round);
+                op.y = y;
+                op.w = t == 1 ? 30 : 120.7f;
+                op.h = 6.35f;
+                page.ops.push_back(op);
+                y += 7.13f;
+                if (y > 280) {
+                    odd.pages.push_back(std::move(page));
+                    page = Page();
+                    y = 10;
+                }
+            }
+        odd.pages.push_back(std::move(page));
+        QTest::newRow("odd texts") << odd;
+    }
+
+    void pdfSameAsThePainterDrawsIt()
+    {
+        QFETCH(Document, doc);
+        QTemporaryDir dir;
+        const QString written = dir.filePath(QStringLiteral("written.pdf"));
+        doc.writePdf(written, QStringLiteral("t"));
+        const QString drawn = dir.filePath(QStringLiteral("drawn.pdf"));
+        {
+            QPdfWriter writer(drawn);
+            writer.setPageLayout(doc.pageLayout());
+            writer.setResolution(600);
+            writer.setCreator(QStringLiteral("Табель"));
+            writer.setTitle(QStringLiteral("t"));
+            QPainter painter(&writer);
+            for (int i = 0; i < doc.pageCount(); ++i) {
+                if (i > 0)
+                    writer.newPage();
+                doc.paint(painter, i);
+            }
+        }
+        const QList<QByteArray> a = streams(written), b = streams(drawn);
+        QVERIFY(a.size() > doc.pageCount());
+        QCOMPARE(a.size(), b.size());
+        for (qsizetype i = 0; i < a.size(); ++i)
+            QCOMPARE(a[i], b[i]);
     }
 
     void unwritablePdfIsAnError()

@@ -101,8 +101,9 @@ ClientResult runClient(const Workload &w, Connection::Driver driver, const QStri
                 if (id && store.remove(*id))
                     ++result.deleted;
             }
-        } catch (const DataError &) {
+        } catch (const DataError &e) {
             ++result.failed; // a deadlock the server broke, for instance: nothing of it is written
+            result.failures << e.message();
         }
     }
     return result;

@@ -24,8 +24,10 @@ Workload makeWorkload(Connection &connection);
 struct ClientResult
 {
     int saved = 0, refused = 0, moved = 0, deleted = 0, failed = 0;
+    QStringList failures; // what each failed action said
     ClientResult &operator+=(const ClientResult &o)
     {
+        failures += o.failures;
         saved += o.saved;
         refused += o.refused;
         moved += o.moved;

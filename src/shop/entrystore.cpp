@@ -29,6 +29,9 @@ QString n(qint64 v)
 }
 
 constexpr qint64 kMaxDayHours = 24;
+// How many times an entry that moved between being read and being locked is followed to where it is
+// now. Each try is short; only an entry moved over and over by many clients at once needs several.
+constexpr int kMoveAttempts = 20;
 
 QString dayTooLong(const QString &worker, const EntryKey &key, qint64 total)
 {
@@ -205,7 +208,7 @@ QString EntryStore::save(const EntryDraft &d)
         if (!from)
             return kDeleted;
     }
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
         Transaction t(*c);
         t.lock(entryLocks(from ? QList<EntryKey>{key, *from} : QList<EntryKey>{key}, true));
         if (d.entryId) {
@@ -308,7 +311,7 @@ bool EntryStore::remove(int entryId)
     // Where the entry is now decides the locks; it is read again under them, in case another client
     // moved it meanwhile.
     std::optional<EntryKey> key = storedKey(c, entryId);
-    for (int attempt = 0; attempt < 5 && key; ++attempt) {
+    for (int attempt = 0; attempt < kMoveAttempts && key; ++attempt) {
         Transaction t(*c);
         t.lock(entryLocks({*key}, false));
         const std::optional<EntryKey> now = storedKey(c, entryId);

@@ -194,7 +194,9 @@ private Q_SLOTS:
                        QStringLiteral("e\u0301 и й"),
                        QString(),
                        QStringLiteral("'); drop table t; --"),
-                       QStringLiteral("Текст шире своей клетки, обрезается по её краю")};
+                       QStringLiteral("Текст шире своей клетки, обрезается по её краю"),
+                       QStringLiteral("Иванов & Сыновья"),
+                       QStringLiteral("ниже своей клетки")};
         Page page;
         const quint8 aligns[] = {quint8(Qt::AlignLeft), quint8(Qt::AlignRight), quint8(Qt::AlignHCenter)};
         float y = 10;
@@ -208,7 +210,7 @@ private Q_SLOTS:
                 op.x = 10.3f + 7.1f * float(round);
                 op.y = y;
                 op.w = t == 1 ? 30 : 120.7f;
-                op.h = 6.35f;
+                op.h = t == qint32(odd.strings.size()) - 1 ? 1.5f : 6.35f; // the last: cut top and bottom
                 page.ops.push_back(op);
                 y += 7.13f;
                 if (y > 280) {

@@ -79,19 +79,16 @@ void Transaction::lock(const QList<LockRequest> &keys)
         throw DataError(QStringLiteral("Блокировка вне транзакции"));
     if (keys.isEmpty())
         return;
-    // The server evaluates the list from left to right: the keys are taken in the order given. The
-    // keys are numbers the program makes, written into the statement: bound, they would cost the ODBC
-    // driver a round trip of their own to learn their types, and every writer waiting behind these
-    // locks waits for it too.
+    // The server evaluates the list from left to right: the keys are taken in the order given.
     QStringList calls;
+    QVariantList values;
     for (const LockRequest &r : keys) {
         const AdvisoryKey k = advisoryKey(r.key);
-        calls << (r.mode == Mode::Shared ? QStringLiteral("pg_advisory_xact_lock_shared(%1, %2)")
-                                         : QStringLiteral("pg_advisory_xact_lock(%1, %2)"))
-                     .arg(k.space)
-                     .arg(k.value);
+        calls << (r.mode == Mode::Shared ? QStringLiteral("pg_advisory_xact_lock_shared(?, ?)")
+                                         : QStringLiteral("pg_advisory_xact_lock(?, ?)"));
+        values << k.space << k.value;
     }
-    execBound(&m_connection, QStringLiteral("select ") + calls.join(QStringLiteral(", ")), {});
+    execBound(&m_connection, QStringLiteral("select ") + calls.join(QStringLiteral(", ")), values);
 }
 
 } // namespace tabel

@@ -106,8 +106,8 @@ QList<Transaction::LockRequest> entryLocks(const QList<EntryKey> &keys, bool boo
 // Where an entry is posted now, as the database holds it.
 std::optional<EntryKey> storedKey(Connection *c, int entryId)
 {
-    QSqlQuery q = execBound(
-        c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=") + n(entryId), {});
+    QSqlQuery q = execBound(c, QStringLiteral("select w_id, data, smena from accounts_dep.smena where id=?"),
+                            {entryId});
     if (!q.next())
         return std::nullopt;
     return EntryKey{q.value(0).toInt(), q.value(1).toDate(), q.value(2).toInt()};
@@ -223,15 +223,14 @@ QString EntryStore::save(const EntryDraft &d)
         // The picked operation and product must still be there: the books delete under their locks.
         // An edit that keeps the entry's own operation and product needs only the operation: it keeps
         // its stored price even if the operation has since been given another product.
-        // Ids only, written into the statement: one round trip under the locks instead of two.
         QSqlQuery there = execBound(
             c,
-            QStringLiteral("select (select count(*) from accounts_dep.izdel where id=%1), "
-                           "(select count(*) from accounts_dep.oper where id=%2 and i_id=%1), "
-                           "(select count(*) from accounts_dep.oper where id=%2), "
-                           "(select count(*) from accounts_dep.smena where id=%3 and o_id=%2 and i_id=%1)")
-                .arg(n(d.productId), n(d.operationId), n(d.entryId.value_or(0))),
-            {});
+            QStringLiteral("select (select count(*) from accounts_dep.izdel where id=?), "
+                           "(select count(*) from accounts_dep.oper where id=? and i_id=?), "
+                           "(select count(*) from accounts_dep.oper where id=?), "
+                           "(select count(*) from accounts_dep.smena where id=? and o_id=? and i_id=?)"),
+            {d.productId, d.operationId, d.productId, d.operationId, d.entryId.value_or(0), d.operationId,
+             d.productId});
         there.next();
         const bool ownPick = d.entryId && there.value(3).toLongLong() > 0;
         if (ownPick) {

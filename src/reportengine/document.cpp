@@ -102,13 +102,13 @@ private:
     int m_dpiX, m_dpiY;
     mutable Engine m_engine;
 };
-} // namespace
 
 // The painter places a text at whole 64ths of a device unit, cutting off the rest.
 double toFixed(double v)
 {
     return std::trunc(v * 64) / 64;
 }
+} // namespace
 
 // Texts shaped once per document: a report repeats the same names, kinds and figures in boxes of the
 // same size page after page, and shaping them again is most of the time of writing a PDF. A text seen
